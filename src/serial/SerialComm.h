@@ -1,0 +1,73 @@
+#pragma once
+
+#include "ParityMarkDecoder.h"
+#include "PortDevices.h"
+#include "ReceiveBuffer.h"
+#include "SerialSettings.h"
+
+#include <QObject>
+#include <QSerialPort>
+#include <QString>
+
+// The window's serial component: the properties PortOpen, CommPort, Settings, Output
+// and Input over one serial device, backed by Qt Serial Port. Every failure is thrown
+// as SerialError. Received bytes are collected as they arrive and handed out by
+// input(); nothing is ever sent unless output() is called.
+class SerialComm : public QObject {
+    Q_OBJECT
+
+public:
+    static constexpr auto kDefaultSettings = "9600,n,8,1";
+
+    explicit SerialComm(PortLookup lookup, QObject *parent = nullptr);
+    ~SerialComm() override;
+
+    // PortOpen. Opening uses commPort() and settings(); it fails when the device is
+    // missing, not a serial device, refused, or held by another program.
+    bool portOpen() const;
+    void setPortOpen(bool open);
+
+    // CommPort: the port number for the next opening; only while closed.
+    int commPort() const { return m_commPort; }
+    void setCommPort(int port);
+
+    // Settings: "baud,parity,data bits,stop bits"; a text it cannot use is refused
+    // and the previous settings stay.
+    QString settings() const { return m_settingsText; }
+    void setSettings(const QString &text);
+
+    // Output: hands the characters (Latin-1) to the line at once.
+    void setOutput(const QString &text);
+
+    // Input: every character received since the last read, one per byte (Latin-1),
+    // a byte with a parity error as '?'. Empty when nothing came.
+    QString input();
+
+    // The device the open port uses, for messages.
+    QString deviceName() const { return m_device; }
+
+signals:
+    // The line failed while open (device unplugged, hung up). Emitted once, after the
+    // port has been closed; portOpen() reads false from the moment of the failure.
+    void lineLost(const QString &reason);
+
+private:
+    void open();
+    void close();
+    void collectReceived();
+    void onPortError(QSerialPort::SerialPortError error);
+    QString describeOpenFailure(const QString &device) const;
+    void prepareLine();
+
+    PortLookup m_lookup;
+    QSerialPort *m_port; // a child, so tests can watch its signals
+    int m_commPort = 1;
+    QString m_device;
+    QString m_settingsText = QString::fromLatin1(kDefaultSettings);
+    SerialSettings m_settings;
+    ReceiveBuffer m_received;
+    ParityMarkDecoder m_parityMarks;
+    bool m_markParityErrors = false;
+    bool m_lineFailed = false;
+    bool m_changingState = false; // opening or closing: errors are handled by the caller
+};

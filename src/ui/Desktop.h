@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QSize>
+#include <QString>
+
+// Everything the program asks of the desktop beyond its own window: message boxes,
+// the beep, the document viewer, the screen, where the executable lies, and ending
+// the process. Tests put a recorder in its place.
+class Desktop {
+public:
+    static constexpr auto kApplicationTitle = "orma-qx50-voice-mem";
+
+    // Message box styles: the OK button with no icon, or with an icon.
+    enum Style { Plain = 0, Critical = 16, Warning = 48, Information = 64 };
+
+    virtual ~Desktop() = default;
+
+    // A modal box with one OK button; returns when the operator has closed it. Lines
+    // may be separated by a lone carriage return. Without a title the box carries the
+    // application's title.
+    virtual void messageBox(const QString &prompt, int style = Plain, const QString &title = {}) = 0;
+    virtual void beep() = 0;
+    // Hands a document to the desktop's viewer; true when the desktop accepted it.
+    virtual bool handToViewer(const QString &path) = 0;
+    // The whole primary screen, in logical pixels.
+    virtual QSize screenSize() const = 0;
+    virtual QString executableDirectory() const = 0;
+    // The executable's file name without directory and extension.
+    virtual QString executableBaseName() const = 0;
+    // Ends the process at once, with no further event handling.
+    virtual void endProgram(int exitCode) = 0;
+};

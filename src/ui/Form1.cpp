@@ -1,0 +1,240 @@
+#include "Form1.h"
+
+#include "Twips.h"
+#include "VbColor.h"
+#include "WindowIcon.h"
+#include "app/UntrappedFailure.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QFrame>
+#include <QGroupBox>
+#include <QLayout>
+#include <QMenuBar>
+#include <QPushButton>
+
+#include <stdexcept>
+
+namespace {
+
+QFont windowFont()
+{
+    QFont font = QApplication::font();
+    font.setFamilies({QStringLiteral("MS Sans Serif"), font.family()});
+    font.setPointSizeF(8.25);
+    return font;
+}
+
+QPushButton *makeButton(QWidget *parent, const char *name, const QString &caption, QRect twips)
+{
+    auto *button = new QPushButton(caption, parent);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setGeometry(twips);
+    button->setAutoDefault(false);
+    return button;
+}
+
+QFrame *makeLine(QWidget *parent, const char *name, int top)
+{
+    auto *line = new QFrame(parent);
+    line->setObjectName(QString::fromLatin1(name));
+    line->setGeometry(0, twipsToPixels(top), twipsToPixels(Form1::kClientWidth), 1);
+    line->setAutoFillBackground(true);
+    QPalette p = line->palette();
+    p.setColor(QPalette::Window, VbColor::toColor(VbColor::kApplicationWorkspace));
+    line->setPalette(p);
+    return line;
+}
+
+Label *makeLabel(QWidget *parent, const char *name, const QString &caption, QRect twips)
+{
+    auto *label = new Label(parent);
+    label->setObjectName(QString::fromLatin1(name));
+    label->setCaption(caption);
+    label->setGeometry(twips);
+    return label;
+}
+
+QAction *makeItem(QMenu *menu, const char *name, const QString &caption, bool checkable = false)
+{
+    QAction *item = menu->addAction(caption);
+    item->setObjectName(QString::fromLatin1(name));
+    item->setCheckable(checkable);
+    return item;
+}
+
+} // namespace
+
+Form1::Form1(Desktop &desktop, PortLookup ports, QWidget *parent)
+    : QMainWindow(parent)
+    , Comm1(std::move(ports))
+    , m_desktop(desktop)
+{
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral("ORMA QX50 Voice Memory"));
+    setWindowIcon(makeWindowIcon());
+    setFont(windowFont());
+    Comm1.setObjectName(QStringLiteral("Comm1"));
+    Timer1.setObjectName(QStringLiteral("Timer1"));
+
+    createControls();
+    createMenus();
+    setTabOrder();
+    connectHandlers();
+
+    // The window always takes the size of its contents; the operator cannot resize it.
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+    setOuterHeight(kDesignHeight);
+    Command3->setFocus();
+
+    Timer1.setInterval(100);
+    Timer1.start();
+}
+
+Form1::~Form1() = default;
+
+void Form1::createControls()
+{
+    m_controls = new QWidget(this);
+    m_controls->setObjectName(QStringLiteral("controls"));
+    m_controls->setFixedWidth(twipsToPixels(kClientWidth));
+    setCentralWidget(m_controls);
+
+    Line1 = makeLine(m_controls, "Line1", 0);
+
+    Frame3 = new QGroupBox(QStringLiteral("Function"), m_controls);
+    Frame3->setObjectName(QStringLiteral("Frame3"));
+    Frame3->setGeometry(twipsRect(300, 60, 1575, 2295));
+    Command1 = makeButton(Frame3, "Command1", QStringLiteral("MIC record"), twipsRect(240, 300, 1095, 375));
+    Command2 = makeButton(Frame3, "Command2", QStringLiteral("RX record"), twipsRect(240, 780, 1095, 375));
+    Command3 = makeButton(Frame3, "Command3", QStringLiteral("Play"), twipsRect(240, 1260, 1095, 375));
+    Command4 = makeButton(Frame3, "Command4", QStringLiteral("Transmit"), twipsRect(240, 1740, 1095, 375));
+
+    Frame2 = new QGroupBox(QStringLiteral("Memory"), m_controls);
+    Frame2->setObjectName(QStringLiteral("Frame2"));
+    Frame2->setGeometry(twipsRect(2160, 60, 1575, 2295));
+    // The keypad: 7-8-9 on top, 1-2-3 in the third row, 0 alone under 2.
+    constexpr int kColumn[] = {180, 600, 1020};
+    constexpr int kRow[] = {300, 780, 1260, 1740};
+    for (int digit = 0; digit <= 9; ++digit) {
+        const int column = digit == 0 ? 1 : (digit - 1) % 3;
+        const int row = digit == 0 ? 3 : 2 - (digit - 1) / 3;
+        const QByteArray name = "Number" + QByteArray::number(digit);
+        Number[digit] = makeButton(Frame2, name.constData(), QString::number(digit),
+                                   twipsRect(kColumn[column], kRow[row], 375, 375));
+    }
+
+    Command5 = makeButton(m_controls, "Command5", QStringLiteral("Stop"), twipsRect(2340, 2520, 1215, 375));
+
+    // The design width (975 twips) is narrower than "Com Port Closed": the label keeps
+    // its design centre and takes the free width left of "Stop".
+    constexpr int kStatusCentre = 570 + 975 / 2;
+    Status = makeLabel(m_controls, "Status", QStringLiteral("MIC record"), twipsRect(0, 2580, 2 * kStatusCentre, 195));
+    QFont bold = font();
+    bold.setBold(true);
+    Status->setFont(bold);
+    Status->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    Status->setForeColor(VbColor::kButtonText);
+
+    // The received-data panel, below the window's edge while it is hidden.
+    Line2 = makeLine(m_controls, "Line2", 3120);
+    Label1 = makeLabel(m_controls, "Label1", QStringLiteral("Serial com RX data"), twipsRect(120, 3180, 3285, 195));
+    Command6 = makeButton(m_controls, "Command6", QStringLiteral("x"), twipsRect(3750, 3180, 225, 195));
+    QFont xFont = font();
+    xFont.setFamilies({QStringLiteral("Arial"), QStringLiteral("Liberation Sans"), xFont.family()});
+    xFont.setBold(true);
+    Command6->setFont(xFont);
+    Command6->setFocusPolicy(Qt::NoFocus); // the panel's close box is for the mouse
+    TextBox = makeLabel(m_controls, "TextBox", QString(), twipsRect(60, 3420, 3915, 3075));
+    TextBox->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    TextBox->setWordWrap(true);
+    TextBox->setBackColor(VbColor::kWindowBackground);
+    TextBox->setVisible(false);
+}
+
+void Form1::createMenus()
+{
+    QMenu *files = menuBar()->addMenu(QStringLiteral("Files"));
+    files->setObjectName(QStringLiteral("Files"));
+    Exit = makeItem(files, "Exit", QStringLiteral("Exit"));
+
+    QMenu *options = menuBar()->addMenu(QStringLiteral("Options"));
+    options->setObjectName(QStringLiteral("menuOptions"));
+    menuKeyboardCommands = makeItem(options, "menuKeyboardCommands", QStringLiteral("Keyboard Commands"), true);
+    menuKeyboardCommands->setChecked(true);
+    menuShowSerialComRxData = makeItem(options, "menuShowSerialComRxData", QStringLiteral("Show Serial Com RX data"), true);
+
+    QMenu *com = menuBar()->addMenu(QStringLiteral("Com"));
+    com->setObjectName(QStringLiteral("menu_mainCom"));
+    for (int index = 1; index <= 4; ++index) {
+        QAction *item = makeItem(com, "menuCom", QStringLiteral("Com%1").arg(index), true);
+        item->setProperty("Index", index);
+        m_menuCom[static_cast<size_t>(index - 1)] = item;
+    }
+    com->addSeparator()->setObjectName(QStringLiteral("menuSpace1"));
+    menuCloseComPort = makeItem(com, "menuCloseComPort", QStringLiteral("Close Com port"));
+    menuCloseComPort->setEnabled(false);
+
+    QMenu *help = menuBar()->addMenu(QStringLiteral("Help"));
+    help->setObjectName(QStringLiteral("Help"));
+    menuGuide = makeItem(help, "menuGuide", QStringLiteral("Guide"));
+    help->addSeparator()->setObjectName(QStringLiteral("menuSpace2"));
+    menuAbout = makeItem(help, "menuAbout", QStringLiteral("About"));
+}
+
+// Play, 1, 0, 2 to 9, MIC record, RX record, Transmit, Stop.
+void Form1::setTabOrder()
+{
+    QWidget *order[] = {Command3, Number[1], Number[0], Number[2], Number[3], Number[4], Number[5],
+                        Number[6], Number[7], Number[8], Number[9], Command1, Command2, Command4, Command5};
+    for (size_t i = 1; i < std::size(order); ++i)
+        QWidget::setTabOrder(order[i - 1], order[i]);
+}
+
+QAction *Form1::menuCom(int index) const
+{
+    if (index < 1 || index > 4)
+        throw std::out_of_range("the Com menu has no item " + std::to_string(index));
+    return m_menuCom[static_cast<size_t>(index - 1)];
+}
+
+void Form1::setOuterHeight(int twips)
+{
+    m_outerHeight = twips;
+    m_controls->setFixedHeight(twipsToPixels(twips - kFrameAllowance));
+}
+
+template <typename Sender, typename Signal>
+void Form1::on(Sender *sender, Signal signal, void (Form1::*handler)())
+{
+    if constexpr (std::is_same_v<Sender, QAction>) {
+        // The handlers own the check marks: undo the toggle Qt makes on its own.
+        connect(sender, signal, this, [this, sender, handler] {
+            if (sender->isCheckable())
+                sender->setChecked(!sender->isChecked());
+            runHandler(handler);
+        });
+    } else {
+        connect(sender, signal, this, [this, handler] { runHandler(handler); });
+    }
+}
+
+void Form1::runHandler(void (Form1::*handler)())
+{
+    runTrapped(m_desktop, [this, handler] { (this->*handler)(); });
+}
+
+void Form1::connectHandlers()
+{
+    on(Command1, &QPushButton::clicked, &Form1::Command1_Click);
+    on(Command2, &QPushButton::clicked, &Form1::Command2_Click);
+    on(Command3, &QPushButton::clicked, &Form1::Command3_Click);
+    on(Command4, &QPushButton::clicked, &Form1::Command4_Click);
+    on(Command5, &QPushButton::clicked, &Form1::Command5_Click);
+    constexpr void (Form1::*kNumberClick[])() = {
+        &Form1::Number0_Click, &Form1::Number1_Click, &Form1::Number2_Click, &Form1::Number3_Click,
+        &Form1::Number4_Click, &Form1::Number5_Click, &Form1::Number6_Click, &Form1::Number7_Click,
+        &Form1::Number8_Click, &Form1::Number9_Click};
+    for (size_t digit = 0; digit < Number.size(); ++digit)
+        on(Number[digit], &QPushButton::clicked, kNumberClick[digit]);
+}

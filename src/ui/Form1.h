@@ -1,0 +1,105 @@
+#pragma once
+
+#include "Desktop.h"
+#include "Label.h"
+#include "serial/PortDevices.h"
+#include "serial/SerialComm.h"
+
+#include <QMainWindow>
+#include <QTimer>
+
+#include <array>
+
+class QAction;
+class QFrame;
+class QGroupBox;
+class QPushButton;
+
+// The program's one window. It owns every control, the menus, the serial component
+// Comm1 and the timer, and the operations the handlers share. The handlers of each
+// part of the program are defined beside that part (app/, serial/, ui/, help/).
+class Form1 : public QMainWindow {
+    Q_OBJECT
+
+public:
+    static constexpr int kDesignHeight = 7200;   // outer height, panel shown
+    static constexpr int kShortHeight = 3740;    // outer height, panel hidden
+    static constexpr int kFrameAllowance = 660;  // title bar, menu bar and borders
+    static constexpr int kClientWidth = 4020;
+
+    Form1(Desktop &desktop, PortLookup ports, QWidget *parent = nullptr);
+    ~Form1() override;
+
+    // The serial component and the timer.
+    SerialComm Comm1;
+    QTimer Timer1;
+
+    // Controls.
+    QGroupBox *Frame3 = nullptr; // "Function"
+    QGroupBox *Frame2 = nullptr; // "Memory"
+    QPushButton *Command1 = nullptr; // MIC record
+    QPushButton *Command2 = nullptr; // RX record
+    QPushButton *Command3 = nullptr; // Play
+    QPushButton *Command4 = nullptr; // Transmit
+    QPushButton *Command5 = nullptr; // Stop
+    QPushButton *Command6 = nullptr; // "x" of the received-data panel
+    std::array<QPushButton *, 10> Number {};
+    Label *Status = nullptr;
+    Label *Label1 = nullptr;
+    Label *TextBox = nullptr;
+    QFrame *Line1 = nullptr;
+    QFrame *Line2 = nullptr;
+
+    // Menu items.
+    QAction *Exit = nullptr;
+    QAction *menuKeyboardCommands = nullptr;
+    QAction *menuShowSerialComRxData = nullptr;
+    QAction *menuCloseComPort = nullptr;
+    QAction *menuGuide = nullptr;
+    QAction *menuAbout = nullptr;
+    // The Com items, one group addressed by the port number 1 to 4.
+    QAction *menuCom(int index) const;
+
+    // Windowing operations.
+    QWidget *controlsArea() const { return m_controls; }
+    int outerHeight() const { return m_outerHeight; }
+    void setOuterHeight(int twips);
+
+    // Command dispatch.
+    void sendCommand(char command);
+    void issueCommand(char command);
+    void warnPortNotOpen();
+
+    void Command1_Click();
+    void Command2_Click();
+    void Command3_Click();
+    void Command4_Click();
+    void Command5_Click();
+    void Number0_Click();
+    void Number1_Click();
+    void Number2_Click();
+    void Number3_Click();
+    void Number4_Click();
+    void Number5_Click();
+    void Number6_Click();
+    void Number7_Click();
+    void Number8_Click();
+    void Number9_Click();
+
+private:
+    void createControls();
+    void createMenus();
+    void setTabOrder();
+    void connectHandlers();
+
+    // Connects a signal to a handler; a failure escaping the handler ends the program
+    // with a message instead of crossing Qt's event loop.
+    template <typename Sender, typename Signal>
+    void on(Sender *sender, Signal signal, void (Form1::*handler)());
+    void runHandler(void (Form1::*handler)());
+
+    Desktop &m_desktop;
+    QWidget *m_controls = nullptr;
+    std::array<QAction *, 4> m_menuCom {};
+    int m_outerHeight = kDesignHeight;
+};

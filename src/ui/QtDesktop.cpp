@@ -1,0 +1,74 @@
+#include "QtDesktop.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QScreen>
+#include <QUrl>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+QMessageBox::Icon iconFor(int style)
+{
+    switch (style) {
+    case Desktop::Critical: return QMessageBox::Critical;
+    case Desktop::Warning: return QMessageBox::Warning;
+    case Desktop::Information: return QMessageBox::Information;
+    default: return QMessageBox::NoIcon;
+    }
+}
+
+// Lines may come separated by a lone carriage return, which a label would not break on.
+QString withLineFeeds(QString text)
+{
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return text;
+}
+
+} // namespace
+
+void QtDesktop::messageBox(const QString &prompt, int style, const QString &title)
+{
+    QMessageBox box(iconFor(style), title.isEmpty() ? QString::fromLatin1(kApplicationTitle) : title,
+                    withLineFeeds(prompt), QMessageBox::Ok, QApplication::activeWindow());
+    box.setTextFormat(Qt::PlainText);
+    box.setDefaultButton(QMessageBox::Ok);
+    box.exec();
+}
+
+void QtDesktop::beep()
+{
+    QApplication::beep();
+}
+
+bool QtDesktop::handToViewer(const QString &path)
+{
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+
+QSize QtDesktop::screenSize() const
+{
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    return screen ? screen->geometry().size() : QSize();
+}
+
+QString QtDesktop::executableDirectory() const
+{
+    return QCoreApplication::applicationDirPath();
+}
+
+QString QtDesktop::executableBaseName() const
+{
+    return QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
+}
+
+void QtDesktop::endProgram(int exitCode)
+{
+    std::fflush(nullptr);
+    std::_Exit(exitCode);
+}

@@ -1,0 +1,15 @@
+#pragma once
+
+#include "Desktop.h"
+
+// The real desktop, through Qt.
+class QtDesktop final : public Desktop {
+public:
+    void messageBox(const QString &prompt, int style, const QString &title) override;
+    void beep() override;
+    bool handToViewer(const QString &path) override;
+    QSize screenSize() const override;
+    QString executableDirectory() const override;
+    QString executableBaseName() const override;
+    [[noreturn]] void endProgram(int exitCode) override;
+};

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// The far end of a serial line: the test holds the master side of a pseudo-terminal
+// and the program opens its device path as a serial port.
+class PtyUnit {
+public:
+    PtyUnit();
+    ~PtyUnit();
+    PtyUnit(const PtyUnit &) = delete;
+    PtyUnit &operator=(const PtyUnit &) = delete;
+
+    QString devicePath() const { return m_device; }
+
+    // Everything the program has sent that has not been read yet; never blocks.
+    QByteArray received();
+    // Sends bytes to the program as the unit would.
+    void send(const QByteArray &bytes);
+    // Ends the line as an unplugged adapter does: the program's side reads an error.
+    void hangUp();
+
+private:
+    int m_master = -1;
+    QString m_device;
+};
+
+// Holds a device open and locked the way another program using it would.
+class PortHolder {
+public:
+    explicit PortHolder(const QString &device);
+    ~PortHolder();
+    PortHolder(const PortHolder &) = delete;
+    PortHolder &operator=(const PortHolder &) = delete;
+    bool holding() const { return m_fd >= 0; }
+
+private:
+    int m_fd = -1;
+};

@@ -1,0 +1,44 @@
+#include "RecordingDesktop.h"
+
+QStringList RecordingDesktop::prompts() const
+{
+    QStringList all;
+    for (const Box &box : boxes)
+        all << box.prompt;
+    return all;
+}
+
+void RecordingDesktop::clear()
+{
+    events.clear();
+    boxes.clear();
+    documents.clear();
+    endings.clear();
+}
+
+void RecordingDesktop::messageBox(const QString &prompt, int style, const QString &title)
+{
+    const Box box {prompt, style, title.isEmpty() ? QString::fromLatin1(kApplicationTitle) : title};
+    events << QStringLiteral("box: ") + prompt;
+    boxes << box;
+    if (whileBoxShown)
+        whileBoxShown(box);
+}
+
+void RecordingDesktop::beep()
+{
+    events << QStringLiteral("beep");
+}
+
+bool RecordingDesktop::handToViewer(const QString &path)
+{
+    events << QStringLiteral("viewer: ") + path;
+    documents << path;
+    return viewerAccepts;
+}
+
+void RecordingDesktop::endProgram(int exitCode)
+{
+    events << QStringLiteral("end: %1").arg(exitCode);
+    endings << exitCode;
+}
