@@ -11,6 +11,6 @@ int main(int argc, char *argv[])
 
     QtDesktop desktop;
     Form1 form(desktop, systemPortLookup());
-    form.show();
+    form.loadAndShow();
     return QApplication::exec();
 }

@@ -202,21 +202,26 @@ void Form1::setOuterHeight(int twips)
 {
     m_outerHeight = twips;
     m_controls->setFixedHeight(twipsToPixels(twips - kFrameAllowance));
+    layout()->activate(); // the window takes its new height now, not on a later turn of the loop
 }
 
 template <typename Sender, typename Signal>
 void Form1::on(Sender *sender, Signal signal, void (Form1::*handler)())
 {
-    if constexpr (std::is_same_v<Sender, QAction>) {
-        // The handlers own the check marks: undo the toggle Qt makes on its own.
-        connect(sender, signal, this, [this, sender, handler] {
-            if (sender->isCheckable())
-                sender->setChecked(!sender->isChecked());
-            runHandler(handler);
-        });
-    } else {
+    if constexpr (std::is_same_v<Sender, QAction>)
+        onMenuItem(sender, [this, handler] { (this->*handler)(); });
+    else
         connect(sender, signal, this, [this, handler] { runHandler(handler); });
-    }
+}
+
+void Form1::onMenuItem(QAction *item, const std::function<void()> &handler)
+{
+    connect(item, &QAction::triggered, this, [this, item, handler] {
+        // The handlers own the check marks: undo the toggle Qt makes on its own.
+        if (item->isCheckable())
+            item->setChecked(!item->isChecked());
+        runTrapped(m_desktop, handler);
+    });
 }
 
 void Form1::runHandler(void (Form1::*handler)())
@@ -237,4 +242,9 @@ void Form1::connectHandlers()
         &Form1::Number8_Click, &Form1::Number9_Click};
     for (size_t digit = 0; digit < Number.size(); ++digit)
         on(Number[digit], &QPushButton::clicked, kNumberClick[digit]);
+
+    on(Exit, &QAction::triggered, &Form1::Exit_Click);
+    for (int index = 1; index <= 4; ++index)
+        onMenuItem(menuCom(index), [this, index] { menuCom_Click(index); });
+    on(menuCloseComPort, &QAction::triggered, &Form1::menuCloseComPort_Click);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Desktop.h"
+#include "app/ContinueOnFailure.h"
 #include "Label.h"
 #include "serial/PortDevices.h"
 #include "serial/SerialComm.h"
@@ -9,6 +10,7 @@
 #include <QTimer>
 
 #include <array>
+#include <functional>
 
 class QAction;
 class QFrame;
@@ -29,6 +31,9 @@ public:
 
     Form1(Desktop &desktop, PortLookup ports, QWidget *parent = nullptr);
     ~Form1() override;
+
+    // The settings file's name: the executable's base name and ".ini", no directory.
+    QString IniFile;
 
     // The serial component and the timer.
     SerialComm Comm1;
@@ -86,6 +91,26 @@ public:
     void Number8_Click();
     void Number9_Click();
 
+    // Start-up and shutdown.
+    void loadAndShow(); // Form_Load, then the window appears
+    void Form_Load();
+    void Form_Unload();
+    void Exit_Click();
+
+    // Port selection and scan.
+    void ScanComPorts();
+    void SelectComPort(int index);
+    void menuCom_Click(int index);
+    void menuCloseComPort_Click();
+
+    // The settings file.
+    void SaveComSettings();
+    void RestoreComSettings();
+    void DeleteComSettings();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
 private:
     void createControls();
     void createMenus();
@@ -97,8 +122,10 @@ private:
     template <typename Sender, typename Signal>
     void on(Sender *sender, Signal signal, void (Form1::*handler)());
     void runHandler(void (Form1::*handler)());
+    void onMenuItem(QAction *item, const std::function<void()> &handler);
 
     Desktop &m_desktop;
+    ContinueOnFailure m_onError; // the pending error of the procedures that run in that mode
     QWidget *m_controls = nullptr;
     std::array<QAction *, 4> m_menuCom {};
     int m_outerHeight = kDesignHeight;

@@ -3,21 +3,52 @@
 #include "RecordingDesktop.h"
 #include "ui/Form1.h"
 
+#include <QDir>
+#include <QFile>
 #include <QMap>
+#include <QTemporaryDir>
 #include <memory>
 
-// A main window wired to a recording desktop and to devices the test chooses:
-// ports[n] is the device for COM n; ports not listed lead to a missing path.
+// A fresh, empty current working directory for one test, given back afterwards.
+class TemporaryWorkingDirectory {
+public:
+    TemporaryWorkingDirectory()
+        : m_previous(QDir::currentPath())
+    {
+        QDir::setCurrent(m_dir.path());
+    }
+    ~TemporaryWorkingDirectory() { QDir::setCurrent(m_previous); }
+    TemporaryWorkingDirectory(const TemporaryWorkingDirectory &) = delete;
+    TemporaryWorkingDirectory &operator=(const TemporaryWorkingDirectory &) = delete;
+
+    QString path() const { return m_dir.path(); }
+
+private:
+    QTemporaryDir m_dir;
+    QString m_previous;
+};
+
+// A main window wired to a recording desktop, to devices the test chooses, and to a
+// working directory of its own: ports[n] is the device for COM n; ports not listed
+// lead to a missing path.
 struct FormFixture {
+    static constexpr auto kSettingsFile = "orma-qx50-voice-mem.ini";
+
+    TemporaryWorkingDirectory cwd;
     RecordingDesktop desktop;
     QMap<int, QString> ports;
     std::unique_ptr<Form1> form;
 
-    FormFixture()
-        : form(std::make_unique<Form1>(desktop, [this](int port) {
-              return ports.value(port, QStringLiteral("/nonexistent/ttyQX%1").arg(port));
-          }))
+    FormFixture() { restart(); }
+
+    // A new window in place of the old one, as at the next run of the program.
+    void restart()
     {
+        form.reset();
+        form = std::make_unique<Form1>(desktop, [this](int port) {
+            return ports.value(port, QStringLiteral("/nonexistent/ttyQX%1").arg(port));
+        });
+        form->IniFile = QString::fromLatin1(kSettingsFile);
     }
 
     // Opens COM n directly on the component, as a port selection would.
@@ -25,5 +56,27 @@ struct FormFixture {
     {
         form->Comm1.setCommPort(port);
         form->Comm1.setPortOpen(true);
+    }
+
+    static void writeSettingsFile(const QByteArray &bytes)
+    {
+        QFile file(QString::fromLatin1(kSettingsFile));
+        if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            file.write(bytes);
+    }
+    static bool settingsFilePresent() { return QFile::exists(QString::fromLatin1(kSettingsFile)); }
+    static QByteArray settingsFileBytes()
+    {
+        QFile file(QString::fromLatin1(kSettingsFile));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+    }
+
+    QList<int> checkedComItems() const
+    {
+        QList<int> checked;
+        for (int index = 1; index <= 4; ++index)
+            if (form->menuCom(index)->isChecked())
+                checked << index;
+        return checked;
     }
 };

@@ -1,0 +1,65 @@
+// Saving, restoring and deleting the settings file: the window's operations that
+// remember the chosen port and the serial settings between runs.
+#include "SettingsFile.h"
+#include "SettingsRecord.h"
+#include "ui/Form1.h"
+
+#include <optional>
+
+void Form1::SaveComSettings()
+{
+    const QByteArray record = SettingsRecord::build(Comm1.commPort(), Comm1.settings());
+    if (SettingsFile::isPresent(IniFile))
+        m_onError([&] { SettingsFile::remove(IniFile); });
+
+    m_onError.clear();
+    std::optional<SettingsFile::NewFile> file;
+    m_onError([&] { file.emplace(IniFile); });
+    if (m_onError.errorPending()) {
+        m_desktop.messageBox(QStringLiteral("Failed to save com settings"));
+        return;
+    }
+    m_onError([&] { file->write(record); });
+    m_onError([&] { file->close(); });
+}
+
+void Form1::RestoreComSettings()
+{
+    if (!SettingsFile::isPresent(IniFile))
+        return; // no file, no message
+
+    QByteArray text;
+    m_onError([&] { text = SettingsFile::read(IniFile); });
+
+    const int port = SettingsRecord::portNumberOf(text);
+    const QString settings = SettingsRecord::settingsTextOf(text);
+    m_onError([&] { Comm1.setSettings(settings); });
+    if (m_onError.errorPending()) {
+        m_desktop.beep();
+        m_desktop.messageBox(QStringLiteral("Select a Free Com Port"));
+        return;
+    }
+
+    m_onError([&] {
+        if (Comm1.portOpen())
+            Comm1.setPortOpen(false);
+    });
+    m_onError([&] { Comm1.setCommPort(port); });
+    if (m_onError.errorPending() || Comm1.portOpen())
+        return; // no such port number: nothing opened, nothing said
+
+    m_onError([&] { Comm1.setPortOpen(true); });
+    if (m_onError.errorPending()) {
+        m_desktop.beep();
+        m_desktop.messageBox(QStringLiteral("Select a Free Com Port"));
+        return;
+    }
+    m_onError([&] { menuCom(port)->setChecked(true); }); // ports 5 to 9 have no item
+    m_onError([&] { menuCloseComPort->setEnabled(true); });
+}
+
+void Form1::DeleteComSettings()
+{
+    if (SettingsFile::isPresent(IniFile))
+        m_onError([&] { SettingsFile::remove(IniFile); });
+}
