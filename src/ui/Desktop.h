@@ -20,8 +20,9 @@ public:
     // application's title.
     virtual void messageBox(const QString &prompt, int style = Plain, const QString &title = {}) = 0;
     virtual void beep() = 0;
-    // Hands a document to the desktop's viewer; true when the desktop accepted it.
-    virtual bool handToViewer(const QString &path) = 0;
+    // Hands a document to the desktop's viewer with a window show mode (a Windows
+    // SW_ value); true when the desktop accepted it.
+    virtual bool handToViewer(const QString &path, int showMode) = 0;
     // The whole primary screen, in logical pixels.
     virtual QSize screenSize() const = 0;
     virtual QString executableDirectory() const = 0;

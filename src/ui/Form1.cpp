@@ -1,5 +1,6 @@
 #include "Form1.h"
 
+#include "KeyPreview.h"
 #include "Twips.h"
 #include "VbColor.h"
 #include "WindowIcon.h"
@@ -247,4 +248,13 @@ void Form1::connectHandlers()
     for (int index = 1; index <= 4; ++index)
         onMenuItem(menuCom(index), [this, index] { menuCom_Click(index); });
     on(menuCloseComPort, &QAction::triggered, &Form1::menuCloseComPort_Click);
+    on(menuKeyboardCommands, &QAction::triggered, &Form1::menuKeyboardCommands_Click);
+    on(menuShowSerialComRxData, &QAction::triggered, &Form1::menuShowSerialComRxData_Click);
+    on(Command6, &QPushButton::clicked, &Form1::Command6_Click);
+    on(menuGuide, &QAction::triggered, &Form1::menuGuide_Click);
+    on(menuAbout, &QAction::triggered, &Form1::menuAbout_Click);
+    on(&Timer1, &QTimer::timeout, &Form1::Timer1_Timer);
+    new KeyPreview(this, [this](int characterCode) {
+        runTrapped(m_desktop, [this, characterCode] { Form_KeyPress(characterCode); });
+    });
 }

@@ -108,6 +108,19 @@ public:
     void RestoreComSettings();
     void DeleteComSettings();
 
+    // The received-data monitor.
+    void Timer1_Timer();
+    void menuShowSerialComRxData_Click();
+    void Command6_Click();
+
+    // Keyboard commands: every character key typed in the window, as its 8-bit code.
+    void Form_KeyPress(int characterCode);
+    void menuKeyboardCommands_Click();
+
+    // Guide and About.
+    void menuGuide_Click();
+    void menuAbout_Click();
+
 protected:
     void closeEvent(QCloseEvent *event) override;
 
@@ -123,6 +136,7 @@ private:
     void on(Sender *sender, Signal signal, void (Form1::*handler)());
     void runHandler(void (Form1::*handler)());
     void onMenuItem(QAction *item, const std::function<void()> &handler);
+    bool OpenDocument(const QString &path, int showMode);
 
     Desktop &m_desktop;
     ContinueOnFailure m_onError; // the pending error of the procedures that run in that mode

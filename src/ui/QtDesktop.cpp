@@ -7,6 +7,11 @@
 #include <QScreen>
 #include <QUrl>
 
+#ifdef Q_OS_WIN
+#include <windows.h>
+#include <shellapi.h>
+#endif
+
 #include <cstdio>
 #include <cstdlib>
 
@@ -46,9 +51,17 @@ void QtDesktop::beep()
     QApplication::beep();
 }
 
-bool QtDesktop::handToViewer(const QString &path)
+bool QtDesktop::handToViewer(const QString &path, int showMode)
 {
+#ifdef Q_OS_WIN
+    const QByteArray file = path.toLocal8Bit();
+    const auto result = reinterpret_cast<intptr_t>(
+        ShellExecuteA(nullptr, "open", file.constData(), nullptr, nullptr, showMode));
+    return static_cast<qint32>(result) > 32; // 32 and below are the shell's error codes
+#else
+    (void)showMode;
     return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+#endif
 }
 
 QSize QtDesktop::screenSize() const

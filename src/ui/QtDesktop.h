@@ -7,7 +7,7 @@ class QtDesktop final : public Desktop {
 public:
     void messageBox(const QString &prompt, int style, const QString &title) override;
     void beep() override;
-    bool handToViewer(const QString &path) override;
+    bool handToViewer(const QString &path, int showMode) override;
     QSize screenSize() const override;
     QString executableDirectory() const override;
     QString executableBaseName() const override;

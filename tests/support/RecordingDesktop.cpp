@@ -13,6 +13,7 @@ void RecordingDesktop::clear()
     events.clear();
     boxes.clear();
     documents.clear();
+    showModes.clear();
     endings.clear();
 }
 
@@ -30,8 +31,9 @@ void RecordingDesktop::beep()
     events << QStringLiteral("beep");
 }
 
-bool RecordingDesktop::handToViewer(const QString &path)
+bool RecordingDesktop::handToViewer(const QString &path, int showMode)
 {
+    showModes << showMode;
     events << QStringLiteral("viewer: ") + path;
     documents << path;
     return viewerAccepts;

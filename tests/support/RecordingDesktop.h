@@ -20,6 +20,7 @@ public:
     QStringList events;
     QList<Box> boxes;
     QStringList documents;
+    QList<int> showModes;
     QList<int> endings;
 
     bool viewerAccepts = true;
@@ -35,7 +36,7 @@ public:
 
     void messageBox(const QString &prompt, int style, const QString &title) override;
     void beep() override;
-    bool handToViewer(const QString &path) override;
+    bool handToViewer(const QString &path, int showMode) override;
     QSize screenSize() const override { return screen; }
     QString executableDirectory() const override { return directory; }
     QString executableBaseName() const override { return baseName; }

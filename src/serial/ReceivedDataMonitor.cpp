@@ -1,0 +1,31 @@
+// The received-data panel: what the unit sends, polled every tick, and showing and
+// hiding the panel at the bottom of the window.
+#include "ReceivedText.h"
+#include "ui/Form1.h"
+
+void Form1::Timer1_Timer()
+{
+    if (!Comm1.portOpen())
+        return; // the panel keeps its text
+    TextBox->setCaption(keepNewest(TextBox->caption(), Comm1.input()));
+}
+
+void Form1::menuShowSerialComRxData_Click()
+{
+    menuShowSerialComRxData->setChecked(!menuShowSerialComRxData->isChecked());
+    if (menuShowSerialComRxData->isChecked()) {
+        TextBox->setVisible(true);
+        setOuterHeight(kDesignHeight);
+    } else {
+        TextBox->setVisible(false);
+        setOuterHeight(kShortHeight);
+    }
+}
+
+void Form1::Command6_Click()
+{
+    menuShowSerialComRxData->setChecked(false);
+    TextBox->setVisible(false);
+    setOuterHeight(kShortHeight);
+    activateWindow();
+}
