@@ -2,6 +2,7 @@
 // when no port is open.
 #include "support/FormFixture.h"
 #include "support/PtyUnit.h"
+#include "app/UntrappedFailure.h"
 #include "ui/VbColor.h"
 
 #include <QPushButton>
@@ -116,12 +117,29 @@ private slots:
         unit->hangUp(); // the click comes before the component has noticed
 
         QTest::mouseClick(f.form->Command4, Qt::LeftButton);
-        QCOMPARE(f.form->Status->caption(), QStringLiteral("Play"));
-        QCOMPARE(f.form->Status->foreColor(), kButtonText);
+        QVERIFY(f.form->Status->caption() != QStringLiteral("Transmit"));
         QVERIFY(!f.form->Comm1.portOpen());
-        QCOMPARE(f.desktop.boxes.size(), 1);
-        QVERIFY(f.desktop.boxes.at(0).prompt.contains(QStringLiteral("\"T\" was not sent")));
-        QCOMPARE(f.desktop.endings, QList<int>{1}); // an unexpected failure ends the program
+        QTRY_COMPARE(f.desktop.prompts(), QStringList{"The Com Port is not available"});
+        QCOMPARE(f.desktop.endings, QList<int>()); // the program goes on
+    }
+
+    void anUnexpectedFailureIsNamedAndEndsTheProgram()
+    {
+        RecordingDesktop desktop;
+        bool after = false;
+        runTrapped(desktop, [&] {
+            throw std::runtime_error("the window could not be drawn");
+            after = true;
+        });
+        QVERIFY(!after);
+        QCOMPARE(desktop.boxes.size(), 1);
+        QVERIFY(desktop.boxes.at(0).prompt.contains(QStringLiteral("the window could not be drawn")));
+        QCOMPARE(desktop.boxes.at(0).style, 16);
+        QCOMPARE(desktop.endings, QList<int>{1});
+
+        desktop.clear();
+        runTrapped(desktop, [] { throw 42; });
+        QCOMPARE(desktop.endings, QList<int>{1});
     }
 };
 

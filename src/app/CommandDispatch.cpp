@@ -1,5 +1,6 @@
 #include "CommandTable.h"
 #include "ui/Form1.h"
+#include "serial/SerialError.h"
 #include "ui/VbColor.h"
 
 std::optional<StatusEffect> statusEffectOf(char command)
@@ -24,7 +25,11 @@ void Form1::sendCommand(char command)
 // The byte goes out first; only then does the status line name the function.
 void Form1::issueCommand(char command)
 {
-    Comm1.setOutput(QString(QChar::fromLatin1(command)));
+    try {
+        Comm1.setOutput(QString(QChar::fromLatin1(command)));
+    } catch (const LineLost &) {
+        return; // not sent, so not shown; Comm1_LineLost tells the operator once
+    }
     if (const auto effect = statusEffectOf(command)) {
         Status->setCaption(QString::fromLatin1(effect->caption));
         Status->setForeColor(effect->foreColor);

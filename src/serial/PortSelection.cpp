@@ -41,6 +41,20 @@ void Form1::SelectComPort(int index)
     SaveComSettings();
 }
 
+// The device vanished under an open port (an adapter pulled out): the component has
+// closed the port; the window shows it as closed and says so once. The settings file
+// stays, so the same Com item, or the next start, reopens the port.
+void Form1::Comm1_LineLost()
+{
+    for (int port = 1; port <= 4; ++port)
+        menuCom(port)->setChecked(false);
+    menuCloseComPort->setEnabled(false);
+    Status->setCaption(QStringLiteral("Com Port Closed"));
+    Status->setForeColor(VbColor::kRed);
+    m_desktop.beep();
+    m_desktop.messageBox(QStringLiteral("The Com Port is not available"));
+}
+
 void Form1::menuCloseComPort_Click()
 {
     m_onError.clear();

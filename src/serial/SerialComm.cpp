@@ -202,7 +202,7 @@ void SerialComm::setOutput(const QString &text)
     if (written == bytes.size())
         m_port->flush();
     if (written != bytes.size() || m_lineFailed)
-        throw SerialError(QStringLiteral("COM%1: the line failed; \"%2\" was not sent").arg(m_commPort).arg(text));
+        throw LineLost(QStringLiteral("COM%1: the line failed; \"%2\" was not sent").arg(m_commPort).arg(text));
 }
 
 QString SerialComm::input()

@@ -36,7 +36,8 @@ public:
     QString settings() const { return m_settingsText; }
     void setSettings(const QString &text);
 
-    // Output: hands the characters (Latin-1) to the line at once.
+    // Output: hands the characters (Latin-1) to the line at once. Throws LineLost
+    // when the line fails under it.
     void setOutput(const QString &text);
 
     // Input: every character received since the last read, one per byte (Latin-1),

@@ -11,3 +11,10 @@ public:
     {
     }
 };
+
+// The line failed while the port was open: the device was unplugged or hung up.
+// The component has closed the port and reports the loss once, by its signal.
+class LineLost : public SerialError {
+public:
+    using SerialError::SerialError;
+};

@@ -254,6 +254,7 @@ void Form1::connectHandlers()
     on(menuGuide, &QAction::triggered, &Form1::menuGuide_Click);
     on(menuAbout, &QAction::triggered, &Form1::menuAbout_Click);
     on(&Timer1, &QTimer::timeout, &Form1::Timer1_Timer);
+    on(&Comm1, &SerialComm::lineLost, &Form1::Comm1_LineLost);
     new KeyPreview(this, [this](int characterCode) {
         runTrapped(m_desktop, [this, characterCode] { Form_KeyPress(characterCode); });
     });

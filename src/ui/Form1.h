@@ -102,6 +102,7 @@ public:
     void SelectComPort(int index);
     void menuCom_Click(int index);
     void menuCloseComPort_Click();
+    void Comm1_LineLost();
 
     // The settings file.
     void SaveComSettings();

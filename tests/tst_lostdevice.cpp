@@ -1,0 +1,119 @@
+// An adapter pulled out while the port is open: the program closes the port, says
+// so once, keeps the settings file, and reopens the port once the device is back.
+#include "support/FormFixture.h"
+#include "support/PtyUnit.h"
+#include "ui/VbColor.h"
+
+#include <QTest>
+
+namespace {
+
+// A window on COM1 chosen from the menu, as the operator would have it.
+struct OpenLine {
+    FormFixture f;
+    std::unique_ptr<PtyUnit> unit = std::make_unique<PtyUnit>();
+
+    OpenLine()
+    {
+        f.ports[1] = unit->devicePath();
+        f.form->Form_Load();
+        f.form->menuCom(1)->trigger();
+        unit->received(); // the "P" of the selection
+        f.desktop.clear();
+    }
+
+    void verifyShownAsLost()
+    {
+        QTRY_COMPARE(f.desktop.events, QStringList({"beep", "box: The Com Port is not available"}));
+        QVERIFY(!f.form->Comm1.portOpen());
+        QCOMPARE(f.checkedComItems(), QList<int>());
+        QVERIFY(!f.form->menuCloseComPort->isEnabled());
+        QCOMPARE(f.form->Status->caption(), QStringLiteral("Com Port Closed"));
+        QCOMPARE(f.form->Status->foreColor(), VbColor::kRed);
+        QCOMPARE(f.settingsFileBytes(), QByteArray("COM1:9600,N,8,1"));
+        QCOMPARE(f.desktop.endings, QList<int>());
+    }
+};
+
+} // namespace
+
+class LostDeviceTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void whileIdle()
+    {
+        OpenLine line;
+        line.unit->hangUp();
+        line.verifyShownAsLost();
+
+        // Ticks go on behind the box and after it; nothing more is said.
+        for (int i = 0; i < 50; ++i) {
+            QCoreApplication::processEvents();
+            line.f.form->Timer1_Timer();
+        }
+        QCOMPARE(line.f.desktop.boxes.size(), 1);
+        line.f.form->Command4_Click(); // the commands now see a closed port
+        QCOMPARE(line.f.desktop.prompts().last(), QStringLiteral("Com Port is not open!"));
+    }
+
+    void whileDataIsArriving()
+    {
+        OpenLine line;
+        line.unit->send("PLAY 1\r\n");
+        QTRY_COMPARE(line.f.form->TextBox->caption(), QStringLiteral("PLAY 1\r\n"));
+        line.unit->send("PLAY 2\r\n");
+        line.unit->hangUp();
+        line.verifyShownAsLost();
+        QVERIFY(line.f.form->TextBox->caption().startsWith(QStringLiteral("PLAY 1\r\n")));
+    }
+
+    void inTheMiddleOfACommand()
+    {
+        OpenLine line;
+        line.f.form->Command3_Click();
+        QCOMPARE(line.f.form->Status->caption(), QStringLiteral("Play"));
+        line.unit->hangUp();
+        line.f.form->Command4_Click(); // before the component noticed
+        QVERIFY(line.f.form->Status->caption() != QStringLiteral("Transmit"));
+        line.verifyShownAsLost();
+    }
+
+    void ticksBehindTheBoxRaiseNoMoreBoxes()
+    {
+        OpenLine line;
+        int boxesWhileShown = 0;
+        line.f.desktop.whileBoxShown = [&](const RecordingDesktop::Box &) {
+            // The operator reads the box while the timer and the line go on.
+            for (int i = 0; i < 30; ++i) {
+                QCoreApplication::processEvents();
+                line.f.form->Timer1_Timer();
+            }
+            boxesWhileShown = static_cast<int>(line.f.desktop.boxes.size());
+        };
+        line.unit->hangUp();
+        line.verifyShownAsLost();
+        QCOMPARE(boxesWhileShown, 1);
+    }
+
+    void theSameItemReopensThePortWhenTheDeviceIsBack()
+    {
+        OpenLine line;
+        line.unit->hangUp();
+        line.verifyShownAsLost();
+
+        line.unit = std::make_unique<PtyUnit>(); // plugged back in
+        line.f.ports[1] = line.unit->devicePath();
+        line.f.form->menuCom(1)->trigger();
+        QVERIFY(line.f.form->Comm1.portOpen());
+        QCOMPARE(line.f.checkedComItems(), QList<int>{1});
+        QCOMPARE(line.unit->received(), QByteArray("P"));
+
+        line.f.restart(); // and so does the next start, from the file left in place
+        line.f.form->Form_Load();
+        QVERIFY(line.f.form->Comm1.portOpen());
+    }
+};
+
+QTEST_MAIN(LostDeviceTest)
+#include "tst_lostdevice.moc"
