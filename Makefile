@@ -1,9 +1,12 @@
 # The README's commands. Each one installs what is missing first.
+SHELL      := /bin/bash
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 30
 JOBS       ?= $(shell nproc)
 
-.PHONY: deps build run test test-plain test-sanitized clean
+.PHONY: deps build run test test-plain test-sanitized test-fuzz clean
 
 deps:
 	@tools/install-deps.sh
@@ -17,7 +20,7 @@ build: deps $(BUILD)/build.ninja
 run: build
 	./$(BUILD)/orma-qx50-voice-mem
 
-test: test-plain test-sanitized
+test: test-plain test-sanitized test-fuzz
 
 test-plain: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
@@ -29,5 +32,23 @@ test-sanitized: deps $(ASAN_BUILD)/build.ninja
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
 
+# Each fuzz target runs for a bounded time from its seed corpus; new inputs go to a
+# scratch directory, never into the repository.
+$(FUZZ_BUILD)/build.ninja: | deps
+	cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ -DQX50_FUZZ=ON
+
+test-fuzz: deps $(FUZZ_BUILD)/build.ninja
+	cmake --build $(FUZZ_BUILD) -j $(JOBS)
+	@for target in settings_text restore_settings; do \
+	  seeds=$(CURDIR)/tests/fuzz/seeds/$$target; \
+	  scratch=$$(mktemp -d); mkdir $$scratch/corpus; \
+	  echo "fuzz_$$target: $(FUZZ_SECONDS) s"; \
+	  ( cd $$scratch && LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp \
+	    $(CURDIR)/$(FUZZ_BUILD)/tests/fuzz/fuzz_$$target -max_total_time=$(FUZZ_SECONDS) -timeout=5 \
+	      -print_final_stats=1 $$scratch/corpus $$seeds 2>&1 | grep -E '^(Done|stat::number_of_executed_units)|ERROR|SUMMARY|crash-' ; \
+	    exit $${PIPESTATUS[0]} ) || { echo "fuzz_$$target failed; see the crash file above"; exit 1; }; \
+	  rm -rf $$scratch; \
+	done
+
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)

@@ -46,6 +46,9 @@ private slots:
                                  "9600,n,8,1.0", "9600,n,8,1,5", "9600;n;8;1", "COM3:9600,N,8,1"})
             QTest::addRow("%s", text) << QString::fromLatin1(text);
         QTest::addRow("non-Latin digit") << QString::fromUtf8("９600,n,8,1");
+        // Found by fuzzing: U+024F upper-cases to U+024E, whose low byte is 'N'.
+        QTest::addRow("letter that upper-cases onto N") << QString::fromUtf8("1,\u024F,6,2");
+        QTest::addRow("Latin-1 letter") << QString::fromLatin1("9600,\xD1,8,1");
     }
     void rejectsEverythingElse()
     {

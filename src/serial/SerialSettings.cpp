@@ -44,7 +44,8 @@ std::optional<SerialSettings> SerialSettings::parse(QStringView text)
     if (!baud)
         return std::nullopt;
 
-    if (fields[1].size() != 1)
+    // ASCII only: some letters upper-case to characters whose low byte is a parity letter.
+    if (fields[1].size() != 1 || fields[1].front().unicode() > 0x7F)
         return std::nullopt;
     const char parity = static_cast<char>(fields[1].front().toUpper().unicode());
     if (QStringView(u"NEOMS").indexOf(QChar::fromLatin1(parity)) < 0)
