@@ -3,10 +3,11 @@ SHELL      := /bin/bash
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
 FUZZ_BUILD ?= build-fuzz
+BENCH_BUILD ?= build-release
 FUZZ_SECONDS ?= 30
 JOBS       ?= $(shell nproc)
 
-.PHONY: deps build run test test-plain test-sanitized test-fuzz clean
+.PHONY: deps build run test test-plain test-sanitized test-fuzz bench clean
 
 deps:
 	@tools/install-deps.sh
@@ -50,5 +51,12 @@ test-fuzz: deps $(FUZZ_BUILD)/build.ninja
 	  rm -rf $$scratch; \
 	done
 
+$(BENCH_BUILD)/build.ninja: | deps
+	cmake -S . -B $(BENCH_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release
+
+bench: deps $(BENCH_BUILD)/build.ninja
+	cmake --build $(BENCH_BUILD) -j $(JOBS) --target qx50-bench
+	./$(BENCH_BUILD)/bench/qx50-bench
+
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(BENCH_BUILD)

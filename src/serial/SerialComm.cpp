@@ -4,6 +4,9 @@
 
 #include <QMetaObject>
 
+#include <cerrno>
+#include <cstring>
+
 #ifdef Q_OS_UNIX
 #include <sys/file.h>
 #include <sys/ioctl.h>
@@ -49,7 +52,7 @@ SerialComm::SerialComm(PortLookup lookup, QObject *parent)
     , m_port(new QSerialPort(this))
 {
     m_settings = *SerialSettings::parse(m_settingsText);
-    connect(m_port, &QSerialPort::readyRead, this, &SerialComm::collectReceived);
+    m_port->setReadBufferSize(1); // see collectReceived()
     connect(m_port, &QSerialPort::errorOccurred, this, &SerialComm::onPortError);
 }
 
@@ -212,28 +215,57 @@ QString SerialComm::input()
     return QString::fromLatin1(m_received.take());
 }
 
+// Received bytes wait in the driver until input() takes them at the window's tick, so
+// a burst wakes the program once instead of at every arrival. Qt takes at most the
+// first byte of a burst on its own (its buffer holds one); that byte comes first.
 void SerialComm::collectReceived()
 {
-    const QByteArray raw = m_port->readAll();
-    if (raw.isEmpty())
+    accept(m_port->readAll());
+#ifdef Q_OS_UNIX
+    if (!m_port->isOpen() || m_lineFailed)
         return;
-    m_received.append(m_markParityErrors ? m_parityMarks.decode(raw) : raw);
+    const int fd = static_cast<int>(m_port->handle());
+    char chunk[4096];
+    for (int i = 0; i < 64; ++i) { // bounded, even while a flood keeps the driver full
+        const ssize_t n = ::read(fd, chunk, sizeof chunk);
+        if (n > 0) {
+            accept(QByteArray(chunk, n));
+        } else if (n < 0 && errno == EINTR) {
+            continue;
+        } else {
+            if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
+                failLine(QString::fromLocal8Bit(std::strerror(errno)));
+            return;
+        }
+    }
+#endif
+}
+
+void SerialComm::accept(const QByteArray &raw)
+{
+    if (!raw.isEmpty())
+        m_received.append(m_markParityErrors ? m_parityMarks.decode(raw) : raw);
 }
 
 void SerialComm::onPortError(QSerialPort::SerialPortError error)
 {
-    if (m_changingState || m_lineFailed || !m_port->isOpen() || !isLineFailure(error))
+    if (!m_changingState && isLineFailure(error))
+        failLine(m_port->errorString());
+}
+
+void SerialComm::failLine(const QString &why)
+{
+    if (m_lineFailed || !m_port->isOpen())
         return;
     // Close once, report once: a hung-up device keeps raising read errors until it is
     // closed. Closing waits for the event loop, outside the port's own notification.
     m_lineFailed = true;
-    const QString reason = QStringLiteral("COM%1 (%2): %3").arg(m_commPort).arg(m_device, m_port->errorString());
+    const QString reason = QStringLiteral("COM%1 (%2): %3").arg(m_commPort).arg(m_device, why);
     QMetaObject::invokeMethod(
         this,
         [this, reason] {
             if (!m_lineFailed)
                 return; // closed and perhaps reopened meanwhile
-            collectReceived();
             close();
             emit lineLost(reason);
         },

@@ -11,8 +11,9 @@
 
 // The window's serial component: the properties PortOpen, CommPort, Settings, Output
 // and Input over one serial device, backed by Qt Serial Port. Every failure is thrown
-// as SerialError. Received bytes are collected as they arrive and handed out by
-// input(); nothing is ever sent unless output() is called.
+// as SerialError. Received bytes are handed out by input(); nothing is ever sent
+// unless output() is called. A line that fails is seen by Qt's own notification or,
+// at the latest, by the next input().
 class SerialComm : public QObject {
     Q_OBJECT
 
@@ -56,7 +57,9 @@ private:
     void open();
     void close();
     void collectReceived();
+    void accept(const QByteArray &raw);
     void onPortError(QSerialPort::SerialPortError error);
+    void failLine(const QString &why);
     QString describeOpenFailure(const QString &device) const;
     void prepareLine();
 
