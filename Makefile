@@ -7,7 +7,7 @@ BENCH_BUILD ?= build-release
 FUZZ_SECONDS ?= 30
 JOBS       ?= $(shell nproc)
 
-.PHONY: deps build run test test-plain test-sanitized test-fuzz bench clean
+.PHONY: deps build run demo test test-plain test-sanitized test-fuzz bench clean
 
 deps:
 	@tools/install-deps.sh
@@ -20,6 +20,9 @@ build: deps $(BUILD)/build.ninja
 
 run: build
 	./$(BUILD)/orma-qx50-voice-mem
+
+demo: build
+	tools/demo.sh $(BUILD)
 
 test: test-plain test-sanitized test-fuzz
 
