@@ -2,7 +2,8 @@
 # Installs the Debian packages the build and the tests need, only those missing.
 set -euo pipefail
 
-packages=(cmake ninja-build g++ make qt6-base-dev qt6-serialport-dev clang libclang-rt-14-dev)
+packages=(cmake ninja-build g++ make qt6-base-dev qt6-serialport-dev clang libclang-rt-14-dev
+          libxcb1-dev xvfb xauth xdotool imagemagick desktop-file-utils dpkg-dev)
 
 missing=()
 for p in "${packages[@]}"; do
