@@ -77,7 +77,7 @@ private slots:
         f.form->Status->setForeColor(kRed);
 
         QTest::mouseClick(button(*f.form, name), Qt::LeftButton);
-        QCOMPARE(unit.received(), byte); // exactly one byte: no CR, no LF
+        QCOMPARE(unit.received(1), byte); // exactly one byte: no CR, no LF
         QCOMPARE(f.form->Status->caption(), caption);
         QCOMPARE(f.form->Status->foreColor(), color);
         QCOMPARE(f.desktop.events, QStringList());
@@ -103,7 +103,7 @@ private slots:
             f.form->Command1_Click();
         f.form->Number0_Click();
         f.form->Number9_Click();
-        QCOMPARE(unit.received(), QByteArray("TSPMMM09"));
+        QCOMPARE(unit.received(8), QByteArray("TSPMMM09"));
         QCOMPARE(f.form->Status->caption(), QStringLiteral("MIC record"));
     }
 

@@ -18,7 +18,7 @@ struct OpenLine {
         f.ports[1] = unit->devicePath();
         f.form->Form_Load();
         f.form->menuCom(1)->trigger();
-        unit->received(); // the "P" of the selection
+        unit->received(1); // the "P" of the selection
         f.desktop.clear();
     }
 
@@ -107,7 +107,7 @@ private slots:
         line.f.form->menuCom(1)->trigger();
         QVERIFY(line.f.form->Comm1.portOpen());
         QCOMPARE(line.f.checkedComItems(), QList<int>{1});
-        QCOMPARE(line.unit->received(), QByteArray("P"));
+        QCOMPARE(line.unit->received(1), QByteArray("P"));
 
         line.f.restart(); // and so does the next start, from the file left in place
         line.f.form->Form_Load();

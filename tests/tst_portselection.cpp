@@ -48,7 +48,7 @@ private slots:
         QVERIFY(f.form->Comm1.portOpen());
         QCOMPARE(f.checkedComItems(), QList<int>{3});
         QVERIFY(f.form->menuCloseComPort->isEnabled());
-        QCOMPARE(unit.received(), QByteArray("P"));
+        QCOMPARE(unit.received(1), QByteArray("P"));
         QCOMPARE(f.form->Status->caption(), QStringLiteral("Play"));
         QCOMPARE(f.form->Status->foreColor(), VbColor::kButtonText);
         QCOMPARE(f.settingsFileBytes(), QByteArray("COM3:9600,N,8,1"));
@@ -57,7 +57,7 @@ private slots:
         // Choosing it again closes, reopens, sends "P" again and rewrites the same record.
         f.form->Command4_Click();
         f.form->menuCom(3)->trigger();
-        QCOMPARE(unit.received(), QByteArray("TP"));
+        QCOMPARE(unit.received(2), QByteArray("TP"));
         QCOMPARE(f.form->Status->caption(), QStringLiteral("Play"));
         QCOMPARE(f.checkedComItems(), QList<int>{3});
         QCOMPARE(f.settingsFileBytes(), QByteArray("COM3:9600,N,8,1"));
@@ -73,7 +73,7 @@ private slots:
         f.form->Form_Load();
         f.form->menuCom(1)->trigger();
         f.form->Command4_Click();
-        QCOMPARE(com1.received(), QByteArray("PT"));
+        QCOMPARE(com1.received(2), QByteArray("PT"));
         f.desktop.clear();
 
         PortHolder other(com3.devicePath()); // taken since the scan
@@ -119,7 +119,7 @@ private slots:
 
         f.form->Command3_Click(); // the commands now say the port is not open
         QCOMPARE(f.desktop.prompts(), QStringList{"Com Port is not open!"});
-        QCOMPARE(unit.received(), QByteArray("P"));
+        QCOMPARE(unit.received(1), QByteArray("P"));
 
         f.restart(); // and the next start opens nothing and says nothing
         f.desktop.clear();

@@ -97,7 +97,7 @@ private slots:
         QCOMPARE(f.checkedComItems(), QList<int>{1});
         QCOMPARE(f.form->Status->caption(), QStringLiteral("Play"));
         f.form->Command4_Click();
-        QCOMPARE(unit.received(), QByteArray("PT"));
+        QCOMPARE(unit.received(2), QByteArray("PT"));
 
         QVERIFY(victim.open(QIODevice::ReadOnly));
         QCOMPARE(victim.readAll(), QByteArray("keep me"));

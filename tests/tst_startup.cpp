@@ -41,7 +41,7 @@ private slots:
         QVERIFY(f.form->Comm1.portOpen());
         QCOMPARE(f.form->Comm1.commPort(), 3);
         QCOMPARE(f.form->Comm1.settings(), QStringLiteral("19200,N,8,2"));
-        QCOMPARE(unit.received(), QByteArray("P"));
+        QCOMPARE(unit.received(1), QByteArray("P"));
         QCOMPARE(f.form->Status->caption(), QStringLiteral("Play"));
         QCOMPARE(f.form->Status->foreColor(), VbColor::kButtonText);
         QCOMPARE(f.checkedComItems(), QList<int>{3});
@@ -104,7 +104,7 @@ private slots:
         QVERIFY(f.form->Comm1.portOpen());
         QCOMPARE(f.checkedComItems(), QList<int>());
         QVERIFY(f.form->menuCloseComPort->isEnabled());
-        QCOMPARE(unit.received(), QByteArray("P"));
+        QCOMPARE(unit.received(1), QByteArray("P"));
         QCOMPARE(f.form->Status->caption(), QStringLiteral("Play"));
     }
 

@@ -55,7 +55,12 @@ struct FormFixture {
     void openPort(int port)
     {
         form->Comm1.setCommPort(port);
-        form->Comm1.setPortOpen(true);
+        try {
+            form->Comm1.setPortOpen(true);
+        } catch (const std::exception &e) {
+            qWarning("opening COM%d failed: %s", port, e.what());
+            throw;
+        }
     }
 
     static void writeSettingsFile(const QByteArray &bytes)

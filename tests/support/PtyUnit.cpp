@@ -1,6 +1,8 @@
 #include "PtyUnit.h"
 
 #include <cerrno>
+#include <chrono>
+#include <poll.h>
 #include <cstdlib>
 #include <fcntl.h>
 #include <stdexcept>
@@ -21,7 +23,19 @@ PtyUnit::~PtyUnit()
         ::close(m_master);
 }
 
-QByteArray PtyUnit::received()
+QByteArray PtyUnit::received(qsizetype expected)
+{
+    QByteArray all = readAvailable();
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (all.size() < expected && m_master >= 0 && std::chrono::steady_clock::now() < deadline) {
+        pollfd pfd {m_master, POLLIN, 0};
+        ::poll(&pfd, 1, 100);
+        all += readAvailable();
+    }
+    return all;
+}
+
+QByteArray PtyUnit::readAvailable()
 {
     QByteArray all;
     char chunk[4096];

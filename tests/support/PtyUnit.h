@@ -14,14 +14,18 @@ public:
 
     QString devicePath() const { return m_device; }
 
-    // Everything the program has sent that has not been read yet; never blocks.
-    QByteArray received();
+    // Everything the program has sent that has not been read yet. The kernel hands a
+    // write on to this end a moment later, so a caller that expects bytes says how
+    // many: it waits for them, up to five seconds. With none expected it never waits.
+    QByteArray received(qsizetype expected = 0);
     // Sends bytes to the program as the unit would.
     void send(const QByteArray &bytes);
     // Ends the line as an unplugged adapter does: the program's side reads an error.
     void hangUp();
 
 private:
+    QByteArray readAvailable();
+
     int m_master = -1;
     QString m_device;
 };
