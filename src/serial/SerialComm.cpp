@@ -79,7 +79,7 @@ void SerialComm::setCommPort(int port)
 {
     if (port < kLowestPort || port > kHighestPort)
         throw SerialError(QStringLiteral("%1 is not a port number (1 to %2)").arg(port).arg(kHighestPort));
-    if (m_port->isOpen())
+    if (portOpen())
         throw SerialError(QStringLiteral("the port number cannot change while COM%1 is open").arg(m_commPort));
     m_commPort = port;
 }
@@ -95,8 +95,9 @@ void SerialComm::setSettings(const QString &text)
 
 void SerialComm::open()
 {
-    if (m_port->isOpen())
+    if (portOpen())
         throw SerialError(QStringLiteral("COM%1 is already open").arg(m_commPort));
+    close(); // a failed line not yet closed: the operator has moved on, nothing to report
 
     const QString device = m_lookup(m_commPort);
     if (device.isEmpty())
