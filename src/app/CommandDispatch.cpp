@@ -30,10 +30,8 @@ void Form1::issueCommand(char command)
     } catch (const LineLost &) {
         return; // not sent, so not shown; Comm1_LineLost tells the operator once
     }
-    if (const auto effect = statusEffectOf(command)) {
-        Status->setCaption(QString::fromLatin1(effect->caption));
-        Status->setForeColor(effect->foreColor);
-    }
+    if (const auto effect = statusEffectOf(command))
+        showStatus(QString::fromLatin1(effect->caption), effect->foreColor);
 }
 
 void Form1::warnPortNotOpen()

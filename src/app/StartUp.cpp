@@ -31,8 +31,7 @@ void Form1::Form_Load()
     if (open) {
         m_onError([&] { issueCommand('P'); });
     } else {
-        Status->setCaption(QStringLiteral("Com Port Closed"));
-        Status->setForeColor(VbColor::kRed);
+        showStatus(QStringLiteral("Com Port Closed"), VbColor::kRed);
     }
 }
 

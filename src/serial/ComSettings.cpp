@@ -28,6 +28,10 @@ void Form1::RestoreComSettings()
     if (!SettingsFile::isPresent(IniFile))
         return; // no file, no message
 
+    const auto refuse = [this] {
+        m_desktop.beep();
+        m_desktop.messageBox(QStringLiteral("Select a Free Com Port"));
+    };
     QByteArray text;
     m_onError([&] { text = SettingsFile::read(IniFile); });
 
@@ -35,8 +39,7 @@ void Form1::RestoreComSettings()
     const QString settings = SettingsRecord::settingsTextOf(text);
     m_onError([&] { Comm1.setSettings(settings); });
     if (m_onError.errorPending()) {
-        m_desktop.beep();
-        m_desktop.messageBox(QStringLiteral("Select a Free Com Port"));
+        refuse();
         return;
     }
 
@@ -50,8 +53,7 @@ void Form1::RestoreComSettings()
 
     m_onError([&] { Comm1.setPortOpen(true); });
     if (m_onError.errorPending()) {
-        m_desktop.beep();
-        m_desktop.messageBox(QStringLiteral("Select a Free Com Port"));
+        refuse();
         return;
     }
     m_onError([&] { menuCom(port)->setChecked(true); }); // ports 5 to 9 have no item

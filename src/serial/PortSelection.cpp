@@ -49,8 +49,7 @@ void Form1::Comm1_LineLost()
     for (int port = 1; port <= 4; ++port)
         menuCom(port)->setChecked(false);
     menuCloseComPort->setEnabled(false);
-    Status->setCaption(QStringLiteral("Com Port Closed"));
-    Status->setForeColor(VbColor::kRed);
+    showStatus(QStringLiteral("Com Port Closed"), VbColor::kRed);
     m_desktop.beep();
     m_desktop.messageBox(QStringLiteral("The Com Port is not available"));
 }
@@ -62,9 +61,6 @@ void Form1::menuCloseComPort_Click()
     m_onError([&] { menuCloseComPort->setEnabled(false); });
     for (int port = 1; port <= 4; ++port)
         m_onError([&] { menuCom(port)->setChecked(false); });
-    m_onError([&] {
-        Status->setCaption(QStringLiteral("Com Port is Closed"));
-        Status->setForeColor(VbColor::kRed);
-    });
+    m_onError([&] { showStatus(QStringLiteral("Com Port is Closed"), VbColor::kRed); });
     DeleteComSettings();
 }

@@ -206,6 +206,12 @@ void Form1::setOuterHeight(int twips)
     layout()->activate(); // the window takes its new height now, not on a later turn of the loop
 }
 
+void Form1::showStatus(const QString &caption, quint32 foreColor)
+{
+    Status->setCaption(caption);
+    Status->setForeColor(foreColor);
+}
+
 template <typename Sender, typename Signal>
 void Form1::on(Sender *sender, Signal signal, void (Form1::*handler)())
 {

@@ -69,6 +69,7 @@ public:
     QWidget *controlsArea() const { return m_controls; }
     int outerHeight() const { return m_outerHeight; }
     void setOuterHeight(int twips);
+    void showStatus(const QString &caption, quint32 foreColor);
 
     // Command dispatch.
     void sendCommand(char command);
