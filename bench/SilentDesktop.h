@@ -9,9 +9,9 @@
 // A desktop for measurements: boxes go to standard error and nothing waits.
 class SilentDesktop final : public Desktop {
 public:
-    void messageBox(const QString &prompt, int, const QString &) override
+    void messageBox(const QString &prompt, int, const QString &, const QString &detail) override
     {
-        std::fprintf(stderr, "message: %s\n", qPrintable(prompt));
+        std::fprintf(stderr, "message: %s %s\n", qPrintable(prompt), qPrintable(detail));
     }
     void beep() override {}
     bool handToViewer(const QString &, int) override { return false; }

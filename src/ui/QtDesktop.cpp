@@ -37,11 +37,13 @@ QString withLineFeeds(QString text)
 
 } // namespace
 
-void QtDesktop::messageBox(const QString &prompt, int style, const QString &title)
+void QtDesktop::messageBox(const QString &prompt, int style, const QString &title, const QString &detail)
 {
     QMessageBox box(iconFor(style), title.isEmpty() ? QString::fromLatin1(kApplicationTitle) : title,
                     withLineFeeds(prompt), QMessageBox::Ok, QApplication::activeWindow());
     box.setTextFormat(Qt::PlainText);
+    if (!detail.isEmpty())
+        box.setInformativeText(withLineFeeds(detail).toHtmlEscaped().replace(QLatin1Char('\n'), QLatin1String("<br>")));
     box.setDefaultButton(QMessageBox::Ok);
     box.exec();
 }

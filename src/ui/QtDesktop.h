@@ -5,7 +5,7 @@
 // The real desktop, through Qt.
 class QtDesktop final : public Desktop {
 public:
-    void messageBox(const QString &prompt, int style, const QString &title) override;
+    void messageBox(const QString &prompt, int style, const QString &title, const QString &detail) override;
     void beep() override;
     bool handToViewer(const QString &path, int showMode) override;
     QSize screenSize() const override;

@@ -17,9 +17,9 @@ void RecordingDesktop::clear()
     endings.clear();
 }
 
-void RecordingDesktop::messageBox(const QString &prompt, int style, const QString &title)
+void RecordingDesktop::messageBox(const QString &prompt, int style, const QString &title, const QString &detail)
 {
-    const Box box {prompt, style, title.isEmpty() ? QString::fromLatin1(kApplicationTitle) : title};
+    const Box box {prompt, style, title.isEmpty() ? QString::fromLatin1(kApplicationTitle) : title, detail};
     events << QStringLiteral("box: ") + prompt;
     boxes << box;
     if (whileBoxShown)

@@ -14,6 +14,7 @@ public:
         QString prompt;
         int style;
         QString title; // as shown: the application's title when none was given
+        QString detail; // the line under the prompt; empty when none
     };
 
     // In order: "beep", "box: <prompt>", "viewer: <path>", "end: <code>".
@@ -34,7 +35,7 @@ public:
     QStringList prompts() const;
     void clear();
 
-    void messageBox(const QString &prompt, int style, const QString &title) override;
+    void messageBox(const QString &prompt, int style, const QString &title, const QString &detail) override;
     void beep() override;
     bool handToViewer(const QString &path, int showMode) override;
     QSize screenSize() const override { return screen; }
