@@ -7,10 +7,16 @@ BENCH_BUILD ?= build-release
 FUZZ_SECONDS ?= 30
 JOBS       ?= $(shell nproc)
 
-.PHONY: deps build run demo test test-plain test-sanitized test-fuzz bench clean
+.PHONY: deps deps-test deps-bench build run demo test test-plain test-sanitized test-fuzz bench clean
 
 deps:
-	@tools/install-deps.sh
+	@tools/install-deps.sh build
+
+deps-test:
+	@tools/install-deps.sh build test
+
+deps-bench:
+	@tools/install-deps.sh build bench
 
 $(BUILD)/build.ninja: | deps
 	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
@@ -26,22 +32,22 @@ demo: build
 
 test: test-plain test-sanitized test-fuzz
 
-test-plain: build
+test-plain: deps-test build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 
 $(ASAN_BUILD)/build.ninja: | deps
 	cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQX50_SANITIZE=ON
 
-test-sanitized: deps $(ASAN_BUILD)/build.ninja
+test-sanitized: deps-test $(ASAN_BUILD)/build.ninja
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
 
 # Each fuzz target runs for a bounded time from its seed corpus; new inputs go to a
 # scratch directory, never into the repository.
-$(FUZZ_BUILD)/build.ninja: | deps
+$(FUZZ_BUILD)/build.ninja: | deps-test
 	cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ -DQX50_FUZZ=ON
 
-test-fuzz: deps $(FUZZ_BUILD)/build.ninja
+test-fuzz: deps-test $(FUZZ_BUILD)/build.ninja
 	cmake --build $(FUZZ_BUILD) -j $(JOBS)
 	@for target in settings_text restore_settings; do \
 	  seeds=$(CURDIR)/tests/fuzz/seeds/$$target; \
@@ -58,7 +64,7 @@ test-fuzz: deps $(FUZZ_BUILD)/build.ninja
 $(BENCH_BUILD)/build.ninja: | deps
 	cmake -S . -B $(BENCH_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release
 
-bench: deps $(BENCH_BUILD)/build.ninja
+bench: deps-bench $(BENCH_BUILD)/build.ninja
 	cmake --build $(BENCH_BUILD) -j $(JOBS) --target qx50-bench
 	./$(BENCH_BUILD)/bench/qx50-bench
 
