@@ -1,19 +1,20 @@
 #pragma once
 
-#include "ParityMarkDecoder.h"
+#include "SerialLine.h"
 #include "PortDevices.h"
 #include "ReceiveBuffer.h"
 #include "SerialSettings.h"
 
 #include <QObject>
-#include <QSerialPort>
 #include <QString>
 
+#include <memory>
+
 // The window's serial component: the properties PortOpen, CommPort, Settings, Output
-// and Input over one serial device, backed by Qt Serial Port. Every failure is thrown
-// as SerialError. Received bytes are handed out by input(); nothing is ever sent
-// unless output() is called. A line that fails is seen by Qt's own notification or,
-// at the latest, by the next input().
+// and Input over one line (see SerialLine.h). Every failure is thrown as SerialError.
+// Received bytes are handed out by input(); nothing is ever sent unless output() is
+// called. A line that fails is seen by the line's own notification or, at the
+// latest, by the next input().
 class SerialComm : public QObject {
     Q_OBJECT
 
@@ -56,22 +57,14 @@ signals:
 private:
     void open();
     void close();
-    void collectReceived();
-    void accept(const QByteArray &raw);
-    void onPortError(QSerialPort::SerialPortError error);
     void failLine(const QString &why);
-    QString describeOpenFailure(const QString &device) const;
-    void prepareLine();
 
     PortLookup m_lookup;
-    QSerialPort *m_port; // a child, so tests can watch its signals
+    std::unique_ptr<SerialLine> m_line; // made at each opening, from the device's name
     int m_commPort = 1;
     QString m_device;
     QString m_settingsText = QString::fromLatin1(kDefaultSettings);
     SerialSettings m_settings;
     ReceiveBuffer m_received;
-    ParityMarkDecoder m_parityMarks;
-    bool m_markParityErrors = false;
     bool m_lineFailed = false;
-    bool m_changingState = false; // opening or closing: errors are handled by the caller
 };

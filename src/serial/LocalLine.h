@@ -1,0 +1,33 @@
+#pragma once
+
+#include "SerialLine.h"
+#include "ParityMarkDecoder.h"
+
+#include <QSerialPort>
+
+// A serial device of this machine, through Qt Serial Port.
+class LocalLine final : public SerialLine {
+    Q_OBJECT
+
+public:
+    explicit LocalLine(QObject *parent = nullptr);
+    ~LocalLine() override;
+
+    void open(const QString &device, const SerialSettings &settings, const QString &settingsText) override;
+    void close() override;
+    bool isOpen() const override { return m_port->isOpen(); }
+    bool write(const QByteArray &bytes) override;
+    QByteArray takeReceived() override;
+
+private:
+    void prepareLine(const SerialSettings &settings);
+    QString describeOpenFailure(const QString &device, const QString &settingsText) const;
+    void onPortError(QSerialPort::SerialPortError error);
+    void reportFailure(const QString &why);
+    QByteArray decoded(const QByteArray &raw);
+
+    QSerialPort *m_port; // a child, so tests can watch its signals
+    ParityMarkDecoder m_parityMarks;
+    bool m_markParityErrors = false;
+    bool m_changingState = false; // opening or closing: errors are handled by the caller
+};
