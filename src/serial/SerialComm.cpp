@@ -13,6 +13,7 @@ SerialComm::SerialComm(PortLookup lookup, QObject *parent)
 
 SerialComm::~SerialComm()
 {
+    blockSignals(true);
     if (m_line)
         m_line->disconnect(this);
     close();
@@ -72,13 +73,17 @@ void SerialComm::open()
     }
     m_lineFailed = false;
     m_received.clear();
+    emit portOpenChanged(true);
 }
 
 void SerialComm::close()
 {
+    const bool wasOpen = portOpen();
     m_lineFailed = false;
     if (m_line)
         m_line->close();
+    if (wasOpen)
+        emit portOpenChanged(false);
 }
 
 void SerialComm::setOutput(const QString &text)
@@ -104,6 +109,7 @@ void SerialComm::failLine(const QString &why)
     // Close once, report once: a hung-up device keeps raising read errors until it is
     // closed. Closing waits for the event loop, outside the line's own notification.
     m_lineFailed = true;
+    emit portOpenChanged(false);
     const QString reason = QStringLiteral("COM%1 (%2): %3").arg(m_commPort).arg(m_device, why);
     QMetaObject::invokeMethod(
         this,

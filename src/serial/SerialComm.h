@@ -53,6 +53,8 @@ signals:
     // The line failed while open (device unplugged, hung up). Emitted once, after the
     // port has been closed; portOpen() reads false from the moment of the failure.
     void lineLost(const QString &reason);
+    // portOpen() has changed: an opening, a closing or a failed line.
+    void portOpenChanged(bool open);
 
 private:
     void open();

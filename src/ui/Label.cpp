@@ -18,6 +18,7 @@ void Label::setCaption(const QString &caption)
         return; // an unchanged caption costs no repaint
     m_caption = caption;
     setText(visibleText(caption));
+    emit captionChanged(m_caption);
 }
 
 void Label::setForeColor(quint32 color)

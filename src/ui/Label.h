@@ -21,6 +21,10 @@ public:
     void setForeColor(quint32 color);
     void setBackColor(quint32 color);
 
+signals:
+    // The caption has changed (not merely been set again).
+    void captionChanged(const QString &caption);
+
 protected:
     void changeEvent(QEvent *event) override;
 
