@@ -13,6 +13,13 @@ namespace {
 
 QString latin1(const char *text) { return QString::fromLatin1(text); }
 
+// A bus string ends at a NUL byte; the unit's NUL goes as the picture the panel draws
+// for it, so nothing after it is lost.
+QString onTheBus(QString text)
+{
+    return text.replace(QChar(u'\0'), QChar(u'\u2400'));
+}
+
 } // namespace
 
 QDBusConnection ControlBus::sessionBus()
@@ -50,7 +57,7 @@ ControlBus::ControlBus(Form1 &form, Desktop &desktop, QDBusConnection connection
     connect(m_form.Status, &Label::captionChanged, this,
             [this](const QString &caption) { announce({{QStringLiteral("Status"), caption}}); });
     connect(m_form.TextBox, &Label::captionChanged, this,
-            [this](const QString &text) { announce({{QStringLiteral("Received"), text}}); });
+            [this](const QString &text) { announce({{QStringLiteral("Received"), onTheBus(text)}}); });
     connect(&m_form.Comm1, &SerialComm::portOpenChanged, this, [this](bool open) {
         announce({{QStringLiteral("PortOpen"), open}, {QStringLiteral("ComPort"), open ? m_form.Comm1.commPort() : 0}});
     });
@@ -67,7 +74,7 @@ ControlBus::~ControlBus()
 QString ControlBus::status() const { return m_form.Status->caption(); }
 bool ControlBus::portOpen() const { return m_form.Comm1.portOpen(); }
 int ControlBus::comPort() const { return portOpen() ? m_form.Comm1.commPort() : 0; }
-QString ControlBus::received() const { return m_form.TextBox->caption(); }
+QString ControlBus::received() const { return onTheBus(m_form.TextBox->caption()); }
 
 void ControlBus::refuse(const char *error, const QString &text)
 {
