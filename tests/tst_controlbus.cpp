@@ -203,7 +203,9 @@ private slots:
 
     void oneCopyOwnsTheName()
     {
-        QCOMPARE(runSender({QStringLiteral("1")}).exitCode, 2); // no panel yet
+        const Run none = runSender({QStringLiteral("1")});
+        QCOMPARE(none.exitCode, 2);
+        QCOMPARE(none.err, QStringLiteral("qx50-send: no orma-qx50-voice-mem panel is running"));
         QProcessEnvironment noBus = QProcessEnvironment::systemEnvironment();
         noBus.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), QStringLiteral("unix:path=/nonexistent/bus"));
         QCOMPARE(runSender({QStringLiteral("1")}, noBus).exitCode, 2);

@@ -60,7 +60,9 @@ int main(int argc, char *argv[])
         printLine(stderr, reply.errorMessage());
         return 1;
     }
-    if (reply.errorName() == QLatin1String("org.freedesktop.DBus.Error.ServiceUnknown"))
+    const QString error = reply.errorName();
+    if (error == QLatin1String("org.freedesktop.DBus.Error.NameHasNoOwner")
+        || error == QLatin1String("org.freedesktop.DBus.Error.ServiceUnknown"))
         printLine(stderr, QStringLiteral("qx50-send: no orma-qx50-voice-mem panel is running"));
     else
         printLine(stderr, QStringLiteral("qx50-send: the panel did not answer: %1").arg(reply.errorMessage()));
