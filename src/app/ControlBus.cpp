@@ -98,8 +98,10 @@ void ControlBus::Send(const QString &command)
     runTrapped(m_desktop, [&] {
         if (m_form.Comm1.portOpen())
             m_form.issueCommand(*character);
-        else
-            refuse(kPortNotOpen, QStringLiteral("Com Port is not open!")); // the caller is told, not the window
+        // Closed before, or lost under the write (the window reports the lost line
+        // itself): either way the caller is told, not with a box of the window's.
+        if (!m_form.Comm1.portOpen())
+            refuse(kPortNotOpen, QStringLiteral("Com Port is not open!"));
     });
 }
 
