@@ -67,6 +67,7 @@ $(BENCH_BUILD)/build.ninja: | deps
 bench: deps-bench $(BENCH_BUILD)/build.ninja
 	cmake --build $(BENCH_BUILD) -j $(JOBS) --target qx50-bench
 	./$(BENCH_BUILD)/bench/qx50-bench
+	./$(BENCH_BUILD)/bench/qx50-send-bench
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(BENCH_BUILD)

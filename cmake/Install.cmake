@@ -12,6 +12,7 @@ file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/install-link)
 file(CREATE_LINK ${QX50_LINK_TARGET} ${CMAKE_BINARY_DIR}/install-link/orma-qx50-voice-mem SYMBOLIC)
 install(FILES ${CMAKE_BINARY_DIR}/install-link/orma-qx50-voice-mem DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(TARGETS qx50-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS qx50-send RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
 install(FILES resources/orma-qx50-voice-mem.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${CMAKE_BINARY_DIR}/orma-qx50-voice-mem.png DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/32x32/apps)

@@ -1,8 +1,11 @@
+#include "app/ControlBus.h"
 #include "serial/PortDevices.h"
 #include "ui/Form1.h"
 #include "ui/QtDesktop.h"
 
 #include <QApplication>
+
+#include <cstdio>
 
 int main(int argc, char *argv[])
 {
@@ -12,5 +15,9 @@ int main(int argc, char *argv[])
     QtDesktop desktop;
     Form1 form(desktop, systemPortLookup());
     form.loadAndShow();
+    // Served only once start-up is over, so no call arrives before the window is ready.
+    ControlBus bus(form, desktop);
+    if (!bus.serving())
+        std::fprintf(stderr, "%s: %s\n", Desktop::kApplicationTitle, qPrintable(bus.whyNotServing()));
     return QApplication::exec();
 }

@@ -16,6 +16,7 @@ real=$(readlink -f "$root/bin/orma-qx50-voice-mem")
 [ -x "$real" ] || fail "the program is not executable"
 [ -f "$(dirname "$real")/guide.htm" ] || fail "guide.htm is not beside the program"
 [ -x "$root/bin/qx50-sim" ] || fail "no qx50-sim"
+[ -x "$root/bin/qx50-send" ] || fail "no qx50-send"
 desktop-file-validate "$root/share/applications/orma-qx50-voice-mem.desktop" || fail "the desktop entry is not valid"
 identify -format '%w %h' "$root/share/icons/hicolor/32x32/apps/orma-qx50-voice-mem.png" | grep -qx '32 32' \
   || fail "the 32 x 32 icon is not 32 x 32"
@@ -26,6 +27,7 @@ deb=$(ls "$scratch"/package/orma-qx50-voice-mem_*_*.deb)
 dpkg-deb -c "$deb" | awk '{print $6}' | sed 's|^\./||' | grep -v '/$' | sort > "$scratch/files"
 cat > "$scratch/expected" <<'LIST'
 usr/bin/orma-qx50-voice-mem
+usr/bin/qx50-send
 usr/bin/qx50-sim
 usr/libexec/orma-qx50-voice-mem/guide.htm
 usr/libexec/orma-qx50-voice-mem/orma-qx50-voice-mem
@@ -36,4 +38,5 @@ usr/share/icons/hicolor/scalable/apps/orma-qx50-voice-mem.svg
 LIST
 diff -u "$scratch/expected" "$scratch/files" || fail "the package's files differ"
 dpkg-deb -f "$deb" Depends | grep -q 'libqt6serialport6' || fail "the package does not depend on Qt Serial Port"
+dpkg-deb -f "$deb" Depends | grep -q 'libqt6dbus6' || fail "the package does not depend on Qt D-Bus"
 echo "1 passed, 0 failed"

@@ -1,0 +1,124 @@
+// qx50-send from exec to the byte at the unit, with the panel in this process on a
+// private session bus and a pseudo-terminal as the unit.
+#include "SilentDesktop.h"
+#include "app/ControlBus.h"
+#include "ui/Form1.h"
+
+#include <QApplication>
+#include <QEventLoop>
+#include <QProcess>
+#include <QSocketNotifier>
+#include <QTimer>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr int kRuns = 50;
+
+double milliseconds(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+
+double percentile(std::vector<double> values, int p)
+{
+    std::sort(values.begin(), values.end());
+    return values.empty() ? 0 : values[std::min(values.size() - 1, values.size() * static_cast<size_t>(p) / 100)];
+}
+
+void report(const QString &measure, const QString &figure, const QString &target)
+{
+    std::printf("  %-46s %-22s %s\n", qPrintable(measure), qPrintable(figure), qPrintable(target));
+    std::fflush(stdout);
+}
+
+// Runs the loop until done() or the deadline; false on the deadline.
+template <typename Done>
+bool runUntil(Done done, int timeoutMs)
+{
+    QEventLoop loop;
+    QTimer deadline;
+    deadline.setSingleShot(true);
+    QObject::connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
+    deadline.start(timeoutMs);
+    while (!done() && deadline.isActive())
+        loop.processEvents(QEventLoop::WaitForMoreEvents);
+    return done();
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+
+    QProcess daemon; // the bus lives as long as this run, and no longer
+    daemon.start(QStringLiteral("dbus-daemon"), {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address")});
+    if (!daemon.waitForReadyRead(5000)) {
+        report(QStringLiteral("qx50-send to byte at the unit"), QStringLiteral("(no dbus-daemon here)"), QString());
+        return 0;
+    }
+    qputenv("DBUS_SESSION_BUS_ADDRESS", daemon.readLine().trimmed());
+
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    ::grantpt(master);
+    ::unlockpt(master);
+    const QString device = QString::fromLocal8Bit(::ptsname(master));
+    SilentDesktop desktop;
+    Form1 form(desktop, [&](int) { return device; });
+    form.Comm1.setPortOpen(true);
+
+    const auto serveStart = Clock::now();
+    ControlBus bus(form, desktop);
+    const double serveMs = milliseconds(Clock::now() - serveStart);
+    if (!bus.serving()) {
+        report(QStringLiteral("qx50-send to byte at the unit"), bus.whyNotServing(), QString());
+        return 1;
+    }
+
+    bool byteArrived = false;
+    Clock::time_point arrived;
+    QSocketNotifier readable(master, QSocketNotifier::Read);
+    QObject::connect(&readable, &QSocketNotifier::activated, [&] {
+        char buffer[64];
+        if (::read(master, buffer, sizeof buffer) > 0 && !byteArrived) {
+            arrived = Clock::now();
+            byteArrived = true;
+        }
+    });
+
+    std::vector<double> toByte, toExit;
+    for (int run = -3; run < kRuns; ++run) { // three to warm the caches
+        QProcess sender;
+        byteArrived = false;
+        const auto start = Clock::now();
+        sender.start(QStringLiteral(QX50_SEND), {QStringLiteral("T")});
+        const bool sent = runUntil([&] { return byteArrived; }, 5000);
+        runUntil([&] { return sender.state() == QProcess::NotRunning; }, 5000);
+        if (!sent || sender.exitCode() != 0) {
+            report(QStringLiteral("qx50-send to byte at the unit"), QStringLiteral("FAILED"), QString::fromLocal8Bit(sender.readAllStandardError()));
+            return 1;
+        }
+        if (run >= 0) {
+            toByte.push_back(milliseconds(arrived - start));
+            toExit.push_back(milliseconds(Clock::now() - start));
+        }
+    }
+
+    report(QStringLiteral("the panel takes the bus name at start"), QStringLiteral("%1 ms").arg(serveMs, 0, 'f', 2), QStringLiteral("(no target)"));
+    report(QStringLiteral("qx50-send T: exec to byte at the unit (%1)").arg(kRuns),
+           QStringLiteral("median %1 ms, p90 %2 ms").arg(percentile(toByte, 50), 0, 'f', 1).arg(percentile(toByte, 90), 0, 'f', 1),
+           QStringLiteral("target median < 20 ms"));
+    report(QStringLiteral("qx50-send T: exec to its exit"), QStringLiteral("median %1 ms").arg(percentile(toExit, 50), 0, 'f', 1),
+           QStringLiteral("(no target)"));
+
+    ::close(master);
+    daemon.terminate();
+    daemon.waitForFinished(5000);
+    return 0;
+}

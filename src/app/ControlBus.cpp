@@ -1,0 +1,114 @@
+#include "ControlBus.h"
+
+#include "UntrappedFailure.h"
+#include "ui/Form1.h"
+#include "ui/KeyboardCommands.h"
+
+#include <QApplication>
+#include <QDBusConnectionInterface>
+#include <QDBusError>
+#include <QDBusMessage>
+
+namespace {
+
+QString latin1(const char *text) { return QString::fromLatin1(text); }
+
+// A bus string ends at a NUL byte; the unit's NUL goes as the picture the panel draws
+// for it, so nothing after it is lost.
+QString onTheBus(QString text)
+{
+    return text.replace(QChar(u'\0'), QChar(u'\u2400'));
+}
+
+} // namespace
+
+QDBusConnection ControlBus::sessionBus()
+{
+    // Qt 6.4 registers these lazily, and the bus's own thread may meet them half made.
+    qRegisterMetaType<QDBusMessage>();
+    qRegisterMetaType<QDBusError>();
+    return QDBusConnection::sessionBus();
+}
+
+ControlBus::ControlBus(Form1 &form, Desktop &desktop, QDBusConnection connection, QObject *parent)
+    : QObject(parent)
+    , m_form(form)
+    , m_desktop(desktop)
+    , m_connection(std::move(connection))
+{
+    if (!m_connection.isConnected()) {
+        m_whyNot = QStringLiteral("no session bus (%1); running without the %2 interface")
+                       .arg(m_connection.lastError().message(), latin1(kInterface));
+        return;
+    }
+    // The object first: a caller that finds the name must find the object too.
+    const auto exported = QDBusConnection::ExportScriptableSlots | QDBusConnection::ExportScriptableProperties;
+    if (!m_connection.registerObject(latin1(kPath), latin1(kInterface), this, exported)) {
+        m_whyNot = QStringLiteral("cannot serve %1 on the session bus; running without it").arg(latin1(kPath));
+        return;
+    }
+    if (!m_connection.registerService(latin1(kService))) {
+        m_connection.unregisterObject(latin1(kPath));
+        m_whyNot = QStringLiteral("another copy owns %1 on the session bus; this one runs without it").arg(latin1(kService));
+        return;
+    }
+    m_serving = true;
+
+    connect(m_form.Status, &Label::captionChanged, this,
+            [this](const QString &caption) { announce({{QStringLiteral("Status"), caption}}); });
+    connect(m_form.TextBox, &Label::captionChanged, this,
+            [this](const QString &text) { announce({{QStringLiteral("Received"), onTheBus(text)}}); });
+    connect(&m_form.Comm1, &SerialComm::portOpenChanged, this, [this](bool open) {
+        announce({{QStringLiteral("PortOpen"), open}, {QStringLiteral("ComPort"), open ? m_form.Comm1.commPort() : 0}});
+    });
+}
+
+ControlBus::~ControlBus()
+{
+    if (!m_serving)
+        return;
+    m_connection.unregisterService(latin1(kService));
+    m_connection.unregisterObject(latin1(kPath));
+}
+
+QString ControlBus::status() const { return m_form.Status->caption(); }
+bool ControlBus::portOpen() const { return m_form.Comm1.portOpen(); }
+int ControlBus::comPort() const { return portOpen() ? m_form.Comm1.commPort() : 0; }
+QString ControlBus::received() const { return onTheBus(m_form.TextBox->caption()); }
+
+void ControlBus::refuse(const char *error, const QString &text)
+{
+    if (calledFromDBus())
+        sendErrorReply(latin1(error), text);
+}
+
+void ControlBus::Send(const QString &command)
+{
+    const auto character = command.size() == 1 ? keyCommand(command.front().unicode()) : std::nullopt;
+    if (!character) {
+        refuse(kNotACommand, QStringLiteral("\"%1\" is not a command: M, R, P, T, S or a digit 0 to 9").arg(command.left(20)));
+        return;
+    }
+    // While a box is up the window takes no clicks; neither does the bus, so no
+    // command slips into the middle of a handler that waits for the operator.
+    if (QApplication::activeModalWidget()) {
+        refuse(kBusy, QStringLiteral("The panel is showing a message; close it first."));
+        return;
+    }
+    runTrapped(m_desktop, [&] {
+        if (m_form.Comm1.portOpen())
+            m_form.issueCommand(*character);
+        // Closed before, or lost under the write (the window reports the lost line
+        // itself): either way the caller is told, not with a box of the window's.
+        if (!m_form.Comm1.portOpen())
+            refuse(kPortNotOpen, QStringLiteral("Com Port is not open!"));
+    });
+}
+
+void ControlBus::announce(const QVariantMap &changed)
+{
+    QDBusMessage signal = QDBusMessage::createSignal(latin1(kPath), QStringLiteral("org.freedesktop.DBus.Properties"),
+                                                     QStringLiteral("PropertiesChanged"));
+    signal << latin1(kInterface) << changed << QStringList();
+    m_connection.send(signal);
+}

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QDBusConnection>
+#include <QDBusContext>
+#include <QObject>
+#include <QString>
+#include <QVariantMap>
+
+class Desktop;
+class Form1;
+
+// The panel on the session bus, so that a logger or a desktop-wide shortcut can play
+// a memory while another program has the focus. Send takes the road of a click; the
+// properties follow the status line, the port and the received text. Choosing or
+// closing ports, the settings file and the guide stay the window's.
+class ControlBus : public QObject, protected QDBusContext {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.orma.Qx50VoiceMemory")
+    Q_PROPERTY(QString Status READ status)
+    Q_PROPERTY(bool PortOpen READ portOpen)
+    Q_PROPERTY(int ComPort READ comPort)
+    Q_PROPERTY(QString Received READ received)
+
+public:
+    static constexpr auto kService = "org.orma.Qx50VoiceMemory";
+    static constexpr auto kPath = "/org/orma/Qx50VoiceMemory";
+    static constexpr auto kInterface = "org.orma.Qx50VoiceMemory";
+    static constexpr auto kPortNotOpen = "org.orma.Qx50VoiceMemory.Error.PortNotOpen";
+    static constexpr auto kNotACommand = "org.orma.Qx50VoiceMemory.Error.NotACommand";
+    static constexpr auto kBusy = "org.orma.Qx50VoiceMemory.Error.Busy";
+
+    // Serves the window on the connection and takes the name there. When the name is
+    // another copy's, or there is no bus, the panel runs without it: see serving().
+    ControlBus(Form1 &form, Desktop &desktop, QDBusConnection connection = sessionBus(), QObject *parent = nullptr);
+    ~ControlBus() override;
+
+    // The session bus, made ready for use from Qt's bus thread.
+    static QDBusConnection sessionBus();
+
+    bool serving() const { return m_serving; }
+    // Why not, in one line for the operator.
+    QString whyNotServing() const { return m_whyNot; }
+
+    QString status() const;
+    bool portOpen() const;
+    int comPort() const; // 0 when no port is open
+    QString received() const;
+
+public slots:
+    // One command character, in either case as the keyboard takes it. The Keyboard
+    // Commands switch does not apply: it governs keys typed in the window.
+    Q_SCRIPTABLE void Send(const QString &command);
+
+private:
+    void refuse(const char *error, const QString &text);
+    void announce(const QVariantMap &changed);
+
+    Form1 &m_form;
+    Desktop &m_desktop;
+    QDBusConnection m_connection;
+    bool m_serving = false;
+    QString m_whyNot;
+};

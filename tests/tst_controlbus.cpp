@@ -1,0 +1,242 @@
+// The panel on a private session bus: qx50-send and other programs' calls take the
+// click's road to the line, see the window's state, and can do nothing more.
+#include "support/FormFixture.h"
+#include "support/PtyUnit.h"
+#include "app/ControlBus.h"
+
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDialog>
+#include <QProcess>
+#include <QPushButton>
+#include <QScopeGuard>
+#include <QTest>
+
+namespace {
+
+const QString kService = QString::fromLatin1(ControlBus::kService);
+const QString kPath = QString::fromLatin1(ControlBus::kPath);
+const QString kInterface = QString::fromLatin1(ControlBus::kInterface);
+const QString kProperties = QStringLiteral("org.freedesktop.DBus.Properties");
+
+// Another program on the bus: its own connection, so every call goes through the daemon.
+QDBusConnection client()
+{
+    static QDBusConnection connection = QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("client"));
+    return connection;
+}
+
+QDBusMessage call(const QString &interface, const QString &method, const QVariantList &args)
+{
+    QDBusMessage message = QDBusMessage::createMethodCall(kService, kPath, interface, method);
+    message.setArguments(args);
+    QDBusPendingCall pending = client().asyncCall(message);
+    (void)QTest::qWaitFor([&] { return pending.isFinished(); }, 10000); // the panel answers in this thread
+    return pending.reply();
+}
+QDBusMessage send(const QString &command) { return call(kInterface, QStringLiteral("Send"), {command}); }
+QVariant busProperty(const char *name)
+{
+    const QDBusMessage reply = call(kProperties, QStringLiteral("Get"), {kInterface, QString::fromLatin1(name)});
+    return reply.arguments().value(0).value<QDBusVariant>().variant();
+}
+
+struct Run {
+    int exitCode = -1;
+    QString err;
+};
+Run runSender(const QStringList &args)
+{
+    QProcess sender;
+    sender.start(QStringLiteral(QX50_SEND), args);
+    (void)QTest::qWaitFor([&] { return sender.state() == QProcess::NotRunning; }, 10000);
+    return {sender.exitStatus() == QProcess::NormalExit ? sender.exitCode() : -1,
+            QString::fromLocal8Bit(sender.readAllStandardError()).trimmed()};
+}
+
+// A window with COM2 on a unit, served on the bus.
+struct Panel {
+    FormFixture f;
+    PtyUnit unit;
+    std::unique_ptr<ControlBus> bus;
+    Panel()
+    {
+        f.ports[2] = unit.devicePath();
+        bus = std::make_unique<ControlBus>(*f.form, f.desktop);
+    }
+};
+
+} // namespace
+
+class ControlBusTest : public QObject {
+    Q_OBJECT
+
+public slots:
+    // Qt D-Bus connects a bus signal to a slot by its signature only.
+    void propertiesChanged(const QString &interface, const QVariantMap &changed, const QStringList &)
+    {
+        if (interface == kInterface)
+            m_changes << changed;
+    }
+
+private:
+    QList<QVariantMap> m_changes;
+
+private slots:
+    void commandsFromOutsideAndClicksShareTheLine()
+    {
+        Panel p;
+        QVERIFY(p.bus->serving());
+        QVERIFY(client().connect(kService, kPath, kProperties, QStringLiteral("PropertiesChanged"), this,
+                                 SLOT(propertiesChanged(QString, QVariantMap, QStringList))));
+        m_changes.clear();
+        p.f.openPort(2);
+        p.f.form->menuKeyboardCommands->setChecked(false); // it governs keys typed in the window only
+
+        struct Step { const char *how; const char *command; const char *status; };
+        const Step steps[] = {{"qx50-send", "t", "Transmit"}, {"click", "Command3", "Play"}, {"bus", "5", "Play"},
+                              {"click", "Number2", "Play"}, {"qx50-send", "M", "MIC record"}, {"bus", "s", "MIC record"}};
+        QByteArray line;
+        for (const Step &step : steps) {
+            const QString command = QString::fromLatin1(step.command);
+            if (qstrcmp(step.how, "click") == 0)
+                QTest::mouseClick(p.f.form->findChild<QPushButton *>(command), Qt::LeftButton);
+            else if (qstrcmp(step.how, "bus") == 0)
+                QCOMPARE(send(command).type(), QDBusMessage::ReplyMessage);
+            else
+                QCOMPARE(runSender({command}).exitCode, 0);
+            line += p.unit.received(1);
+            QCOMPARE(busProperty("Status").toString(), QString::fromLatin1(step.status));
+        }
+        QCOMPARE(line, QByteArray("TP52MS"));
+
+        p.unit.send(QByteArray("PLAY 3\r\n\0Z", 10));
+        QTRY_COMPARE(busProperty("Received").toString(), QStringLiteral("PLAY 3\r\n\u2400Z")); // a bus string ends at NUL
+        QCOMPARE(busProperty("ComPort").toInt(), 2);
+        p.f.form->Comm1.setPortOpen(false);
+        QCOMPARE(busProperty("PortOpen").toBool(), false);
+
+        const QList<QVariantMap> expected {{{"PortOpen", true}, {"ComPort", 2}}, {{"Status", "Transmit"}},
+                                           {{"Status", "Play"}}, {{"Status", "MIC record"}},
+                                           {{"Received", QStringLiteral("PLAY 3\r\n\u2400Z")}}, {{"PortOpen", false}, {"ComPort", 0}}};
+        QTRY_COMPARE(m_changes, expected);
+        QCOMPARE(p.f.desktop.events, QStringList());
+    }
+
+    void refusalsComeBackToTheCallerWithNoBox_data()
+    {
+        QTest::addColumn<bool>("open");
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QString>("error");
+        QTest::addColumn<QString>("text");
+        const QString notOpen = QString::fromLatin1(ControlBus::kPortNotOpen);
+        const QString noCommand = QString::fromLatin1(ControlBus::kNotACommand);
+        const QString notACommand = QStringLiteral("\"%1\" is not a command: M, R, P, T, S or a digit 0 to 9");
+        QTest::addRow("closed, Transmit") << false << "T" << notOpen << "Com Port is not open!";
+        QTest::addRow("closed, no command") << false << "x" << noCommand << notACommand.arg("x");
+        QTest::addRow("open, no command") << true << "x" << noCommand << notACommand.arg("x");
+        QTest::addRow("open, two commands") << true << "TP" << noCommand << notACommand.arg("TP");
+        QTest::addRow("open, T in the low byte") << true << QStringLiteral("\u0154") << noCommand << notACommand.arg(QStringLiteral("\u0154"));
+    }
+    void refusalsComeBackToTheCallerWithNoBox()
+    {
+        QFETCH(bool, open);
+        QFETCH(QString, command);
+        QFETCH(QString, error);
+        QFETCH(QString, text);
+        Panel p;
+        if (open)
+            p.f.openPort(2);
+        p.f.form->showStatus(QStringLiteral("before"), 255);
+
+        const QDBusMessage reply = send(command);
+        QCOMPARE(reply.errorName(), error);
+        QCOMPARE(reply.errorMessage(), text);
+        const Run run = runSender({command});
+        QCOMPARE(run.exitCode, 1);
+        QCOMPARE(run.err, text);
+
+        QCOMPARE(p.f.desktop.events, QStringList());
+        QCOMPARE(p.unit.received(), QByteArray());
+        QCOMPARE(p.f.form->Status->caption(), QStringLiteral("before"));
+    }
+
+    void nothingWhileTheWindowWaitsForTheOperator()
+    {
+        Panel p;
+        p.f.openPort(2);
+        QDialog box; // stands for a message box the operator has yet to close
+        box.setWindowModality(Qt::ApplicationModal);
+        box.show();
+        QCOMPARE(send(QStringLiteral("T")).errorName(), QString::fromLatin1(ControlBus::kBusy));
+        box.close();
+        QCOMPARE(send(QStringLiteral("T")).type(), QDBusMessage::ReplyMessage);
+        QCOMPARE(p.unit.received(1), QByteArray("T"));
+    }
+
+    void theBusCannotDoMoreThanTheWindow_data()
+    {
+        QTest::addColumn<QString>("interface");
+        QTest::addColumn<QString>("method");
+        QTest::addColumn<QVariantList>("args");
+        QTest::addRow("open the port") << kProperties << "Set" << QVariantList {kInterface, "PortOpen", QVariant::fromValue(QDBusVariant(true))};
+        QTest::addRow("write the status") << kProperties << "Set" << QVariantList {kInterface, "Status", QVariant::fromValue(QDBusVariant(QStringLiteral("x")))};
+        QTest::addRow("a window operation") << kInterface << "SelectComPort" << QVariantList {2};
+    }
+    void theBusCannotDoMoreThanTheWindow()
+    {
+        QFETCH(QString, interface);
+        QFETCH(QString, method);
+        QFETCH(QVariantList, args);
+        Panel p;
+        QCOMPARE(call(interface, method, args).type(), QDBusMessage::ErrorMessage);
+        QVERIFY(!p.f.form->Comm1.portOpen());
+        QCOMPARE(busProperty("Status").toString(), QStringLiteral("MIC record"));
+        QVERIFY(!FormFixture::settingsFilePresent());
+        QCOMPARE(p.unit.received(), QByteArray());
+    }
+
+    void oneCopyOwnsTheName()
+    {
+        const Run none = runSender({QStringLiteral("1")});
+        QCOMPARE(none.exitCode, 2);
+        QCOMPARE(none.err, QStringLiteral("qx50-send: no orma-qx50-voice-mem panel is running"));
+
+        TemporaryWorkingDirectory cwd; // no settings file: both copies start with no port open
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        for (int n = 1; n <= 4; ++n)
+            env.insert(QStringLiteral("QX50_COM%1").arg(n), QStringLiteral("/nonexistent/qx50-com%1").arg(n));
+        QProcess first, second;
+        for (QProcess *copy : {&first, &second}) {
+            copy->setProcessEnvironment(env);
+            copy->setWorkingDirectory(cwd.path());
+        }
+        auto stop = qScopeGuard([&] {
+            for (QProcess *copy : {&first, &second}) {
+                copy->kill();
+                copy->waitForFinished(5000);
+            }
+        });
+        first.start(QStringLiteral(QX50_EXECUTABLE), QStringList());
+        QTRY_VERIFY_WITH_TIMEOUT(client().interface()->isServiceRegistered(kService), 10000);
+        const Run closed = runSender({QStringLiteral("T")});
+        QCOMPARE(closed.exitCode, 1);
+        QCOMPARE(closed.err, QStringLiteral("Com Port is not open!"));
+
+        second.start(QStringLiteral(QX50_EXECUTABLE), QStringList());
+        QString said;
+        const QString notice = QStringLiteral("another copy owns org.orma.Qx50VoiceMemory");
+        QTRY_VERIFY_WITH_TIMEOUT((said += QString::fromLocal8Bit(second.readAllStandardError())).contains(notice), 10000);
+        QCOMPARE(second.state(), QProcess::Running);
+        QCOMPARE(client().interface()->servicePid(kService).value(), static_cast<uint>(first.processId()));
+        QCOMPARE(said.count(notice), 1);
+
+        first.kill();
+        QTRY_VERIFY_WITH_TIMEOUT(!client().interface()->isServiceRegistered(kService).value(), 10000);
+        QCOMPARE(runSender({QStringLiteral("1")}).exitCode, 2);
+    }
+};
+
+QTEST_MAIN(ControlBusTest)
+#include "tst_controlbus.moc"
