@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The install tree and the .deb: the program with its guide in a private directory
-# and a link on the PATH, a valid desktop entry, the icons, and the package's files.
+# and a link on the PATH, a valid desktop entry and metainfo, the icons, the manual
+# pages, and the package's files.
 # Usage: check_install.sh BUILD-DIR
 set -euo pipefail
 build=$1
@@ -20,6 +21,16 @@ desktop-file-validate "$root/share/applications/orma-qx50-voice-mem.desktop" || 
 identify -format '%w %h' "$root/share/icons/hicolor/32x32/apps/orma-qx50-voice-mem.png" | grep -qx '32 32' \
   || fail "the 32 x 32 icon is not 32 x 32"
 grep -q '<svg' "$root/share/icons/hicolor/scalable/apps/orma-qx50-voice-mem.svg" || fail "no scalable icon"
+# The metainfo beside the desktop entry it launches (its id is the entry's name, not a
+# reverse domain name); every program on the PATH is in it and has a manual page.
+appstreamcli validate-tree --no-net --override=cid-desktopapp-is-not-rdns=info "$root" > "$scratch/validate" \
+  || { cat "$scratch/validate"; fail "the installed metainfo is not valid"; }
+for program in "$root"/bin/*; do
+  name=$(basename "$program")
+  grep -q "<binary>$name</binary>" "$root/share/metainfo/orma-qx50-voice-mem.metainfo.xml" \
+    || fail "the metainfo does not provide $name"
+  [ -f "$root/share/man/man1/$name.1" ] || fail "$name has no manual page"
+done
 
 (cd "$build" && cpack -G DEB -B "$scratch/package" > /dev/null)
 deb=$(ls "$scratch"/package/orma-qx50-voice-mem_*_*.deb)
@@ -33,6 +44,9 @@ usr/share/applications/orma-qx50-voice-mem.desktop
 usr/share/doc/orma-qx50-voice-mem/README.md
 usr/share/icons/hicolor/32x32/apps/orma-qx50-voice-mem.png
 usr/share/icons/hicolor/scalable/apps/orma-qx50-voice-mem.svg
+usr/share/man/man1/orma-qx50-voice-mem.1
+usr/share/man/man1/qx50-sim.1
+usr/share/metainfo/orma-qx50-voice-mem.metainfo.xml
 LIST
 diff -u "$scratch/expected" "$scratch/files" || fail "the package's files differ"
 dpkg-deb -f "$deb" Depends | grep -q 'libqt6serialport6' || fail "the package does not depend on Qt Serial Port"
