@@ -43,5 +43,7 @@ set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Control panel for the ORMA QX50 voice-memo
 set(CPACK_DEBIAN_PACKAGE_SECTION hamradio)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# The package carries stripped programs; the build tree keeps the debug information.
+set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 include(CPack)

@@ -8,8 +8,10 @@ build=$1
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 fail() { echo "FAIL: $*"; exit 1; }
+# A stripped program has neither a symbol table nor debug information.
+stripped() { ! readelf -S --wide "$1" | grep -qE ' \.(symtab|debug_info) '; }
 
-cmake --install "$build" --prefix "$scratch/root" > /dev/null
+cmake --install "$build" --prefix "$scratch/root" --strip > /dev/null
 root="$scratch/root"
 [ -L "$root/bin/orma-qx50-voice-mem" ] || fail "no link in bin"
 real=$(readlink -f "$root/bin/orma-qx50-voice-mem")
@@ -17,6 +19,12 @@ real=$(readlink -f "$root/bin/orma-qx50-voice-mem")
 [ -x "$real" ] || fail "the program is not executable"
 [ -f "$(dirname "$real")/guide.htm" ] || fail "guide.htm is not beside the program"
 [ -x "$root/bin/qx50-sim" ] || fail "no qx50-sim"
+for program in "$real" "$root/bin/qx50-sim"; do
+  stripped "$program" || fail "$program is not stripped"
+done
+if grep -qE '^CMAKE_BUILD_TYPE:[A-Z]+=(RelWithDebInfo|Debug)$' "$build/CMakeCache.txt"; then
+  ! stripped "$build/orma-qx50-voice-mem" || fail "the build tree's program lost its debug information"
+fi
 desktop-file-validate "$root/share/applications/orma-qx50-voice-mem.desktop" || fail "the desktop entry is not valid"
 identify -format '%w %h' "$root/share/icons/hicolor/32x32/apps/orma-qx50-voice-mem.png" | grep -qx '32 32' \
   || fail "the 32 x 32 icon is not 32 x 32"
@@ -50,4 +58,8 @@ usr/share/metainfo/orma-qx50-voice-mem.metainfo.xml
 LIST
 diff -u "$scratch/expected" "$scratch/files" || fail "the package's files differ"
 dpkg-deb -f "$deb" Depends | grep -q 'libqt6serialport6' || fail "the package does not depend on Qt Serial Port"
+dpkg-deb -x "$deb" "$scratch/unpacked"
+for program in usr/libexec/orma-qx50-voice-mem/orma-qx50-voice-mem usr/bin/qx50-sim; do
+  stripped "$scratch/unpacked/$program" || fail "the package's $program is not stripped"
+done
 echo "1 passed, 0 failed"
