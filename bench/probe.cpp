@@ -11,6 +11,7 @@
 #include "serial/PortDevices.h"
 #include "ui/Desktop.h"
 #include "ui/Form1.h"
+#include "ExposeReporter.h"
 #include "SilentDesktop.h"
 
 #include <QAction>
@@ -26,38 +27,6 @@
 #include <cstdio>
 #include <unistd.h>
 #include <vector>
-
-namespace {
-
-// Reports the first expose of a window on standard output.
-class ExposeReporter : public QObject {
-public:
-    explicit ExposeReporter(const char *line, bool quit)
-        : m_line(line)
-        , m_quit(quit)
-    {
-    }
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override
-    {
-        if (event->type() == QEvent::Expose && !m_done) {
-            m_done = true;
-            std::printf("%s\n", m_line);
-            std::fflush(stdout);
-            if (m_quit)
-                std::_Exit(0);
-        }
-        return QObject::eventFilter(watched, event);
-    }
-
-private:
-    const char *m_line;
-    bool m_quit;
-    bool m_done = false;
-};
-
-} // namespace
 
 int main(int argc, char *argv[])
 {

@@ -19,6 +19,18 @@ install(FILES ${CMAKE_BINARY_DIR}/orma-qx50-voice-mem.png DESTINATION ${CMAKE_IN
 install(FILES resources/orma-qx50-voice-mem.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 install(FILES README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
+# The software centres' metainfo. Its screenshot is named by where the repository's
+# files are published, which only the publisher knows.
+set(QX50_PUBLISHED_URL "https://localhost/orma-qx50-voice-mem" CACHE STRING
+    "Where the repository's files are published: docs/screenshot.png lies under it")
+configure_file(resources/orma-qx50-voice-mem.metainfo.xml.in
+               ${CMAKE_BINARY_DIR}/orma-qx50-voice-mem.metainfo.xml @ONLY)
+install(FILES ${CMAKE_BINARY_DIR}/orma-qx50-voice-mem.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+
+# Every page in man/ goes to section 1.
+file(GLOB QX50_MAN_PAGES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/man/*.1)
+install(FILES ${QX50_MAN_PAGES} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME orma-qx50-voice-mem)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
@@ -32,5 +44,7 @@ set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Control panel for the ORMA QX50 voice-memo
 set(CPACK_DEBIAN_PACKAGE_SECTION hamradio)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# The package carries stripped programs; the build tree keeps the debug information.
+set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 include(CPack)

@@ -3,6 +3,7 @@
 #   tools/install-deps.sh build          what building and running need
 #   tools/install-deps.sh build test     ... and what the test suite needs
 #   tools/install-deps.sh build bench    ... and what the benchmarks need
+#   tools/install-deps.sh --list SET...  prints the packages instead, installs nothing
 set -euo pipefail
 
 declare -A sets
@@ -10,7 +11,15 @@ sets[build]="cmake ninja-build g++ make qt6-base-dev qt6-serialport-dev libtelne
 sets[test]="clang xvfb xauth xdotool imagemagick desktop-file-utils dpkg-dev appstream mandoc
             ser2net dbus at-spi2-core python3-pyatspi"
 sets[bench]="ser2net dbus"
+# The manual pages' and metainfo checks; the start-up figures on an X server.
+sets[test]+=" python3 groff-base"
+sets[bench]+=" xvfb"
 
+list_only=false
+if [ "${1:-}" = "--list" ]; then
+  list_only=true
+  shift
+fi
 [ $# -gt 0 ] || set -- build
 wanted=()
 for name in "$@"; do
@@ -19,24 +28,65 @@ for name in "$@"; do
   wanted+=("${list[@]}")
 done
 
-missing=()
-for p in "${wanted[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
+installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
+offered() { apt-cache policy "$1" 2>/dev/null | grep -q 'Candidate: [^(]'; }
 
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
+updated=false
+update_once() {
+  $updated || $sudo apt-get update -qq
+  updated=true
+}
 install() {
   echo "Installing: $*"
-  $sudo apt-get update -qq
+  update_once
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "$@"
 }
+
+# The fuzzers need clang's runtime. Its package follows clang's major version
+# (libclang-rt-14-dev on Debian 12); a release without it may offer the unversioned
+# libclang-rt-dev, or keep the runtime in libclang-common-N-dev, which clang pulls in.
+clang_runtime() {
+  local major=""
+  if command -v clang > /dev/null; then
+    major=$(clang --version 2>/dev/null | sed -n 's/.*clang version \([0-9]*\).*/\1/p' | head -n 1 || true)
+  fi
+  if [ -z "$major" ]; then # clang not installed yet: the version the release would install
+    major=$(apt-cache depends clang 2>/dev/null | sed -n 's/.*Depends: clang-\([0-9][0-9]*\)$/\1/p' | head -n 1 || true)
+  fi
+  local candidate
+  for candidate in ${major:+libclang-rt-$major-dev} libclang-rt-dev; do
+    if installed "$candidate" || offered "$candidate"; then
+      echo "$candidate"
+      return
+    fi
+  done
+}
+
+wants_test=false
+[[ " $* " == *" test "* ]] && wants_test=true
+
+if $list_only; then
+  printf '%s\n' "${wanted[@]}"
+  if $wants_test; then clang_runtime; fi
+  exit 0
+fi
+
+missing=()
+for p in "${wanted[@]}"; do
+  installed "$p" || missing+=("$p")
+done
 [ ${#missing[@]} -eq 0 ] || install "${missing[@]}"
 
-# The fuzzers need clang's runtime, whose package carries clang's major version.
-if [[ " $* " == *" test "* ]]; then
-  major=$(clang --version | sed -n 's/.*clang version \([0-9]*\).*/\1/p' | head -n 1)
-  runtime="libclang-rt-${major}-dev"
-  dpkg-query -W -f='${Status}' "$runtime" 2>/dev/null | grep -q 'install ok installed' || install "$runtime"
+if $wants_test; then
+  runtime=$(clang_runtime)
+  if [ -z "$runtime" ] && ! $updated; then # an old package list may not know it yet
+    update_once
+    runtime=$(clang_runtime)
+  fi
+  if [ -n "$runtime" ]; then
+    installed "$runtime" || install "$runtime"
+  fi
 fi
 exit 0

@@ -25,14 +25,19 @@ QString tool(const char *name)
 // An X server of the test's own; stopped with the test.
 class XServer {
 public:
+    // Xvfb chooses a free display itself and prints its number once it is ready, so
+    // test runs and other X servers on the machine never meet on one display.
     XServer()
-        : m_display(QStringLiteral(":%1").arg(40 + ::getpid() % 200))
     {
-        m_server.start(tool("Xvfb"), {m_display, QStringLiteral("-noreset"), QStringLiteral("-nolisten"), QStringLiteral("tcp"),
+        m_server.start(tool("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-noreset"),
+                                      QStringLiteral("-nolisten"), QStringLiteral("tcp"),
                                       QStringLiteral("-screen"), QStringLiteral("0"),
                                       QStringLiteral("%1x%2x24").arg(kScreenWidth).arg(kScreenHeight)});
-        const QString socket = QStringLiteral("/tmp/.X11-unix/X") + m_display.mid(1);
-        m_ready = QTest::qWaitFor([&] { return QFile::exists(socket); }, 15000);
+        m_ready = m_server.waitForStarted(15000)
+            && QTest::qWaitFor([&] { return m_server.canReadLine() || m_server.state() != QProcess::Running; }, 15000)
+            && m_server.canReadLine();
+        if (m_ready)
+            m_display = QStringLiteral(":") + QString::fromLatin1(m_server.readLine().trimmed());
     }
     ~XServer()
     {

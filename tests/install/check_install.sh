@@ -1,14 +1,17 @@
 #!/usr/bin/env bash
 # The install tree and the .deb: the program with its guide in a private directory
-# and a link on the PATH, a valid desktop entry, the icons, and the package's files.
+# and a link on the PATH, a valid desktop entry and metainfo, the icons, the manual
+# pages, and the package's files.
 # Usage: check_install.sh BUILD-DIR
 set -euo pipefail
 build=$1
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 fail() { echo "FAIL: $*"; exit 1; }
+# A stripped program has neither a symbol table nor debug information.
+stripped() { ! readelf -S --wide "$1" | grep -qE ' \.(symtab|debug_info) '; }
 
-cmake --install "$build" --prefix "$scratch/root" > /dev/null
+cmake --install "$build" --prefix "$scratch/root" --strip > /dev/null
 root="$scratch/root"
 [ -L "$root/bin/orma-qx50-voice-mem" ] || fail "no link in bin"
 real=$(readlink -f "$root/bin/orma-qx50-voice-mem")
@@ -17,10 +20,26 @@ real=$(readlink -f "$root/bin/orma-qx50-voice-mem")
 [ -f "$(dirname "$real")/guide.htm" ] || fail "guide.htm is not beside the program"
 [ -x "$root/bin/qx50-sim" ] || fail "no qx50-sim"
 [ -x "$root/bin/qx50-send" ] || fail "no qx50-send"
+for program in "$real" "$root/bin/qx50-sim" "$root/bin/qx50-send"; do
+  stripped "$program" || fail "$program is not stripped"
+done
+if grep -qE '^CMAKE_BUILD_TYPE:[A-Z]+=(RelWithDebInfo|Debug)$' "$build/CMakeCache.txt"; then
+  ! stripped "$build/orma-qx50-voice-mem" || fail "the build tree's program lost its debug information"
+fi
 desktop-file-validate "$root/share/applications/orma-qx50-voice-mem.desktop" || fail "the desktop entry is not valid"
 identify -format '%w %h' "$root/share/icons/hicolor/32x32/apps/orma-qx50-voice-mem.png" | grep -qx '32 32' \
   || fail "the 32 x 32 icon is not 32 x 32"
 grep -q '<svg' "$root/share/icons/hicolor/scalable/apps/orma-qx50-voice-mem.svg" || fail "no scalable icon"
+# The metainfo beside the desktop entry it launches (its id is the entry's name, not a
+# reverse domain name); every program on the PATH is in it and has a manual page.
+appstreamcli validate-tree --no-net --override=cid-desktopapp-is-not-rdns=info "$root" > "$scratch/validate" \
+  || { cat "$scratch/validate"; fail "the installed metainfo is not valid"; }
+for program in "$root"/bin/*; do
+  name=$(basename "$program")
+  grep -q "<binary>$name</binary>" "$root/share/metainfo/orma-qx50-voice-mem.metainfo.xml" \
+    || fail "the metainfo does not provide $name"
+  [ -f "$root/share/man/man1/$name.1" ] || fail "$name has no manual page"
+done
 
 (cd "$build" && cpack -G DEB -B "$scratch/package" > /dev/null)
 deb=$(ls "$scratch"/package/orma-qx50-voice-mem_*_*.deb)
@@ -35,8 +54,16 @@ usr/share/applications/orma-qx50-voice-mem.desktop
 usr/share/doc/orma-qx50-voice-mem/README.md
 usr/share/icons/hicolor/32x32/apps/orma-qx50-voice-mem.png
 usr/share/icons/hicolor/scalable/apps/orma-qx50-voice-mem.svg
+usr/share/man/man1/orma-qx50-voice-mem.1
+usr/share/man/man1/qx50-send.1
+usr/share/man/man1/qx50-sim.1
+usr/share/metainfo/orma-qx50-voice-mem.metainfo.xml
 LIST
 diff -u "$scratch/expected" "$scratch/files" || fail "the package's files differ"
 dpkg-deb -f "$deb" Depends | grep -q 'libqt6serialport6' || fail "the package does not depend on Qt Serial Port"
 dpkg-deb -f "$deb" Depends | grep -q 'libqt6dbus6' || fail "the package does not depend on Qt D-Bus"
+dpkg-deb -x "$deb" "$scratch/unpacked"
+for program in usr/libexec/orma-qx50-voice-mem/orma-qx50-voice-mem usr/bin/qx50-sim usr/bin/qx50-send; do
+  stripped "$scratch/unpacked/$program" || fail "the package's $program is not stripped"
+done
 echo "1 passed, 0 failed"
