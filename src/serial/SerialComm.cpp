@@ -90,7 +90,14 @@ void SerialComm::setOutput(const QString &text)
 {
     if (!portOpen())
         throw SerialError(QStringLiteral("COM%1 is not open; \"%2\" was not sent").arg(m_commPort).arg(text));
-    const bool written = m_line->write(text.toLatin1());
+    bool written = false;
+    try {
+        written = m_line->write(text.toLatin1());
+    } catch (const OutputRefused &refused) {
+        throw OutputRefused(QStringLiteral("COM%1 (%2): %3; \"%4\" was not sent")
+                                .arg(m_commPort)
+                                .arg(m_device, QString::fromUtf8(refused.what()), text));
+    }
     if (!written || m_lineFailed)
         throw LineLost(QStringLiteral("COM%1: the line failed; \"%2\" was not sent").arg(m_commPort).arg(text));
 }
