@@ -1,5 +1,6 @@
 #include "LocalLine.h"
 
+#include "ReceiveBuffer.h"
 #include "SerialError.h"
 
 #include <cerrno>
@@ -12,6 +13,13 @@
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
+#endif
+
+// Where POSIX reads exist, received bytes wait in the driver and are read at the tick.
+// Elsewhere they wait in Qt's own buffer; QX50_PORTABLE_RECEIVE builds that path on
+// Linux too, so that its tests run here.
+#if defined(Q_OS_UNIX) && !defined(QX50_PORTABLE_RECEIVE)
+#define QX50_RECEIVE_FROM_DRIVER 1
 #endif
 
 namespace {
@@ -62,7 +70,12 @@ LocalLine::LocalLine(QObject *parent)
     : SerialLine(parent)
     , m_port(new QSerialPort(this))
 {
+#ifdef QX50_RECEIVE_FROM_DRIVER
     m_port->setReadBufferSize(1); // see takeReceived()
+#else
+    // Bounded: a flood waits in the driver, not in memory.
+    m_port->setReadBufferSize(ReceiveBuffer::kCapacity);
+#endif
     connect(m_port, &QSerialPort::errorOccurred, this, &LocalLine::onPortError);
 }
 
@@ -277,13 +290,13 @@ bool LocalLine::write(const QByteArray &bytes)
 #endif
 }
 
+#ifdef QX50_RECEIVE_FROM_DRIVER
 // Received bytes wait in the driver until they are taken at the window's tick, so a
 // burst wakes the program once instead of at every arrival. Qt takes at most the
 // first byte of a burst on its own (its buffer holds one); that byte comes first.
 QByteArray LocalLine::takeReceived()
 {
     QByteArray received = decoded(m_port->readAll());
-#ifdef Q_OS_UNIX
     if (!m_port->isOpen() || m_port->error() != QSerialPort::NoError)
         return received;
     const int fd = static_cast<int>(m_port->handle());
@@ -300,9 +313,16 @@ QByteArray LocalLine::takeReceived()
             break;
         }
     }
-#endif
     return received;
 }
+#else
+// Qt gathers received bytes as they come, up to its bounded buffer; the tick takes
+// them all. Reading makes room, and Qt goes on from the driver.
+QByteArray LocalLine::takeReceived()
+{
+    return decoded(m_port->readAll());
+}
+#endif
 
 QByteArray LocalLine::decoded(const QByteArray &raw)
 {
