@@ -253,35 +253,6 @@ private slots:
         ::close(holder);
     }
 
-    // A unit that stops reading fills the output queue: the command is refused and
-    // the port stays open, since the line itself is well.
-    void aFullOutputQueueRefusesTheCommandButKeepsThePort()
-    {
-        PtyUnit unit;
-        SerialComm comm(lookupFrom({{1, unit.devicePath()}}));
-        comm.setPortOpen(true);
-        QSignalSpy lost(&comm, &SerialComm::lineLost);
-        qsizetype sent = 0;
-        QString refusal;
-        for (; sent < 4 * 1024 * 1024; ++sent) {
-            refusal = failureOf([&] { comm.setOutput(QStringLiteral("S")); });
-            if (!refusal.isEmpty())
-                break;
-        }
-        QVERIFY2(refusal.contains(QStringLiteral("\"S\" was not sent")), qPrintable(refusal));
-        QVERIFY2(refusal.contains(unit.devicePath()), qPrintable(refusal));
-        for (int i = 0; i < 20; ++i)
-            QCoreApplication::processEvents();
-        QVERIFY(comm.portOpen());
-        QCOMPARE(lost.size(), 0);
-
-        const QByteArray atTheUnit = unit.received(sent);
-        QCOMPARE(atTheUnit.size(), sent); // every accepted byte, and not the refused one
-        QCOMPARE(atTheUnit.count('S'), sent);
-        comm.setOutput(QStringLiteral("P")); // room again
-        QCOMPARE(unit.received(1), QByteArray("P"));
-    }
-
     void aHangUpClosesThePortOnceWithoutSpinning()
     {
         PtyUnit unit;

@@ -18,7 +18,7 @@ namespace {
 QString qtLockFileOf(const QString &device)
 {
     const QString name = QStringLiteral("LCK..") + device.mid(device.indexOf(QLatin1String("/dev/")) + 5).replace(u'/', u'_');
-    for (const char *directory : {"/var/lock", "/etc/locks", "/var/spool/locks", "/var/spool/uucp", "/tmp", "/var/tmp", "/run/lock"}) {
+    for (const char *directory : {"/var/lock", "/run/lock", "/tmp"}) {
         const QString path = QDir(QString::fromLatin1(directory)).filePath(name);
         if (QFile::exists(path))
             return path;
