@@ -4,6 +4,7 @@
 #include "support/PtyUnit.h"
 #include "ui/VbColor.h"
 
+#include <QPushButton>
 #include <QTest>
 
 namespace {
@@ -94,6 +95,46 @@ private slots:
         line.unit->hangUp();
         line.verifyShownAsLost();
         QCOMPARE(boxesWhileShown, 1);
+    }
+
+    // A unit that stops reading is not a lost line: the command that finds the output
+    // queue full is not sent and not shown, the operator is told why, and the port
+    // stays open for the commands that follow once the unit reads again.
+    void aStalledUnitRefusesCommandsButKeepsThePort()
+    {
+        OpenLine line;
+        line.f.form->Command1_Click();
+        QCOMPARE(line.f.form->Status->caption(), QStringLiteral("MIC record"));
+        qsizetype sent = 1;
+        while (line.f.desktop.boxes.isEmpty() && sent < 4 * 1024 * 1024) {
+            line.f.form->Number[7]->click();
+            ++sent;
+        }
+        --sent; // the click that met the full queue
+        QCOMPARE(line.f.desktop.events, QStringList({"beep", "box: The command was not sent"}));
+        const QString detail = line.f.desktop.boxes.at(0).detail;
+        QVERIFY2(detail.contains(line.unit->devicePath()) && detail.contains(QStringLiteral("\"7\" was not sent")),
+                 qPrintable(detail));
+
+        line.f.desktop.clear();
+        line.f.form->Command4_Click(); // refused too: the status must not claim it
+        QCOMPARE(line.f.desktop.prompts(), QStringList{"The command was not sent"});
+        QCOMPARE(line.f.form->Status->caption(), QStringLiteral("MIC record"));
+        for (int i = 0; i < 20; ++i) {
+            QCoreApplication::processEvents();
+            line.f.form->Timer1_Timer();
+        }
+        QCOMPARE(line.f.desktop.boxes.size(), 1);
+        QVERIFY(line.f.form->Comm1.portOpen());
+        QCOMPARE(line.f.checkedComItems(), QList<int>{1});
+        QVERIFY(line.f.form->menuCloseComPort->isEnabled());
+        QCOMPARE(line.f.desktop.endings, QList<int>());
+
+        QCOMPARE(line.unit->received(sent).size(), sent); // the unit reads again
+        line.f.form->Command4_Click();
+        QCOMPARE(line.unit->received(1), QByteArray("T"));
+        QCOMPARE(line.f.form->Status->caption(), QStringLiteral("Transmit"));
+        QCOMPARE(line.f.desktop.boxes.size(), 1);
     }
 
     void theSameItemReopensThePortWhenTheDeviceIsBack()

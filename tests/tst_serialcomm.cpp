@@ -10,6 +10,8 @@
 #include <QTest>
 
 #include <fcntl.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -184,6 +186,71 @@ private slots:
         PortHolder other(link);
         QVERIFY(other.holding());
         QVERIFY(failureOf([&] { first.setPortOpen(true); }).contains(QStringLiteral("in use")));
+    }
+
+    // The panel shows what came while the port was ours: bytes that waited in the
+    // driver before an opening are gone, and so are bytes that came while it was closed.
+    void anOpenedPortStartsWithNothingReceived()
+    {
+        PtyUnit unit;
+        for (int i = 0; i < 60; ++i)
+            unit.send("STALE LINE\r\n");
+        SerialComm comm(lookupFrom({{1, unit.devicePath()}}));
+        comm.setPortOpen(true);
+        unit.send("FRESH\r\n");
+        QString got;
+        QTRY_VERIFY_WITH_TIMEOUT((got += comm.input()).contains(QStringLiteral("FRESH\r\n")), 5000);
+        QCOMPARE(got, QStringLiteral("FRESH\r\n"));
+
+        comm.setPortOpen(false);
+        unit.send("WHILE CLOSED\r\n");
+        comm.setPortOpen(true);
+        unit.send("AGAIN\r\n");
+        got.clear();
+        QTRY_VERIFY_WITH_TIMEOUT((got += comm.input()).contains(QStringLiteral("AGAIN\r\n")), 5000);
+        QCOMPARE(got, QStringLiteral("AGAIN\r\n"));
+    }
+
+    // Root passes another program's exclusive mode; a refused opening must still
+    // leave that program's line exactly as it was.
+    void aRefusedOpenLeavesTheHoldersLineAlone_data()
+    {
+        QTest::addColumn<bool>("locked");
+        QTest::addRow("exclusive and locked") << true;
+        QTest::addRow("exclusive only") << false;
+    }
+    void aRefusedOpenLeavesTheHoldersLineAlone()
+    {
+        QFETCH(bool, locked);
+        if (::geteuid() != 0)
+            QSKIP("only root gets past another program's exclusive mode");
+        PtyUnit unit;
+        const int holder = ::open(unit.devicePath().toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        QVERIFY(holder >= 0);
+        termios theirs {};
+        QCOMPARE(::tcgetattr(holder, &theirs), 0);
+        ::cfmakeraw(&theirs);
+        ::cfsetspeed(&theirs, B4800);
+        QCOMPARE(::tcsetattr(holder, TCSANOW, &theirs), 0);
+        QCOMPARE(::ioctl(holder, TIOCEXCL), 0);
+        if (locked)
+            QCOMPARE(::flock(holder, LOCK_EX | LOCK_NB), 0);
+
+        SerialComm comm(lookupFrom({{1, unit.devicePath()}}));
+        comm.setSettings(QStringLiteral("19200,e,7,2"));
+        const QString failure = failureOf([&] { comm.setPortOpen(true); });
+        QVERIFY2(failure.contains(QStringLiteral("in use by another program")), qPrintable(failure));
+        QVERIFY(!comm.portOpen());
+
+        int exclusive = 0;
+        QCOMPARE(::ioctl(holder, TIOCGEXCL, &exclusive), 0);
+        QCOMPARE(exclusive, 1);
+        termios now {};
+        QCOMPARE(::tcgetattr(holder, &now), 0);
+        QCOMPARE(::cfgetispeed(&now), speed_t(B4800));
+        QCOMPARE(now.c_cflag, theirs.c_cflag);
+        QCOMPARE(now.c_iflag, theirs.c_iflag);
+        ::close(holder);
     }
 
     void aHangUpClosesThePortOnceWithoutSpinning()

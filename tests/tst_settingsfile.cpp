@@ -6,6 +6,38 @@
 
 #include <QTest>
 
+#include <csignal>
+#include <sys/resource.h>
+
+namespace {
+
+// Files of this process can grow no more while it lives, and the signal for that is
+// ignored, so a write fails with an error as it would on a full disk.
+class FileSizeLimit {
+public:
+    FileSizeLimit()
+    {
+        ::getrlimit(RLIMIT_FSIZE, &m_previous);
+        rlimit none = m_previous;
+        none.rlim_cur = 0;
+        ::setrlimit(RLIMIT_FSIZE, &none);
+        m_previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    }
+    ~FileSizeLimit()
+    {
+        ::setrlimit(RLIMIT_FSIZE, &m_previous);
+        std::signal(SIGXFSZ, m_previousHandler);
+    }
+    FileSizeLimit(const FileSizeLimit &) = delete;
+    FileSizeLimit &operator=(const FileSizeLimit &) = delete;
+
+private:
+    rlimit m_previous {};
+    void (*m_previousHandler)(int) = SIG_DFL;
+};
+
+} // namespace
+
 class SettingsFileTest : public QObject {
     Q_OBJECT
 
@@ -67,14 +99,64 @@ private slots:
 
     void aFailedSaveIsReportedOnceAndThePortStaysUsable_data()
     {
-        QTest::addColumn<QString>("inTheWay");
-        QTest::addRow("a directory") << "directory";
-        QTest::addRow("a link to another file") << "link";
-        QTest::addRow("a dangling link") << "dangling";
+        QTest::addColumn<QString>("obstacle");
+        QTest::addColumn<QString>("reason");
+        QTest::addRow("a directory in its place") << "directory" << "directory";
+        QTest::addRow("no room for the record") << "full" << "too large";
     }
     void aFailedSaveIsReportedOnceAndThePortStaysUsable()
     {
-        QFETCH(QString, inTheWay);
+        QFETCH(QString, obstacle);
+        QFETCH(QString, reason);
+        FormFixture f;
+        PtyUnit unit;
+        f.ports[1] = unit.devicePath();
+        const QString name = QString::fromLatin1(FormFixture::kSettingsFile);
+        const QByteArray before("COM2:19200,E,7,2");
+        if (obstacle == QLatin1String("directory")) {
+            QVERIFY(QDir().mkdir(name));
+            f.form->menuCom(1)->trigger();
+        } else {
+            f.form->menuCom(1)->trigger(); // the port's lock file needs room too
+            f.desktop.clear();
+            f.writeSettingsFile(before);
+            const FileSizeLimit full; // as a full disk would refuse the bytes
+            f.form->SaveComSettings();
+        }
+
+        QCOMPARE(f.desktop.events, QStringList{"box: Failed to save com settings"}); // no beep
+        QCOMPARE(f.desktop.boxes.at(0).style, 0);
+        const QString detail = f.desktop.boxes.at(0).detail;
+        QVERIFY2(detail.contains(QDir(f.cwd.path()).filePath(name)), qPrintable(detail));
+        QVERIFY2(detail.contains(reason, Qt::CaseInsensitive), qPrintable(detail));
+        if (obstacle == QLatin1String("full"))
+            QCOMPARE(f.settingsFileBytes(), before); // the old record survives whole
+        else
+            QVERIFY(QFileInfo(name).isDir());
+        QCOMPARE(QDir().entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList{name});
+
+        QVERIFY(f.form->Comm1.portOpen());
+        QCOMPARE(f.checkedComItems(), QList<int>{1});
+        QCOMPARE(f.form->Status->caption(), QStringLiteral("Play"));
+        f.form->Command4_Click();
+        QCOMPARE(unit.received(2), QByteArray("PT"));
+        if (obstacle == QLatin1String("directory")) {
+            f.form->menuCom(1)->trigger(); // and the same failure again, the same way
+            QCOMPARE(f.desktop.prompts(), QStringList(2, QStringLiteral("Failed to save com settings")));
+        }
+    }
+
+    // The new file takes the name's place: a link standing there is replaced, and
+    // whatever it points at is neither written nor created.
+    void aLinkInThePlaceIsReplacedNeverWrittenThrough_data()
+    {
+        QTest::addColumn<QString>("target");
+        QTest::addRow("a link to another file") << "victim.txt";
+        QTest::addRow("a dangling link") << "nowhere.txt";
+    }
+    void aLinkInThePlaceIsReplacedNeverWrittenThrough()
+    {
+        QFETCH(QString, target);
         FormFixture f;
         PtyUnit unit;
         f.ports[1] = unit.devicePath();
@@ -83,25 +165,16 @@ private slots:
         QVERIFY(victim.open(QIODevice::WriteOnly));
         victim.write("keep me");
         victim.close();
-        if (inTheWay == QLatin1String("directory"))
-            QVERIFY(QDir().mkdir(name));
-        else if (inTheWay == QLatin1String("link"))
-            QVERIFY(QFile::link(QStringLiteral("victim.txt"), name));
-        else
-            QVERIFY(QFile::link(QStringLiteral("nowhere.txt"), name));
+        QVERIFY(QFile::link(target, name));
 
         f.form->menuCom(1)->trigger();
-        QCOMPARE(f.desktop.events, QStringList{"box: Failed to save com settings"}); // no beep
-        QCOMPARE(f.desktop.boxes.at(0).style, 0);
-        QVERIFY(f.form->Comm1.portOpen());
-        QCOMPARE(f.checkedComItems(), QList<int>{1});
-        QCOMPARE(f.form->Status->caption(), QStringLiteral("Play"));
-        f.form->Command4_Click();
-        QCOMPARE(unit.received(2), QByteArray("PT"));
-
+        QCOMPARE(f.desktop.events, QStringList());
+        QVERIFY(!QFileInfo(name).isSymLink());
+        QCOMPARE(f.settingsFileBytes(), QByteArray("COM1:9600,N,8,1"));
         QVERIFY(victim.open(QIODevice::ReadOnly));
         QCOMPARE(victim.readAll(), QByteArray("keep me"));
         QVERIFY(!QFile::exists(QStringLiteral("nowhere.txt")));
+        QCOMPARE(unit.received(1), QByteArray("P"));
     }
 
     void closingDeletesOnlyTheSettingsFile()

@@ -2,11 +2,31 @@
 // and the two ways out.
 #include "support/FormFixture.h"
 #include "support/PtyUnit.h"
+#include "ui/QtDesktop.h"
 #include "ui/VbColor.h"
 
 #include <QMenuBar>
 #include <QPushButton>
 #include <QTest>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+// Where Qt keeps the lock file of an open device, found while the device is open.
+QString qtLockFileOf(const QString &device)
+{
+    const QString name = QStringLiteral("LCK..") + device.mid(device.indexOf(QLatin1String("/dev/")) + 5).replace(u'/', u'_');
+    for (const char *directory : {"/var/lock", "/run/lock", "/tmp"}) {
+        const QString path = QDir(QString::fromLatin1(directory)).filePath(name);
+        if (QFile::exists(path))
+            return path;
+    }
+    return {};
+}
+
+} // namespace
 
 class StartUpTest : public QObject {
     Q_OBJECT
@@ -202,6 +222,48 @@ private slots:
         QCOMPARE(f.desktop.events, QStringList{"end: 0"}); // no prompt
         QVERIFY(f.form->Comm1.portOpen()); // the system releases it as the process ends
         QCOMPARE(f.settingsFileBytes(), QByteArray("COM1:9600,N,8,1"));
+    }
+
+    // The real desktop's ending, in a child process of its own: the Exit item gives
+    // the port back before the process ends, so no lock file stays behind, and still
+    // leaves the settings file alone.
+    void exitGivesThePortBackBeforeTheProcessEnds()
+    {
+        FormFixture f;
+        PtyUnit unit;
+        f.ports[1] = unit.devicePath();
+        f.openPort(1);
+        const QString lockFile = qtLockFileOf(unit.devicePath());
+        if (lockFile.isEmpty())
+            QSKIP("Qt keeps no lock file for devices on this system");
+        f.form->Comm1.setPortOpen(false);
+        QVERIFY(!QFile::exists(lockFile));
+        QFile settings(QtDesktop().executableBaseName() + QStringLiteral(".ini")); // this test's own name
+        QVERIFY(settings.open(QIODevice::WriteOnly));
+        settings.write("COM1:9600,N,8,1");
+        settings.close();
+
+        const pid_t child = ::fork();
+        QVERIFY(child >= 0);
+        if (child == 0) {
+            QtDesktop desktop;
+            Form1 form(desktop, [&](int) { return unit.devicePath(); });
+            form.Form_Load();
+            if (!form.Comm1.portOpen())
+                ::_exit(3);
+            if (!QFile::exists(lockFile))
+                ::_exit(5);
+            form.Exit->trigger();
+            ::_exit(4); // Exit came back
+        }
+        int status = 0;
+        QCOMPARE(::waitpid(child, &status, 0), child);
+        QVERIFY(WIFEXITED(status));
+        QCOMPARE(WEXITSTATUS(status), 0);
+        QCOMPARE(unit.received(1), QByteArray("P"));
+        QVERIFY2(!QFile::exists(lockFile), qPrintable(lockFile));
+        QVERIFY(settings.open(QIODevice::ReadOnly));
+        QCOMPARE(settings.readAll(), QByteArray("COM1:9600,N,8,1"));
     }
 };
 

@@ -29,6 +29,12 @@ void Form1::issueCommand(char command)
         Comm1.setOutput(QString(QChar::fromLatin1(command)));
     } catch (const LineLost &) {
         return; // not sent, so not shown; Comm1_LineLost tells the operator once
+    } catch (const OutputRefused &refused) {
+        // The unit has stopped reading; the port stays open for the next command.
+        m_desktop.beep();
+        m_desktop.messageBox(QStringLiteral("The command was not sent"), Desktop::Plain, {},
+                             QString::fromUtf8(refused.what()));
+        return;
     }
     if (const auto effect = statusEffectOf(command))
         showStatus(QString::fromLatin1(effect->caption), effect->foreColor);

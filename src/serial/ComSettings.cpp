@@ -4,23 +4,15 @@
 #include "SettingsRecord.h"
 #include "ui/Form1.h"
 
-#include <optional>
-
+// The record takes the file's place whole or not at all: a save that fails keeps the
+// previous file and says why under the fixed message.
 void Form1::SaveComSettings()
 {
     const QByteArray record = SettingsRecord::build(Comm1.commPort(), Comm1.settings());
-    if (SettingsFile::isPresent(IniFile))
-        m_onError([&] { SettingsFile::remove(IniFile); });
-
     m_onError.clear();
-    std::optional<SettingsFile::NewFile> file;
-    m_onError([&] { file.emplace(IniFile); });
-    if (m_onError.errorPending()) {
-        m_desktop.messageBox(QStringLiteral("Failed to save com settings"));
-        return;
-    }
-    m_onError([&] { file->write(record); });
-    m_onError([&] { file->close(); });
+    m_onError([&] { SettingsFile::replace(IniFile, record); });
+    if (m_onError.errorPending())
+        m_desktop.messageBox(QStringLiteral("Failed to save com settings"), Desktop::Plain, {}, m_onError.pendingError());
 }
 
 void Form1::RestoreComSettings()

@@ -1,16 +1,25 @@
 #include "LocalLine.h"
 
+#include "ReceiveBuffer.h"
 #include "SerialError.h"
 
 #include <cerrno>
 #include <cstring>
 
 #ifdef Q_OS_UNIX
+#include <fcntl.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
+#endif
+
+// Where POSIX reads exist, received bytes wait in the driver and are read at the tick.
+// Elsewhere they wait in Qt's own buffer; QX50_PORTABLE_RECEIVE builds that path on
+// Linux too, so that its tests run here.
+#if defined(Q_OS_UNIX) && !defined(QX50_PORTABLE_RECEIVE)
+#define QX50_RECEIVE_FROM_DRIVER 1
 #endif
 
 namespace {
@@ -42,13 +51,31 @@ bool isLineFailure(QSerialPort::SerialPortError error)
         || error == QSerialPort::WriteError;
 }
 
+#ifdef Q_OS_UNIX
+// The device is gone or the line hung up; anything else leaves the line usable.
+bool isLineGone(int error)
+{
+    return error == EIO || error == ENODEV || error == ENXIO || error == EPIPE || error == EBADF;
+}
+
+QString systemReason(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+#endif
+
 } // namespace
 
 LocalLine::LocalLine(QObject *parent)
     : SerialLine(parent)
     , m_port(new QSerialPort(this))
 {
+#ifdef QX50_RECEIVE_FROM_DRIVER
     m_port->setReadBufferSize(1); // see takeReceived()
+#else
+    // Bounded: a flood waits in the driver, not in memory.
+    m_port->setReadBufferSize(ReceiveBuffer::kCapacity);
+#endif
     connect(m_port, &QSerialPort::errorOccurred, this, &LocalLine::onPortError);
 }
 
@@ -66,6 +93,8 @@ void LocalLine::open(const QString &device, const SerialSettings &settings, cons
         throw SerialError(QStringLiteral("there is no device at that path"));
     if (!S_ISCHR(info.st_mode))
         throw SerialError(QStringLiteral("it is not a serial device"));
+
+    const int lockError = holdDevice(device);
 #endif
 
     // Everything is set before opening: some devices refuse changes once open.
@@ -78,30 +107,67 @@ void LocalLine::open(const QString &device, const SerialSettings &settings, cons
 
     m_changingState = true;
     const bool opened = m_port->open(QIODevice::ReadWrite);
-    m_changingState = false;
     if (!opened) {
         const QString why = describeOpenFailure(device, settingsText);
         m_port->clearError();
+        m_changingState = false;
+        releaseDevice();
         throw SerialError(why);
     }
-
 #ifdef Q_OS_UNIX
-    // Qt's lock file only guards against programs using the same name for the device;
-    // a lock on the device itself also holds against links and other names.
-    if (::flock(static_cast<int>(m_port->handle()), LOCK_EX | LOCK_NB) != 0) {
+    if (m_lock < 0) { // our own opening failed where Qt's did not: no lock, no port
         close();
-        throw SerialError(QStringLiteral("the port is in use by another program"));
+        throw SerialError(systemReason(lockError));
     }
 #endif
     prepareLine(settings);
+    discardStaleInput();
+    m_changingState = false;
     m_parityMarks.reset();
+}
+
+// The device's lock is taken on a descriptor of our own before Qt opens or configures
+// anything, so a refused opening never touches the line of the program holding it.
+// Qt's lock file only guards against programs using the same name for the device; a
+// lock on the device itself also holds against links and other names.
+// Returns the system's error when the device cannot be opened at all.
+int LocalLine::holdDevice(const QString &device)
+{
+#ifdef Q_OS_UNIX
+    const int fd = ::open(device.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return errno; // Qt's opening fails the same way, and names the reason
+    bool inUse = ::flock(fd, LOCK_EX | LOCK_NB) != 0;
+#ifdef TIOCGEXCL
+    // Only root gets this far past another program's exclusive mode.
+    int exclusive = 0;
+    inUse = inUse || (::ioctl(fd, TIOCGEXCL, &exclusive) == 0 && exclusive != 0);
+#endif
+    if (inUse) {
+        ::close(fd);
+        throw SerialError(QStringLiteral("the port is in use by another program"));
+    }
+    m_lock = fd;
+#else
+    (void)device;
+#endif
+    return 0;
+}
+
+void LocalLine::releaseDevice()
+{
+#ifdef Q_OS_UNIX
+    if (m_lock >= 0)
+        ::close(m_lock);
+#endif
+    m_lock = -1;
 }
 
 // DTR on and RTS off, as the classic control left them: a radio interface may key
 // the transmitter on RTS. Bytes with parity errors are marked so they can show as '?'.
 void LocalLine::prepareLine(const SerialSettings &settings)
 {
-    m_markParityErrors = settings.parity != 'N';
+    m_markParityErrors = false;
 #ifdef Q_OS_UNIX
     const int fd = static_cast<int>(m_port->handle());
     int dtr = TIOCM_DTR;
@@ -109,12 +175,17 @@ void LocalLine::prepareLine(const SerialSettings &settings)
     // Pseudo-terminals have no modem lines; that is not an error.
     (void)::ioctl(fd, TIOCMBIS, &dtr);
     (void)::ioctl(fd, TIOCMBIC, &rts);
-    if (m_markParityErrors) {
+    if (settings.parity != 'N') {
+        // Marks are decoded only where the driver really makes them: tcsetattr
+        // succeeds when any one change took, so the result is read back.
+        constexpr tcflag_t kMarking = INPCK | PARMRK;
+        constexpr tcflag_t kHiding = IGNPAR | ISTRIP;
         termios tio {};
         if (::tcgetattr(fd, &tio) == 0) {
-            tio.c_iflag |= INPCK | PARMRK;
-            tio.c_iflag &= ~static_cast<tcflag_t>(IGNPAR | ISTRIP);
-            (void)::tcsetattr(fd, TCSANOW, &tio);
+            tio.c_iflag |= kMarking;
+            tio.c_iflag &= ~kHiding;
+            m_markParityErrors = ::tcsetattr(fd, TCSANOW, &tio) == 0 && ::tcgetattr(fd, &tio) == 0
+                && (tio.c_iflag & kMarking) == kMarking && (tio.c_iflag & kHiding) == 0;
         }
     }
 #endif
@@ -142,29 +213,90 @@ QString LocalLine::describeOpenFailure(const QString &device, const QString &set
 
 void LocalLine::close()
 {
-    if (!m_port->isOpen())
-        return; // closing a closed QSerialPort raises an error of its own
-    m_changingState = true;
-    m_port->close();
-    m_port->clearError();
-    m_changingState = false;
+    if (m_port->isOpen()) { // closing a closed QSerialPort raises an error of its own
+        m_changingState = true;
+        discardUnsentOutput();
+        m_port->close();
+        m_port->clearError();
+        m_changingState = false;
+    }
+    releaseDevice();
 }
 
+// Bytes that waited in the driver while the port was not ours are not news.
+void LocalLine::discardStaleInput()
+{
+#ifdef Q_OS_UNIX
+    // Straight to the driver: Qt's own buffer is still empty, and a failure here is
+    // left to the first read rather than raised as a second error.
+    (void)::tcflush(static_cast<int>(m_port->handle()), TCIFLUSH);
+#else
+    m_port->clear(QSerialPort::Input);
+    m_port->clearError();
+#endif
+}
+
+// Output the driver still holds when the port closes is dropped: a serial driver
+// would otherwise hold the closing, and the window, until it drained, for up to half
+// a minute when the line is stuck. What the driver has passed on is left alone (a
+// pseudo-terminal holds nothing back: its far end has every byte already).
+void LocalLine::discardUnsentOutput()
+{
+#ifdef Q_OS_UNIX
+    const int fd = static_cast<int>(m_port->handle());
+    int unsent = 0;
+    if (::ioctl(fd, TIOCOUTQ, &unsent) == 0 && unsent > 0)
+        (void)::tcflush(fd, TCOFLUSH);
+#else
+    m_port->clear(QSerialPort::Output);
+    m_port->clearError();
+#endif
+}
+
+// Written straight to the driver, so a full output queue is told apart from a lost
+// line: the one refuses this command, the other ends the port.
 bool LocalLine::write(const QByteArray &bytes)
 {
+#ifdef Q_OS_UNIX
+    const int fd = static_cast<int>(m_port->handle());
+    qsizetype done = 0;
+    int error = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
+        if (n > 0) {
+            done += n;
+        } else if (n < 0 && errno == EINTR) {
+            continue;
+        } else {
+            error = n < 0 ? errno : EAGAIN;
+            break;
+        }
+    }
+    if (done == bytes.size())
+        return true;
+    if (isLineGone(error)) {
+        reportFailure(systemReason(error));
+        return false;
+    }
+    const QString why = error == EAGAIN || error == EWOULDBLOCK
+        ? QStringLiteral("the output queue is full (the unit takes nothing more for now)")
+        : systemReason(error);
+    throw OutputRefused(done == 0 ? why : QStringLiteral("%1; only %2 of %3 bytes went out").arg(why).arg(done).arg(bytes.size()));
+#else
     if (m_port->write(bytes) != bytes.size())
         return false;
     m_port->flush(); // a failure here comes back through failed()
     return true;
+#endif
 }
 
+#ifdef QX50_RECEIVE_FROM_DRIVER
 // Received bytes wait in the driver until they are taken at the window's tick, so a
 // burst wakes the program once instead of at every arrival. Qt takes at most the
 // first byte of a burst on its own (its buffer holds one); that byte comes first.
 QByteArray LocalLine::takeReceived()
 {
     QByteArray received = decoded(m_port->readAll());
-#ifdef Q_OS_UNIX
     if (!m_port->isOpen() || m_port->error() != QSerialPort::NoError)
         return received;
     const int fd = static_cast<int>(m_port->handle());
@@ -181,9 +313,16 @@ QByteArray LocalLine::takeReceived()
             break;
         }
     }
-#endif
     return received;
 }
+#else
+// Qt gathers received bytes as they come, up to its bounded buffer; the tick takes
+// them all. Reading makes room, and Qt goes on from the driver.
+QByteArray LocalLine::takeReceived()
+{
+    return decoded(m_port->readAll());
+}
+#endif
 
 QByteArray LocalLine::decoded(const QByteArray &raw)
 {

@@ -20,7 +20,11 @@ public:
     QByteArray takeReceived() override;
 
 private:
+    int holdDevice(const QString &device);
+    void releaseDevice();
     void prepareLine(const SerialSettings &settings);
+    void discardStaleInput();
+    void discardUnsentOutput();
     QString describeOpenFailure(const QString &device, const QString &settingsText) const;
     void onPortError(QSerialPort::SerialPortError error);
     void reportFailure(const QString &why);
@@ -30,4 +34,5 @@ private:
     ParityMarkDecoder m_parityMarks;
     bool m_markParityErrors = false;
     bool m_changingState = false; // opening or closing: errors are handled by the caller
+    int m_lock = -1; // our own descriptor of the device, holding its lock while open
 };

@@ -1,5 +1,6 @@
 #include "SerialComm.h"
 
+#include "OpenLines.h"
 #include "SerialError.h"
 
 #include <QMetaObject>
@@ -71,6 +72,7 @@ void SerialComm::open()
     } catch (const SerialError &failure) {
         throw SerialError(QStringLiteral("COM%1 (%2): %3").arg(m_commPort).arg(device, QString::fromUtf8(failure.what())));
     }
+    OpenLines::add(m_line.get());
     m_lineFailed = false;
     m_received.clear();
     emit portOpenChanged(true);
@@ -80,8 +82,10 @@ void SerialComm::close()
 {
     const bool wasOpen = portOpen();
     m_lineFailed = false;
-    if (m_line)
+    if (m_line) {
+        OpenLines::remove(m_line.get());
         m_line->close();
+    }
     if (wasOpen)
         emit portOpenChanged(false);
 }
@@ -90,7 +94,14 @@ void SerialComm::setOutput(const QString &text)
 {
     if (!portOpen())
         throw SerialError(QStringLiteral("COM%1 is not open; \"%2\" was not sent").arg(m_commPort).arg(text));
-    const bool written = m_line->write(text.toLatin1());
+    bool written = false;
+    try {
+        written = m_line->write(text.toLatin1());
+    } catch (const OutputRefused &refused) {
+        throw OutputRefused(QStringLiteral("COM%1 (%2): %3; \"%4\" was not sent")
+                                .arg(m_commPort)
+                                .arg(m_device, QString::fromUtf8(refused.what()), text));
+    }
     if (!written || m_lineFailed)
         throw LineLost(QStringLiteral("COM%1: the line failed; \"%2\" was not sent").arg(m_commPort).arg(text));
 }

@@ -39,7 +39,8 @@ public:
     void setSettings(const QString &text);
 
     // Output: hands the characters (Latin-1) to the line at once. Throws LineLost
-    // when the line fails under it.
+    // when the line fails under it, OutputRefused when the line is well but its
+    // output queue is full (nothing sent, the port stays open).
     void setOutput(const QString &text);
 
     // Input: every character received since the last read, one per byte (Latin-1),

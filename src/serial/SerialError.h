@@ -18,3 +18,10 @@ class LineLost : public SerialError {
 public:
     using SerialError::SerialError;
 };
+
+// The line is well but did not take the output now (the unit has stopped reading and
+// the output queue is full): nothing was sent, and the port stays open.
+class OutputRefused : public SerialError {
+public:
+    using SerialError::SerialError;
+};

@@ -25,7 +25,8 @@ public:
     virtual void close() = 0;
     virtual bool isOpen() const = 0;
     // Hands the bytes to the line at once. False when they did not all go out;
-    // failed() tells whether the line itself is lost.
+    // failed() tells whether the line itself is lost. Throws OutputRefused with the
+    // reason when the line is well but takes nothing now; the line stays open.
     virtual bool write(const QByteArray &bytes) = 0;
     // Every byte received since the last call, a byte with a parity error as '?'.
     virtual QByteArray takeReceived() = 0;

@@ -15,15 +15,11 @@ bool isPresent(const QString &name);
 QByteArray read(const QString &name);
 void remove(const QString &name);
 
-// Writes a new file; opening fails when anything at all already has the name.
-class NewFile {
-public:
-    explicit NewFile(const QString &name);
-    void write(const QByteArray &bytes);
-    void close();
-
-private:
-    QFile m_file;
-};
+// Puts a file holding exactly these bytes in the name's place, all at once: the
+// bytes go to a new file beside it, reach the disk, and only then does that file
+// take the name. A link standing there is replaced, never written through. When
+// anything fails, whatever had the name is left as it was and no new file stays
+// behind; the failure names the file's full path and the system's reason.
+void replace(const QString &name, const QByteArray &bytes);
 
 } // namespace SettingsFile

@@ -1,5 +1,7 @@
 #include "QtDesktop.h"
 
+#include "serial/OpenLines.h"
+
 #include <QApplication>
 #include <QDesktopServices>
 #include <QFileInfo>
@@ -82,8 +84,11 @@ QString QtDesktop::executableBaseName() const
     return QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
 }
 
+// Nothing of the window runs any more, but the serial component goes with the
+// program: its port is closed, which takes Qt's lock file for the device away.
 void QtDesktop::endProgram(int exitCode)
 {
+    OpenLines::closeAll();
     std::fflush(nullptr);
     std::_Exit(exitCode);
 }
