@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QMetaObject>
 #include <QTcpSocket>
 #include <QTimer>
 
@@ -55,8 +56,20 @@ NetworkLine::NetworkLine(QObject *parent)
 {
     connect(m_socket, &QTcpSocket::connected, this, &NetworkLine::onConnected);
     connect(m_socket, &QTcpSocket::readyRead, this, &NetworkLine::onReadyRead);
-    connect(m_socket, &QTcpSocket::errorOccurred, this, &NetworkLine::onSocketError);
-    connect(m_socket, &QTcpSocket::disconnected, this, [this] { onSocketError(QAbstractSocket::RemoteHostClosedError); });
+    // A failure can surface inside our own handling (a write while telnet is taking in
+    // a reply); it is looked at once that is over, and only if it still concerns the
+    // same connection.
+    auto later = [this](QAbstractSocket::SocketError error) {
+        QMetaObject::invokeMethod(
+            this,
+            [this, error, connection = m_connection] {
+                if (connection == m_connection)
+                    onSocketError(error);
+            },
+            Qt::QueuedConnection);
+    };
+    connect(m_socket, &QTcpSocket::errorOccurred, this, later);
+    connect(m_socket, &QTcpSocket::disconnected, this, [later] { later(QAbstractSocket::RemoteHostClosedError); });
 }
 
 NetworkLine::~NetworkLine()
@@ -90,7 +103,8 @@ void NetworkLine::open(const QString &device, const SerialSettings &settings, co
     m_socket->connectToHost(m_address.host, m_address.port);
     waitUntil([this] { return m_stage != Stage::Connecting && m_stage != Stage::Negotiating; }, openBy);
     if (m_stage == Stage::Confirming) {
-        waitUntil([this] { return m_stage != Stage::Confirming; }, std::min(openBy, QDeadlineTimer(kConfirmationMs)));
+        const qint64 confirmationMs = m_telnet ? kConfirmationMs : kRefusalMs;
+        waitUntil([this] { return m_stage != Stage::Confirming; }, std::min(openBy, QDeadlineTimer(confirmationMs)));
         if (m_stage == Stage::Confirming)
             setStage(Stage::Open); // the server keeps its confirmations to itself
     }
@@ -114,6 +128,7 @@ void NetworkLine::close()
     if (m_stage == Stage::Closed)
         return;
     setStage(Stage::Closed);
+    ++m_connection;
     // What was written has been handed to the system already; it still goes out.
     m_socket->disconnectFromHost();
     if (m_socket->state() != QAbstractSocket::UnconnectedState)
@@ -145,7 +160,7 @@ void NetworkLine::onConnected()
         return;
     m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1); // one command byte, sent at once
     if (m_address.kind == NetworkAddress::Kind::Socket) {
-        setStage(Stage::Open); // a raw stream has nothing to negotiate
+        setStage(Stage::Confirming); // a raw stream has nothing to negotiate
         return;
     }
     m_telnet.reset(telnet_init(kTelnetOptions, &NetworkLine::onTelnetEvent, 0, this));
@@ -244,12 +259,12 @@ void NetworkLine::sendLineSettings()
         {rfc2217::SetParity, oneByte(rfc2217::parityOf(m_settings.parity))},
         {rfc2217::SetStopSize, oneByte(stopSizeOf(m_settings.stopBits))},
     };
+    setStage(Stage::Confirming);
     for (auto it = m_awaited.cbegin(); it != m_awaited.cend(); ++it)
         sendComPortCommand(it.key(), it.value());
     sendComPortCommand(rfc2217::SetControl, oneByte(rfc2217::DtrOn));
     sendComPortCommand(rfc2217::SetControl, oneByte(rfc2217::RtsOff));
     m_socket->flush();
-    setStage(Stage::Confirming);
 }
 
 void NetworkLine::sendComPortCommand(quint8 command, const QByteArray &value)

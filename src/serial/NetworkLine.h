@@ -29,6 +29,9 @@ public:
     // The longest it then waits for the server to confirm the line settings; servers
     // need not confirm them.
     static constexpr qint64 kConfirmationMs = 500;
+    // A raw server says nothing when it takes a connection, but one that refuses a
+    // second connection says so and closes at once; that long is given for it.
+    static constexpr qint64 kRefusalMs = 150;
 
     explicit NetworkLine(QObject *parent = nullptr);
     ~NetworkLine() override;
@@ -41,6 +44,7 @@ public:
     QByteArray takeReceived() override;
 
 private:
+    // Confirming: connected, waiting a short while for the server's word.
     enum class Stage { Closed, Connecting, Negotiating, Confirming, Open, Failed };
     struct TelnetFree {
         void operator()(telnet_t *telnet) const;
@@ -80,5 +84,6 @@ private:
     QByteArray m_unreadTail; // the newest bytes not yet taken: what the server last said
     bool m_writeFailed = false;
     bool m_lossReported = false;
+    int m_connection = 0; // counts closings, so news of an old connection is ignored
     QEventLoop *m_waiting = nullptr;
 };
