@@ -296,6 +296,9 @@ void NetworkLine::onServerCommand(const QByteArray &command)
         setStage(Stage::Open);
 }
 
+// Qt's socket engine sets SIGPIPE to be ignored before its first write, so a write to
+// a connection the server has dropped fails (and is reported) instead of ending the
+// program.
 void NetworkLine::sendToSocket(const char *bytes, qsizetype size)
 {
     if (m_socket->write(bytes, size) != size)
