@@ -1,6 +1,7 @@
 // Measures the program against its targets and prints a table. Start-up, memory,
 // idle and receive figures come from the probe program run as a separate process;
 // click-to-byte is measured in this process.
+#include "RemoteBench.h"
 #include "SilentDesktop.h"
 #include "ui/Form1.h"
 
@@ -303,6 +304,7 @@ int main(int argc, char *argv[])
     }
 
     measureClickToByte();
+    measureRemote(report);
     measureServing();
     return 0;
 }

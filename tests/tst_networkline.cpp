@@ -248,6 +248,26 @@ private slots:
         QCOMPARE(window.f.desktop.prompts().last(), QStringLiteral("Com Port is not open!"));
     }
 
+    // The server is there but its device is not, or goes: the server's own words are
+    // quoted, and a device lost while open is one lost line.
+    void theFarDeviceFailing()
+    {
+        Ser2net nowhere(QStringLiteral("/dev/pts/qx50-missing"));
+        QVERIFY2(nowhere.listening(), qPrintable(nowhere.output()));
+        SerialComm comm([&](int) { return nowhere.address(); });
+        const QString why = openingFailure(comm);
+        QVERIFY2(why.contains(QStringLiteral("closed the connection, saying \"Device open failure")), qPrintable(why));
+
+        auto unit = std::make_unique<PtyUnit>();
+        Ser2net server(unit->devicePath());
+        RemoteWindow window(server.address());
+        QVERIFY(window.choose());
+        window.f.desktop.clear();
+        unit->hangUp();
+        QTRY_COMPARE(window.f.desktop.events, QStringList({"beep", "box: The Com Port is not available"}));
+        QVERIFY(!window.f.form->Comm1.portOpen());
+    }
+
     void aSecondPanelIsRefusedAndToldWhy_data() { addBothServings(); }
     void aSecondPanelIsRefusedAndToldWhy()
     {

@@ -57,7 +57,7 @@ public:
     // kSharedTime away (each still gets kLeastOpeningTime), so probing several silent
     // network ports takes about as long as one.
     static constexpr std::chrono::milliseconds kOpeningTime {2000};
-    static constexpr std::chrono::milliseconds kSharedTime {2300};
+    static constexpr std::chrono::milliseconds kSharedTime {2200};
     static constexpr std::chrono::milliseconds kLeastOpeningTime {100};
     class SharedOpeningTime {
     public:
