@@ -99,6 +99,7 @@ void NetworkLine::open(const QString &device, const SerialSettings &settings, co
     m_telnet.reset();
     const qint64 allowedMs = std::max<qint64>(0, openBy.remainingTime());
 
+    ++m_connection;
     setStage(Stage::Connecting);
     m_socket->connectToHost(m_address.host, m_address.port);
     waitUntil([this] { return m_stage != Stage::Connecting && m_stage != Stage::Negotiating; }, openBy);

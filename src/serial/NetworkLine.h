@@ -84,6 +84,6 @@ private:
     QByteArray m_unreadTail; // the newest bytes not yet taken: what the server last said
     bool m_writeFailed = false;
     bool m_lossReported = false;
-    int m_connection = 0; // counts closings, so news of an old connection is ignored
+    int m_connection = 0; // counts connections, so news of an old one is ignored
     QEventLoop *m_waiting = nullptr;
 };
