@@ -30,6 +30,10 @@ run: build
 demo: build
 	tools/demo.sh $(BUILD)
 
+.PHONY: demo-remote
+demo-remote: build
+	tools/demo-remote.sh $(BUILD)
+
 test: test-plain test-sanitized test-fuzz
 
 test-plain: deps-test build

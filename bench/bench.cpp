@@ -2,6 +2,7 @@
 // idle and receive figures come from the probe program run as a separate process;
 // click-to-byte is measured in this process.
 #include "MapWatch.h"
+#include "RemoteBench.h"
 #include "SilentDesktop.h"
 #include "ui/Form1.h"
 
@@ -383,6 +384,7 @@ int main(int argc, char *argv[])
         report(QStringLiteral("start-up, exec to window mapped on Xvfb"), QStringLiteral("(no Xvfb here)"), QString());
 
     measureClickToByte();
+    measureRemote(report);
     measureServing();
     return 0;
 }

@@ -5,6 +5,7 @@
 
 void Form1::ScanComPorts()
 {
+    const auto probesShareTheirWait = Comm1.shareOpeningTime();
     for (int port = 1; port <= 4; ++port) {
         m_onError([&] { Comm1.setCommPort(port); });
         m_onError([&] { Comm1.setPortOpen(true); });

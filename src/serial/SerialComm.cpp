@@ -5,6 +5,8 @@
 
 #include <QMetaObject>
 
+#include <algorithm>
+
 SerialComm::SerialComm(PortLookup lookup, QObject *parent)
     : QObject(parent)
     , m_lookup(std::move(lookup))
@@ -37,7 +39,7 @@ void SerialComm::setCommPort(int port)
 {
     if (port < kLowestPort || port > kHighestPort)
         throw SerialError(QStringLiteral("%1 is not a port number (1 to %2)").arg(port).arg(kHighestPort));
-    if (portOpen())
+    if (portOpen() || m_opening)
         throw SerialError(QStringLiteral("the port number cannot change while COM%1 is open").arg(m_commPort));
     m_commPort = port;
 }
@@ -55,6 +57,8 @@ void SerialComm::open()
 {
     if (portOpen())
         throw SerialError(QStringLiteral("COM%1 is already open").arg(m_commPort));
+    if (m_opening)
+        throw SerialError(QStringLiteral("COM%1 is still being opened").arg(m_commPort));
     close(); // a failed line not yet closed: the operator has moved on, nothing to report
 
     const QString device = m_lookup(m_commPort);
@@ -67,15 +71,38 @@ void SerialComm::open()
     m_line = makeSerialLine(device, this);
     connect(m_line.get(), &SerialLine::failed, this, &SerialComm::failLine);
     m_device = device;
+    m_line->limitOpeningTo(openingDeadline());
     try {
+        m_opening = true;
         m_line->open(device, m_settings, m_settingsText);
+        m_opening = false;
     } catch (const SerialError &failure) {
+        m_opening = false;
         throw SerialError(QStringLiteral("COM%1 (%2): %3").arg(m_commPort).arg(device, QString::fromUtf8(failure.what())));
     }
     OpenLines::add(m_line.get());
     m_lineFailed = false;
     m_received.clear();
     emit portOpenChanged(true);
+}
+
+QDeadlineTimer SerialComm::openingDeadline() const
+{
+    const QDeadlineTimer own(kOpeningTime);
+    if (!m_sharedDeadline)
+        return own;
+    return std::min(own, std::max(*m_sharedDeadline, QDeadlineTimer(kLeastOpeningTime)));
+}
+
+SerialComm::SharedOpeningTime::SharedOpeningTime(SerialComm &comm)
+    : m_comm(comm)
+{
+    m_comm.m_sharedDeadline = QDeadlineTimer(kSharedTime);
+}
+
+SerialComm::SharedOpeningTime::~SharedOpeningTime()
+{
+    m_comm.m_sharedDeadline.reset();
 }
 
 void SerialComm::close()

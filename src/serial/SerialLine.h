@@ -3,6 +3,7 @@
 #include "SerialSettings.h"
 
 #include <QByteArray>
+#include <QDeadlineTimer>
 #include <QObject>
 #include <QString>
 
@@ -21,6 +22,9 @@ public:
     // the reason, naming neither the port nor the device, when it cannot; the line is
     // closed then.
     virtual void open(const QString &device, const SerialSettings &settings, const QString &settingsText) = 0;
+    // How long the next open() may wait for a far end, with the window's events
+    // flowing meanwhile. A device of this machine never waits.
+    virtual void limitOpeningTo(QDeadlineTimer /*deadline*/) {}
     // Closes the line; closing a closed line does nothing. Never emits failed().
     virtual void close() = 0;
     virtual bool isOpen() const = 0;

@@ -1,0 +1,89 @@
+#pragma once
+
+#include "NetworkAddress.h"
+#include "ReceiveBuffer.h"
+#include "SerialLine.h"
+
+#include <QAbstractSocket>
+#include <QMap>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+class QEventLoop;
+class QTcpSocket;
+struct telnet_t;
+union telnet_event_t;
+
+// A serial port served over TCP (see NetworkAddress.h): telnet with RFC 2217 serial
+// control, or a raw byte stream. libtelnet does the telnet framing; this class builds
+// the RFC 2217 commands. Opening waits for the far end with the window's events
+// flowing (the operator's input waits until the opening is over).
+class NetworkLine final : public SerialLine {
+    Q_OBJECT
+
+public:
+    // The longest an opening waits for the connection and the negotiation.
+    static constexpr qint64 kOpeningMs = 2000;
+    // The longest it then waits for the server to confirm the line settings; servers
+    // need not confirm them.
+    static constexpr qint64 kConfirmationMs = 500;
+    // A raw server says nothing when it takes a connection, but one that refuses a
+    // second connection says so and closes at once; that long is given for it.
+    static constexpr qint64 kRefusalMs = 150;
+
+    explicit NetworkLine(QObject *parent = nullptr);
+    ~NetworkLine() override;
+
+    void open(const QString &device, const SerialSettings &settings, const QString &settingsText) override;
+    void limitOpeningTo(QDeadlineTimer deadline) override { m_openBy = deadline; }
+    void close() override;
+    bool isOpen() const override { return m_stage == Stage::Open; }
+    bool write(const QByteArray &bytes) override;
+    QByteArray takeReceived() override;
+
+private:
+    // Confirming: connected, waiting a short while for the server's word.
+    enum class Stage { Closed, Connecting, Negotiating, Confirming, Open, Failed };
+    struct TelnetFree {
+        void operator()(telnet_t *telnet) const;
+    };
+
+    static void onTelnetEvent(telnet_t *telnet, telnet_event_t *event, void *line);
+    void handleTelnetEvent(const telnet_event_t &event);
+    void onConnected();
+    void onReadyRead();
+    void onSocketError(QAbstractSocket::SocketError error);
+    void onReceived(const char *bytes, qsizetype size);
+    void onServerCommand(const QByteArray &command);
+    void sendLineSettings();
+    void sendComPortCommand(quint8 command, const QByteArray &value);
+    void sendToSocket(const char *bytes, qsizetype size);
+
+    bool opening() const;
+    void setStage(Stage stage);
+    void failOpening(const QString &why);
+    void reportLost(const QString &why);
+    bool waitUntil(const std::function<bool()> &done, QDeadlineTimer deadline);
+    QString where() const;
+    QString describe(QAbstractSocket::SocketError error) const;
+    QString timedOut(qint64 allowedMs) const;
+    QString quotedServerText() const;
+
+    QTcpSocket *m_socket; // a child, so tests can watch its signals
+    std::unique_ptr<telnet_t, TelnetFree> m_telnet; // RFC 2217 only
+    NetworkAddress m_address;
+    SerialSettings m_settings;
+    QString m_settingsText;
+    Stage m_stage = Stage::Closed;
+    std::optional<QDeadlineTimer> m_openBy;
+    QString m_failure;                  // why the opening failed
+    QMap<quint8, QByteArray> m_awaited; // line settings sent and not yet confirmed
+    ReceiveBuffer m_received;
+    QByteArray m_unreadTail; // the newest bytes not yet taken: what the server last said
+    bool m_writeFailed = false;
+    bool m_lossReported = false;
+    int m_connection = 0; // counts connections, so news of an old one is ignored
+    QEventLoop *m_waiting = nullptr;
+};
