@@ -1,5 +1,6 @@
 #include "LocalLine.h"
 
+#include "DeviceProbe.h"
 #include "SerialError.h"
 
 #include <cerrno>
@@ -8,7 +9,6 @@
 #ifdef Q_OS_UNIX
 #include <sys/file.h>
 #include <sys/ioctl.h>
-#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 #endif
@@ -60,13 +60,8 @@ LocalLine::~LocalLine()
 
 void LocalLine::open(const QString &device, const SerialSettings &settings, const QString &settingsText)
 {
-#ifdef Q_OS_UNIX
-    struct stat info {};
-    if (::stat(device.toLocal8Bit().constData(), &info) != 0)
-        throw SerialError(QStringLiteral("there is no device at that path"));
-    if (!S_ISCHR(info.st_mode))
-        throw SerialError(QStringLiteral("it is not a serial device"));
-#endif
+    if (const DeviceProbe probe = probeDevice(device); probe.rulesOutOpening())
+        throw SerialError(probe.reason);
 
     // Everything is set before opening: some devices refuse changes once open.
     m_port->setPortName(device);
@@ -90,7 +85,7 @@ void LocalLine::open(const QString &device, const SerialSettings &settings, cons
     // a lock on the device itself also holds against links and other names.
     if (::flock(static_cast<int>(m_port->handle()), LOCK_EX | LOCK_NB) != 0) {
         close();
-        throw SerialError(QStringLiteral("the port is in use by another program"));
+        throw SerialError(inUseReason(device));
     }
 #endif
     prepareLine(settings);
@@ -123,16 +118,15 @@ void LocalLine::prepareLine(const SerialSettings &settings)
 QString LocalLine::describeOpenFailure(const QString &device, const QString &settingsText) const
 {
     switch (m_port->error()) {
-    case QSerialPort::DeviceNotFoundError:
-        return QStringLiteral("there is no such device");
+    case QSerialPort::DeviceNotFoundError: {
+        const QString why = probeDevice(device).reason;
+        return why.isEmpty() ? QStringLiteral("there is no such device") : why;
+    }
     case QSerialPort::PermissionError:
-#ifdef Q_OS_UNIX
-        if (::access(device.toLocal8Bit().constData(), R_OK | W_OK) != 0)
-            return QStringLiteral("permission denied (the user must be in the dialout group)");
-#else
-        (void)device;
-#endif
-        return QStringLiteral("the port is in use by another program");
+        // Qt reports a refused access and a device taken by another program alike.
+        if (probeDevice(device).finding == DeviceProbe::Finding::NoAccess)
+            return permissionReason(device);
+        return inUseReason(device);
     case QSerialPort::UnsupportedOperationError:
         return QStringLiteral("the device cannot use the settings %1").arg(settingsText);
     default:
