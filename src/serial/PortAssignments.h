@@ -28,12 +28,15 @@ public:
     // An empty device, or the port's default, removes the entry.
     void setDevice(int port, const QString &device);
 
-    // Writes the entries; true on success, else false with the reason. A file that
-    // could not be read as settings is kept beside the new one as ports.conf.bad.
+    // Writes the entries; true on success, else false with the reason. Other keys in
+    // the file stay. A file that could not be read, or written back, as settings is
+    // kept beside the new one as ports.conf.bad.
     bool save(QString *why) const;
 
 private:
     static bool inRange(int port) { return port >= kFirstPort && port <= kLastPort; }
+    bool write(bool keepFile, QString *failure) const;
+    bool moveAside(QString *failure) const;
 
     QString m_file;
     std::array<QString, kLastPort> m_devices {};
