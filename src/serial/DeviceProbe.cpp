@@ -32,8 +32,13 @@ bool processAlive(qint64 pid)
     return pid > 0 && (::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM);
 }
 
+// A lock whose owner is gone from sight (it handed the device to a child and ended).
+constexpr qint64 kUnseenHolder = -1;
+
 QString programName(qint64 pid)
 {
+    if (pid == kUnseenHolder)
+        return QStringLiteral("another program");
     QFile comm(QStringLiteral("/proc/%1/comm").arg(pid));
     QString name;
     if (comm.open(QIODevice::ReadOnly))
@@ -83,8 +88,9 @@ qint64 deviceLockHolder(const struct stat &info)
         if (fields.at(5).compare(where, Qt::CaseInsensitive) != 0)
             continue;
         const qint64 pid = fields.at(4).toLongLong();
-        if (pid > 0 && pid != ::getpid())
-            return pid;
+        if (pid == ::getpid())
+            continue;
+        return processAlive(pid) ? pid : kUnseenHolder;
     }
     return 0;
 }
@@ -175,7 +181,8 @@ DeviceProbe probeDevice(const QString &device)
                 permissionReason(device)};
     if (const qint64 holder = lockHolder(device, info))
         return {Finding::Held, QStringLiteral("present, in use by %1").arg(programName(holder)),
-                QStringLiteral("the port is in use by another program: %1").arg(programName(holder))};
+                holder == kUnseenHolder ? QStringLiteral("the port is in use by another program")
+                                        : QStringLiteral("the port is in use by another program: %1").arg(programName(holder))};
     return {Finding::Free, QStringLiteral("present, free"), {}};
 #else
     return {Finding::Free, QStringLiteral("checked when it opens"), {}};
@@ -211,9 +218,9 @@ QString deviceHolder(const QString &device)
     if (::stat(device.toLocal8Bit().constData(), &info) != 0)
         return {};
     qint64 pid = lockHolder(device, info);
-    if (pid == 0 && S_ISCHR(info.st_mode))
+    if (pid <= 0 && S_ISCHR(info.st_mode))
         pid = processWithDeviceOpen(info);
-    return pid ? programName(pid) : QString();
+    return pid > 0 ? programName(pid) : QString();
 #else
     (void)device;
     return {};
