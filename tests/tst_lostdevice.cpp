@@ -26,6 +26,10 @@ struct OpenLine {
     void verifyShownAsLost()
     {
         QTRY_COMPARE(f.desktop.events, QStringList({"beep", "box: The Com Port is not available"}));
+        // The reason the line gave, under the fixed text: the port, its device, the cause.
+        const QString detail = f.desktop.boxes.at(0).detail;
+        QVERIFY2(detail.startsWith(QStringLiteral("COM1 (%1): ").arg(f.ports[1])) && detail.size() > f.ports[1].size() + 9,
+                 qPrintable(detail));
         QVERIFY(!f.form->Comm1.portOpen());
         QCOMPARE(f.checkedComItems(), QList<int>());
         QVERIFY(!f.form->menuCloseComPort->isEnabled());

@@ -128,7 +128,7 @@ private slots:
         QCOMPARE(itemNames(form.findChild<QMenu *>("menuOptions")),
                  QStringList({"Keyboard Commands", "Show Serial Com RX data"}));
         QCOMPARE(itemNames(form.findChild<QMenu *>("menu_mainCom")),
-                 QStringList({"Com1", "Com2", "Com3", "Com4", "-", "Close Com port"}));
+                 QStringList({"Com1", "Com2", "Com3", "Com4", "-", "Close Com port", "-", "Port devices\u2026"}));
         QCOMPARE(itemNames(form.findChild<QMenu *>("Help")), QStringList({"Guide", "-", "About"}));
 
         QVERIFY(form.menuKeyboardCommands->isChecked());

@@ -136,7 +136,7 @@ private slots:
     {
         QTest::addColumn<QString>("device");
         QTest::addColumn<QString>("reason");
-        QTest::addRow("missing path") << "/nonexistent/ttyUSB7" << "there is no device";
+        QTest::addRow("missing path") << "/nonexistent/ttyUSB7" << "(/nonexistent/ttyUSB7): there is no such device. Is the adapter plugged in?";
         QTest::addRow("regular file") << "REGULAR" << "is not a serial device";
         QTest::addRow("directory") << "/tmp" << "is not a serial device";
         QTest::addRow("not a terminal") << "/dev/null" << "COM1 (/dev/null)";

@@ -7,13 +7,29 @@
 namespace {
 constexpr int kShowDefault = 10; // the viewer chooses its own window state
 constexpr auto kAboutTitle = "ORMA-QX50 Voice Memory";
+
+// Told from the file once the desktop has refused it: a missing or unreadable guide,
+// or one that is there with nothing on this desktop to show it.
+QString whyGuideNotShown(const QString &path)
+{
+    const QFileInfo document(path);
+    if (!document.exists())
+        return QStringLiteral("There is no guide at %1.").arg(path);
+    if (!document.isFile())
+        return QStringLiteral("%1 is not a file.").arg(path);
+    if (!document.isReadable())
+        return QStringLiteral("The guide at %1 cannot be read: permission denied.").arg(path);
+    return QStringLiteral("The guide is at %1, but this desktop has no program to show HTML documents "
+                          "(a web browser set as the default for them).")
+        .arg(path);
+}
 } // namespace
 
 void Form1::menuGuide_Click()
 {
     const QString path = guideDocumentPath(m_desktop.executableDirectory());
     if (!OpenDocument(path, kShowDefault))
-        m_desktop.messageBox(QStringLiteral("Help file not found!"), Desktop::Warning);
+        m_desktop.messageBox(QStringLiteral("Help file not found!"), Desktop::Warning, {}, whyGuideNotShown(path));
 }
 
 bool Form1::OpenDocument(const QString &path, int showMode)

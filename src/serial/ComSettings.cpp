@@ -4,6 +4,9 @@
 #include "SettingsRecord.h"
 #include "ui/Form1.h"
 
+#include <QFileInfo>
+
+
 // The record takes the file's place whole or not at all: a save that fails keeps the
 // previous file and says why under the fixed message.
 void Form1::SaveComSettings()
@@ -20,18 +23,21 @@ void Form1::RestoreComSettings()
     if (!SettingsFile::isPresent(IniFile))
         return; // no file, no message
 
-    const auto refuse = [this] {
+    // The detail says which file, and why it or the port it names was refused.
+    const auto refuse = [this](const QString &why) {
         m_desktop.beep();
-        m_desktop.messageBox(QStringLiteral("Select a Free Com Port"));
+        m_desktop.messageBox(QStringLiteral("Select a Free Com Port"), Desktop::Plain, {}, why);
     };
+    const QString inFile = QStringLiteral("The settings file %1: ").arg(QFileInfo(IniFile).absoluteFilePath());
     QByteArray text;
     m_onError([&] { text = SettingsFile::read(IniFile); });
 
     const int port = SettingsRecord::portNumberOf(text);
     const QString settings = SettingsRecord::settingsTextOf(text);
+    const QString readFailure = m_onError.pendingError(); // it explains an empty text below
     m_onError([&] { Comm1.setSettings(settings); });
     if (m_onError.errorPending()) {
-        refuse();
+        refuse(inFile + (readFailure.isEmpty() ? m_onError.pendingError() : readFailure));
         return;
     }
 
@@ -45,7 +51,7 @@ void Form1::RestoreComSettings()
 
     m_onError([&] { Comm1.setPortOpen(true); });
     if (m_onError.errorPending()) {
-        refuse();
+        refuse(m_onError.pendingError());
         return;
     }
     m_onError([&] { menuCom(port)->setChecked(true); }); // ports 5 to 9 have no item

@@ -1,6 +1,7 @@
 #include "LocalLine.h"
 
 #include "ReceiveBuffer.h"
+#include "DeviceProbe.h"
 #include "SerialError.h"
 
 #include <cerrno>
@@ -10,7 +11,6 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
-#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 #endif
@@ -87,13 +87,9 @@ LocalLine::~LocalLine()
 
 void LocalLine::open(const QString &device, const SerialSettings &settings, const QString &settingsText)
 {
+    if (const DeviceProbe probe = probeDevice(device); probe.rulesOutOpening())
+        throw SerialError(probe.reason);
 #ifdef Q_OS_UNIX
-    struct stat info {};
-    if (::stat(device.toLocal8Bit().constData(), &info) != 0)
-        throw SerialError(QStringLiteral("there is no device at that path"));
-    if (!S_ISCHR(info.st_mode))
-        throw SerialError(QStringLiteral("it is not a serial device"));
-
     const int lockError = holdDevice(device);
 #endif
 
@@ -145,7 +141,7 @@ int LocalLine::holdDevice(const QString &device)
 #endif
     if (inUse) {
         ::close(fd);
-        throw SerialError(QStringLiteral("the port is in use by another program"));
+        throw SerialError(inUseReason(device));
     }
     m_lock = fd;
 #else
@@ -194,16 +190,15 @@ void LocalLine::prepareLine(const SerialSettings &settings)
 QString LocalLine::describeOpenFailure(const QString &device, const QString &settingsText) const
 {
     switch (m_port->error()) {
-    case QSerialPort::DeviceNotFoundError:
-        return QStringLiteral("there is no such device");
+    case QSerialPort::DeviceNotFoundError: {
+        const QString why = probeDevice(device).reason;
+        return why.isEmpty() ? QStringLiteral("there is no such device") : why;
+    }
     case QSerialPort::PermissionError:
-#ifdef Q_OS_UNIX
-        if (::access(device.toLocal8Bit().constData(), R_OK | W_OK) != 0)
-            return QStringLiteral("permission denied (the user must be in the dialout group)");
-#else
-        (void)device;
-#endif
-        return QStringLiteral("the port is in use by another program");
+        // Qt reports a refused access and a device taken by another program alike.
+        if (probeDevice(device).finding == DeviceProbe::Finding::NoAccess)
+            return permissionReason(device);
+        return inUseReason(device);
     case QSerialPort::UnsupportedOperationError:
         return QStringLiteral("the device cannot use the settings %1").arg(settingsText);
     default:

@@ -1,6 +1,27 @@
 #include "PortDevices.h"
 
+#include "PortAssignments.h"
+
 #include <QtGlobal>
+
+QString deviceFromName(const QString &name)
+{
+    const QString trimmed = name.trimmed();
+    if (trimmed.isEmpty() || trimmed.contains(QLatin1String("://")) || trimmed.startsWith(QLatin1Char('/'))
+        || trimmed.startsWith(QLatin1String("./")) || trimmed.startsWith(QLatin1String("../")))
+        return trimmed;
+    return QStringLiteral("/dev/") + trimmed;
+}
+
+QString portVariableName(int port)
+{
+    return QStringLiteral("QX50_COM%1").arg(port);
+}
+
+QString portVariable(int port)
+{
+    return qEnvironmentVariable(qPrintable(portVariableName(port)));
+}
 
 PortLookup systemPortLookup()
 {
@@ -10,10 +31,11 @@ PortLookup systemPortLookup()
 #ifdef Q_OS_WIN
         return QStringLiteral("COM%1").arg(port);
 #else
-        const QString chosen = qEnvironmentVariable(qPrintable(QStringLiteral("QX50_COM%1").arg(port)));
-        if (!chosen.isEmpty())
-            return chosen;
-        return QStringLiteral("/dev/ttyS%1").arg(port - 1);
+        if (const QString chosen = portVariable(port); !chosen.trimmed().isEmpty())
+            return deviceFromName(chosen);
+        if (const QString assigned = PortAssignments().device(port); !assigned.isEmpty())
+            return deviceFromName(assigned);
+        return PortAssignments::defaultDevice(port);
 #endif
     };
 }

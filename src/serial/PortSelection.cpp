@@ -1,18 +1,29 @@
 // Which port is open and what the Com menu shows: the start-up scan, choosing a
 // port from the menu, and closing it.
+#include "PortAssignments.h"
+#include "app/FailureLog.h"
 #include "ui/Form1.h"
+#include "ui/PortDevicesDialog.h"
 #include "ui/VbColor.h"
 
 void Form1::ScanComPorts()
 {
     const auto probesShareTheirWait = Comm1.shareOpeningTime();
-    for (int port = 1; port <= 4; ++port) {
-        m_onError([&] { Comm1.setCommPort(port); });
-        m_onError([&] { Comm1.setPortOpen(true); });
-        m_onError([&] { Comm1.setPortOpen(false); });
-        menuCom(port)->setEnabled(!m_onError.errorPending());
-        m_onError.clear();
-    }
+    for (int port = 1; port <= 4; ++port)
+        ScanComPort(Comm1, port);
+}
+
+void Form1::ScanComPort(SerialComm &component, int port)
+{
+    m_onError([&] { component.setCommPort(port); });
+    m_onError([&] { component.setPortOpen(true); });
+    m_onError([&] { component.setPortOpen(false); });
+    const bool failed = m_onError.errorPending();
+    menuCom(port)->setEnabled(!failed);
+    menuCom(port)->setToolTip(failed ? m_onError.pendingError() : QString());
+    if (failed)
+        qCWarning(failureLog).noquote() << QStringLiteral("Com%1 is greyed out:").arg(port) << m_onError.pendingError();
+    m_onError.clear();
 }
 
 void Form1::menuCom_Click(int index)
@@ -33,7 +44,7 @@ void Form1::SelectComPort(int index)
     m_onError([&] { Comm1.setPortOpen(true); });
     if (m_onError.errorPending()) {
         m_desktop.beep();
-        m_desktop.messageBox(QStringLiteral("The Com Port is not available"));
+        m_desktop.messageBox(QStringLiteral("The Com Port is not available"), Desktop::Plain, {}, m_onError.pendingError());
         return;
     }
     m_onError([&] { menuCom(index)->setChecked(true); });
@@ -45,14 +56,14 @@ void Form1::SelectComPort(int index)
 // The device vanished under an open port (an adapter pulled out): the component has
 // closed the port; the window shows it as closed and says so once. The settings file
 // stays, so the same Com item, or the next start, reopens the port.
-void Form1::Comm1_LineLost()
+void Form1::Comm1_LineLost(const QString &reason)
 {
     for (int port = 1; port <= 4; ++port)
         menuCom(port)->setChecked(false);
     menuCloseComPort->setEnabled(false);
     showStatus(QStringLiteral("Com Port Closed"), VbColor::kRed);
     m_desktop.beep();
-    m_desktop.messageBox(QStringLiteral("The Com Port is not available"));
+    m_desktop.messageBox(QStringLiteral("The Com Port is not available"), Desktop::Plain, {}, reason);
 }
 
 void Form1::menuCloseComPort_Click()
@@ -64,4 +75,39 @@ void Form1::menuCloseComPort_Click()
         m_onError([&] { menuCom(port)->setChecked(false); });
     m_onError([&] { showStatus(QStringLiteral("Com Port is Closed"), VbColor::kRed); });
     DeleteComSettings();
+}
+
+// The open port keeps its device until it is closed. Each other port whose device
+// changed is tried as the start-up scan tries it, on a component of its own so the
+// open port, the settings file and the unit are left alone.
+void Form1::menuPortDevices_Click()
+{
+    PortAssignments assignments;
+    const int openPort = Comm1.portOpen() ? Comm1.commPort() : 0;
+    PortDevicesDialog dialog(assignments, openPort, this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+
+    QList<int> changed;
+    for (int port = PortAssignments::kFirstPort; port <= PortAssignments::kLastPort; ++port) {
+        if (port == openPort)
+            continue;
+        const QString before = assignments.device(port);
+        assignments.setDevice(port, dialog.chosenDevice(port));
+        if (assignments.device(port) != before)
+            changed << port;
+    }
+    if (changed.isEmpty())
+        return;
+    QString why;
+    if (!assignments.save(&why)) {
+        m_desktop.messageBox(QStringLiteral("The port devices could not be saved"), Desktop::Warning, {}, why);
+        return;
+    }
+
+    SerialComm trial(m_ports);
+    trial.setSettings(Comm1.settings());
+    m_onError.clear();
+    for (int port : changed)
+        ScanComPort(trial, port);
 }

@@ -48,7 +48,7 @@ void SerialComm::setSettings(const QString &text)
 {
     const auto parsed = SerialSettings::parse(text);
     if (!parsed)
-        throw SerialError(QStringLiteral("\"%1\" is not a serial setting (for example 9600,n,8,1)").arg(text));
+        throw SerialError(SerialSettings::refusal(text));
     m_settings = *parsed;
     m_settingsText = text;
 }

@@ -32,7 +32,41 @@ std::optional<SerialSettings::StopBits> parseStopBits(QStringView field)
     return std::nullopt;
 }
 
+// Control characters spelled out, so that a stray line end can be seen: <CR>, <LF>.
+QString withControlsShown(QStringView text)
+{
+    QString shown;
+    for (QChar c : text) {
+        switch (c.unicode()) {
+        case u'\r': shown += QLatin1String("<CR>"); break;
+        case u'\n': shown += QLatin1String("<LF>"); break;
+        case u'\t': shown += QLatin1String("<TAB>"); break;
+        default:
+            if (c.unicode() < 0x20 || c.unicode() == 0x7F || (c.unicode() >= 0x80 && c.unicode() < 0xA0))
+                shown += QStringLiteral("<0x%1>").arg(c.unicode(), 2, 16, QLatin1Char('0'));
+            else
+                shown += c;
+        }
+    }
+    return shown;
+}
+
 } // namespace
+
+QString SerialSettings::refusal(QStringView text)
+{
+    QStringView body = text;
+    while (body.endsWith(u'\r') || body.endsWith(u'\n'))
+        body.chop(1);
+    const QString shown = withControlsShown(text);
+    if (body.size() < text.size() && parse(body))
+        return QStringLiteral("\"%1\" ends with a line end, and no line end is allowed after the settings. "
+                              "Save the settings file without one, or choose the port again from the Com menu.")
+            .arg(shown);
+    if (text.isEmpty())
+        return QStringLiteral("the settings text is empty (for example 9600,n,8,1)");
+    return QStringLiteral("\"%1\" is not a serial setting (for example 9600,n,8,1)").arg(shown);
+}
 
 std::optional<SerialSettings> SerialSettings::parse(QStringView text)
 {

@@ -68,8 +68,9 @@ QAction *makeItem(QMenu *menu, const char *name, const QString &caption, bool ch
 
 Form1::Form1(Desktop &desktop, PortLookup ports, QWidget *parent)
     : QMainWindow(parent)
-    , Comm1(std::move(ports))
+    , Comm1(ports)
     , m_desktop(desktop)
+    , m_ports(std::move(ports))
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("ORMA QX50 Voice Memory"));
@@ -175,6 +176,9 @@ void Form1::createMenus()
     com->addSeparator()->setObjectName(QStringLiteral("menuSpace1"));
     menuCloseComPort = makeItem(com, "menuCloseComPort", QStringLiteral("Close Com port"));
     menuCloseComPort->setEnabled(false);
+    com->addSeparator()->setObjectName(QStringLiteral("menuSpace3"));
+    menuPortDevices = makeItem(com, "menuPortDevices", QStringLiteral("Port devices\u2026"));
+    com->setToolTipsVisible(true); // a greyed Com item says why
 
     QMenu *help = menuBar()->addMenu(QStringLiteral("Help"));
     help->setObjectName(QStringLiteral("Help"));
@@ -260,7 +264,10 @@ void Form1::connectHandlers()
     on(menuGuide, &QAction::triggered, &Form1::menuGuide_Click);
     on(menuAbout, &QAction::triggered, &Form1::menuAbout_Click);
     on(&Timer1, &QTimer::timeout, &Form1::Timer1_Timer);
-    on(&Comm1, &SerialComm::lineLost, &Form1::Comm1_LineLost);
+    on(menuPortDevices, &QAction::triggered, &Form1::menuPortDevices_Click);
+    connect(&Comm1, &SerialComm::lineLost, this, [this](const QString &reason) {
+        runTrapped(m_desktop, [this, &reason] { Comm1_LineLost(reason); });
+    });
     new KeyPreview(this, [this](int characterCode) {
         runTrapped(m_desktop, [this, characterCode] { Form_KeyPress(characterCode); });
     });

@@ -60,6 +60,7 @@ public:
     QAction *menuKeyboardCommands = nullptr;
     QAction *menuShowSerialComRxData = nullptr;
     QAction *menuCloseComPort = nullptr;
+    QAction *menuPortDevices = nullptr; // "Port devices…", the Com menu's last item
     QAction *menuGuide = nullptr;
     QAction *menuAbout = nullptr;
     // The Com items, one group addressed by the port number 1 to 4.
@@ -100,10 +101,15 @@ public:
 
     // Port selection and scan.
     void ScanComPorts();
+    // One port's step of the scan: opened and closed again on the component, and its
+    // Com item enabled or greyed (with the reason as its tooltip) to match.
+    void ScanComPort(SerialComm &component, int port);
     void SelectComPort(int index);
     void menuCom_Click(int index);
     void menuCloseComPort_Click();
-    void Comm1_LineLost();
+    void Comm1_LineLost(const QString &reason);
+    // Assigns devices to the ports; the ports whose device changed are probed again.
+    void menuPortDevices_Click();
 
     // The settings file.
     void SaveComSettings();
@@ -141,6 +147,7 @@ private:
     bool OpenDocument(const QString &path, int showMode);
 
     Desktop &m_desktop;
+    PortLookup m_ports; // what Comm1 was given, for probing ports beside it
     ContinueOnFailure m_onError; // the pending error of the procedures that run in that mode
     QWidget *m_controls = nullptr;
     std::array<QAction *, 4> m_menuCom {};

@@ -1,6 +1,7 @@
 #include "QtDesktop.h"
 
 #include "serial/OpenLines.h"
+#include "app/FailureLog.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -44,8 +45,10 @@ void QtDesktop::messageBox(const QString &prompt, int style, const QString &titl
     QMessageBox box(iconFor(style), title.isEmpty() ? QString::fromLatin1(kApplicationTitle) : title,
                     withLineFeeds(prompt), QMessageBox::Ok, QApplication::activeWindow());
     box.setTextFormat(Qt::PlainText);
-    if (!detail.isEmpty())
+    if (!detail.isEmpty()) {
+        qCWarning(failureLog).noquote() << withLineFeeds(prompt) << "--" << detail;
         box.setInformativeText(withLineFeeds(detail).toHtmlEscaped().replace(QLatin1Char('\n'), QLatin1String("<br>")));
+    }
     box.setDefaultButton(QMessageBox::Ok);
     box.exec();
 }

@@ -5,12 +5,12 @@
 #include <QDebug>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <unistd.h>
 
 namespace {
 
@@ -25,19 +25,21 @@ QString tool(const char *name)
 // An X server of the test's own; stopped with the test.
 class XServer {
 public:
-    // Xvfb chooses a free display itself and prints its number once it is ready, so
-    // test runs and other X servers on the machine never meet on one display.
+    // Xvfb picks a display number that is free and tells it on its standard output,
+    // so sessions and other programs on this machine never meet on one display.
     XServer()
     {
         m_server.start(tool("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-noreset"),
-                                      QStringLiteral("-nolisten"), QStringLiteral("tcp"),
-                                      QStringLiteral("-screen"), QStringLiteral("0"),
-                                      QStringLiteral("%1x%2x24").arg(kScreenWidth).arg(kScreenHeight)});
-        m_ready = m_server.waitForStarted(15000)
-            && QTest::qWaitFor([&] { return m_server.canReadLine() || m_server.state() != QProcess::Running; }, 15000)
-            && m_server.canReadLine();
-        if (m_ready)
-            m_display = QStringLiteral(":") + QString::fromLatin1(m_server.readLine().trimmed());
+                                      QStringLiteral("-nolisten"), QStringLiteral("tcp"), QStringLiteral("-screen"),
+                                      QStringLiteral("0"), QStringLiteral("%1x%2x24").arg(kScreenWidth).arg(kScreenHeight)});
+        QByteArray told;
+        m_ready = QTest::qWaitFor([&] {
+            told += m_server.readAllStandardOutput();
+            return told.endsWith('\n') || m_server.state() == QProcess::NotRunning;
+        }, 15000) && !told.trimmed().isEmpty();
+        m_display = QStringLiteral(":") + QString::fromLatin1(told.trimmed());
+        const QString socket = QStringLiteral("/tmp/.X11-unix/X") + m_display.mid(1);
+        m_ready = m_ready && QTest::qWaitFor([&] { return QFile::exists(socket); }, 15000);
     }
     ~XServer()
     {
@@ -167,8 +169,8 @@ private slots:
         QVERIFY2(waitForBytes("5"), got.constData());
         got.clear();
 
-        // Com, then its last item, "Close Com port".
-        auto chooseFromMenu = [&](int titleX, bool lastItem) {
+        // Com, then "Close Com port" (second from the bottom, above "Port devices…").
+        auto chooseFromMenu = [&](int titleX, bool closeItem) {
             const QStringList before = x.visibleWindows(program.processId());
             x.click(window, titleX, menuBar / 2);
             QString popup;
@@ -181,7 +183,10 @@ private slots:
             if (!opened)
                 return false;
             const QRect menu = x.geometryOf(popup);
-            x.click(popup, menu.width() / 2, lastItem ? menu.height() - 10 : 10);
+            if (closeItem) // Up from no item goes to the last, then past the separator
+                x.xdotool({QStringLiteral("key"), QStringLiteral("Up"), QStringLiteral("Up"), QStringLiteral("Return")});
+            else
+                x.click(popup, menu.width() / 2, 10);
             return QTest::qWaitFor([&] { return !x.visibleWindows(program.processId()).contains(popup); }, 10000);
         };
         const int comTitle = 118;
@@ -226,6 +231,89 @@ private slots:
         QFile saved(iniPath);
         QVERIFY(saved.open(QIODevice::ReadOnly));
         QCOMPARE(saved.readAll(), QByteArray("COM1:9600,N,8,1"));
+    }
+
+    // Started as from the desktop menu, with no QX50_COM variable: COM2 is given a
+    // device in "Port devices…" with keys alone, then chosen, and "P" arrives there.
+    void assigningAPortFromTheWindow()
+    {
+        XServer x;
+        QVERIFY2(x.ready(), "Xvfb did not start");
+        QTemporaryDir scratch;
+        PtyUnit com1;
+        PtyUnit com2;
+        // COM1 on a pty and the others on nothing, so the Com menu starts the same everywhere.
+        const QString portsFile = scratch.filePath(QStringLiteral("config/orma-qx50-voice-mem/ports.conf"));
+        QVERIFY(QDir().mkpath(QFileInfo(portsFile).path()));
+        QFile ports(portsFile);
+        QVERIFY(ports.open(QIODevice::WriteOnly));
+        ports.write("[ports]\nCOM1=" + com1.devicePath().toLocal8Bit()
+                    + "\nCOM2=/nonexistent/qx50-com2\nCOM3=/nonexistent/qx50-com3\nCOM4=/nonexistent/qx50-com4\n");
+        ports.close();
+
+        QProcess program;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (int n = 1; n <= 9; ++n)
+            env.remove(QStringLiteral("QX50_COM%1").arg(n));
+        env.insert(QStringLiteral("DISPLAY"), x.display());
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), scratch.filePath(QStringLiteral("config")));
+        program.setProcessEnvironment(env);
+        program.setWorkingDirectory(scratch.path());
+        program.start(QStringLiteral(QX50_EXECUTABLE), QStringList());
+        auto stopProgram = qScopeGuard([&] {
+            if (program.state() != QProcess::NotRunning) {
+                program.kill();
+                program.waitForFinished(5000);
+            }
+        });
+        const QString window = x.xdotool({QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--onlyvisible"),
+                                          QStringLiteral("--name"), QStringLiteral("^ORMA QX50 Voice Memory$")})
+                                   .section(QLatin1Char('\n'), 0, 0);
+        QVERIFY(!window.isEmpty());
+
+        auto key = [&](const QStringList &keys) { x.xdotool(QStringList{QStringLiteral("key")} + keys); };
+        // Alt to the menu bar, right to Com, down into it: Com1 is its first item.
+        auto openComMenu = [&] {
+            x.xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), window});
+            const QStringList before = x.visibleWindows(program.processId());
+            key({QStringLiteral("alt")});
+            key({QStringLiteral("Right"), QStringLiteral("Right"), QStringLiteral("Down")});
+            return QTest::qWaitFor([&] { return x.visibleWindows(program.processId()).size() > before.size(); }, 10000);
+        };
+
+        QVERIFY(openComMenu());
+        key({QStringLiteral("Up"), QStringLiteral("Return")}); // from Com1 round to "Port devices…"
+        const QString dialog = x.xdotool({QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--onlyvisible"),
+                                          QStringLiteral("--name"), QStringLiteral("^Port devices$")})
+                                   .section(QLatin1Char('\n'), 0, 0);
+        QVERIFY(!dialog.isEmpty());
+        x.xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), dialog});
+        key({QStringLiteral("Tab"), QStringLiteral("ctrl+a")}); // from COM1's row to COM2's
+        x.xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("20"), com2.devicePath()});
+        key({QStringLiteral("Return")});
+        QVERIFY(QTest::qWaitFor([&] { return !x.visibleWindows(program.processId()).contains(dialog); }, 10000));
+        QVERIFY(QTest::qWaitFor([&] {
+            QFile saved(portsFile);
+            return saved.open(QIODevice::ReadOnly) && saved.readAll().contains("COM2=" + com2.devicePath().toLocal8Bit());
+        }, 10000));
+        QCOMPARE(com2.received(), QByteArray()); // probed only
+
+        QVERIFY(openComMenu());
+        key({QStringLiteral("Down"), QStringLiteral("Return")}); // Com2, enabled now
+        QByteArray got;
+        QVERIFY2(QTest::qWaitFor([&] { return (got += com2.received()) == "P"; }, 15000), got.constData());
+        QCOMPARE(com1.received(), QByteArray());
+        QVERIFY(QTest::qWaitFor([&] { return QFile::exists(scratch.filePath(QStringLiteral("orma-qx50-voice-mem.ini"))); }, 10000));
+
+        const bool ended = QTest::qWaitFor([&] {
+            x.run(QStringLiteral(QX50_XCLOSE), {window});
+            return program.waitForFinished(2000);
+        }, 20000);
+        QVERIFY2(ended, "the program did not end when its window was closed");
+        QFile settings(scratch.filePath(QStringLiteral("orma-qx50-voice-mem.ini")));
+        QVERIFY(settings.open(QIODevice::ReadOnly));
+        QCOMPARE(settings.readAll(), QByteArray("COM2:9600,N,8,1"));
     }
 };
 

@@ -1,0 +1,235 @@
+#include "DeviceProbe.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <cstring>
+
+#ifdef Q_OS_UNIX
+#include <grp.h>
+#include <pwd.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+const QString kPlugInHint = QStringLiteral("Is the adapter plugged in? Com \u2192 Port devices\u2026 shows what is present.");
+
+#ifdef Q_OS_UNIX
+
+QString systemReason(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+bool processAlive(qint64 pid)
+{
+    return pid > 0 && (::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM);
+}
+
+// A lock whose owner is gone from sight (it handed the device to a child and ended).
+constexpr qint64 kUnseenHolder = -1;
+
+QString programName(qint64 pid)
+{
+    if (pid == kUnseenHolder)
+        return QStringLiteral("another program");
+    QFile comm(QStringLiteral("/proc/%1/comm").arg(pid));
+    QString name;
+    if (comm.open(QIODevice::ReadOnly))
+        name = QString::fromLocal8Bit(comm.readAll()).trimmed();
+    if (name.isEmpty())
+        name = QStringLiteral("a program");
+    return QStringLiteral("%1 (PID %2)").arg(name).arg(pid);
+}
+
+// Qt and UUCP-style programs announce their use of a device with a file LCK..<name>
+// holding their PID, where <name> is the path without "/dev/", slashes made "_".
+qint64 lockFileHolder(const QString &device)
+{
+    QString name = device;
+    if (name.startsWith(QLatin1String("/dev/")))
+        name = name.mid(5);
+    name.replace(QLatin1Char('/'), QLatin1Char('_'));
+    const QStringList folders {QStringLiteral("/var/lock"), QStringLiteral("/etc/locks"), QStringLiteral("/var/spool/locks"),
+                               QStringLiteral("/var/spool/uucp"), QDir::tempPath()};
+    for (const QString &folder : folders) {
+        QFile lock(folder + QStringLiteral("/LCK..") + name);
+        if (!lock.open(QIODevice::ReadOnly))
+            continue;
+        bool number = false;
+        const qint64 pid = lock.readLine(32).trimmed().toLongLong(&number);
+        if (number && pid != ::getpid() && processAlive(pid))
+            return pid;
+    }
+    return 0;
+}
+
+// A lock taken on the device itself (flock or fcntl), as the kernel lists it.
+qint64 deviceLockHolder(const struct stat &info)
+{
+    QFile locks(QStringLiteral("/proc/locks"));
+    if (!locks.open(QIODevice::ReadOnly))
+        return 0;
+    const QString where = QStringLiteral("%1:%2:%3")
+                              .arg(major(info.st_dev), 2, 16, QLatin1Char('0'))
+                              .arg(minor(info.st_dev), 2, 16, QLatin1Char('0'))
+                              .arg(info.st_ino);
+    // "1: FLOCK  ADVISORY  WRITE 1234 00:05:6 0 EOF"; waiting locks carry "->".
+    for (const QByteArray &line : locks.readAll().split('\n')) {
+        const QStringList fields = QString::fromLatin1(line).simplified().split(QLatin1Char(' '));
+        if (fields.size() < 6 || fields.at(1) == QLatin1String("->"))
+            continue;
+        if (fields.at(5).compare(where, Qt::CaseInsensitive) != 0)
+            continue;
+        const qint64 pid = fields.at(4).toLongLong();
+        if (pid == ::getpid())
+            continue;
+        return processAlive(pid) ? pid : kUnseenHolder;
+    }
+    return 0;
+}
+
+qint64 lockHolder(const QString &device, const struct stat &info)
+{
+    if (const qint64 pid = lockFileHolder(device))
+        return pid;
+    const QString real = QFileInfo(device).canonicalFilePath();
+    if (!real.isEmpty() && real != device)
+        if (const qint64 pid = lockFileHolder(real))
+            return pid;
+    return deviceLockHolder(info);
+}
+
+// A process with the device open, among those this user may look into.
+qint64 processWithDeviceOpen(const struct stat &info)
+{
+    const QDir proc(QStringLiteral("/proc"));
+    for (const QString &entry : proc.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        bool number = false;
+        const qint64 pid = entry.toLongLong(&number);
+        if (!number || pid == ::getpid())
+            continue;
+        const QDir fds(QStringLiteral("/proc/%1/fd").arg(pid));
+        for (const QString &fd : fds.entryList(QDir::System | QDir::NoDotAndDotDot)) {
+            struct stat open {};
+            if (::stat(fds.filePath(fd).toLocal8Bit().constData(), &open) == 0 && S_ISCHR(open.st_mode)
+                && open.st_rdev == info.st_rdev)
+                return pid;
+        }
+    }
+    return 0;
+}
+
+QString groupName(gid_t gid)
+{
+    const struct group *entry = ::getgrgid(gid);
+    return entry ? QString::fromLocal8Bit(entry->gr_name) : QString::number(gid);
+}
+
+QString userName(uid_t uid)
+{
+    const struct passwd *entry = ::getpwuid(uid);
+    return entry ? QString::fromLocal8Bit(entry->pw_name) : QString::number(uid);
+}
+
+// Whether the account is listed in the group although this session does not have it
+// yet: it joined after logging in.
+bool joinedSinceLogin(gid_t gid)
+{
+    const struct passwd *me = ::getpwuid(::getuid());
+    if (!me)
+        return false;
+    gid_t groups[256];
+    int count = 256;
+    if (::getgrouplist(me->pw_name, me->pw_gid, groups, &count) < 0)
+        return false;
+    for (int i = 0; i < count; ++i)
+        if (groups[i] == gid)
+            return true;
+    return false;
+}
+
+#endif
+
+} // namespace
+
+DeviceProbe probeDevice(const QString &device)
+{
+    using Finding = DeviceProbe::Finding;
+    if (device.contains(QLatin1String("://")))
+        return {Finding::Network, QStringLiteral("network port, checked when it opens"), {}};
+#ifdef Q_OS_UNIX
+    struct stat info {};
+    if (::stat(device.toLocal8Bit().constData(), &info) != 0) {
+        const int error = errno;
+        if (error == ENOENT || error == ENOTDIR)
+            return {Finding::Missing, QStringLiteral("not present"),
+                    QStringLiteral("there is no such device. ") + kPlugInHint};
+        return {Finding::Unknown, QStringLiteral("cannot be examined: %1").arg(systemReason(error)),
+                QStringLiteral("it cannot be examined: %1").arg(systemReason(error))};
+    }
+    if (!S_ISCHR(info.st_mode))
+        return {Finding::NotSerial, QStringLiteral("not a serial device"), QStringLiteral("it is not a serial device")};
+    if (::access(device.toLocal8Bit().constData(), R_OK | W_OK) != 0)
+        return {Finding::NoAccess, QStringLiteral("present, no permission (group %1)").arg(groupName(info.st_gid)),
+                permissionReason(device)};
+    if (const qint64 holder = lockHolder(device, info))
+        return {Finding::Held, QStringLiteral("present, in use by %1").arg(programName(holder)),
+                holder == kUnseenHolder ? QStringLiteral("the port is in use by another program")
+                                        : QStringLiteral("the port is in use by another program: %1").arg(programName(holder))};
+    return {Finding::Free, QStringLiteral("present, free"), {}};
+#else
+    return {Finding::Free, QStringLiteral("checked when it opens"), {}};
+#endif
+}
+
+QString permissionReason(const QString &device)
+{
+#ifdef Q_OS_UNIX
+    struct stat info {};
+    if (::stat(device.toLocal8Bit().constData(), &info) != 0)
+        return QStringLiteral("permission denied");
+    const QString group = groupName(info.st_gid);
+    if ((info.st_mode & (S_IRGRP | S_IWGRP)) != (S_IRGRP | S_IWGRP))
+        return QStringLiteral("permission denied: only its owner, %1, may read and write it").arg(userName(info.st_uid));
+    if (joinedSinceLogin(info.st_gid))
+        return QStringLiteral("permission denied: the device belongs to the group %1, which this user joined after "
+                              "logging in. Log out and in again.")
+            .arg(group);
+    return QStringLiteral("permission denied: the device belongs to the group %1, and this user is not in it. "
+                          "To join it: sudo adduser $USER %1, then log in again.")
+        .arg(group);
+#else
+    (void)device;
+    return QStringLiteral("permission denied");
+#endif
+}
+
+QString deviceHolder(const QString &device)
+{
+#ifdef Q_OS_UNIX
+    struct stat info {};
+    if (::stat(device.toLocal8Bit().constData(), &info) != 0)
+        return {};
+    qint64 pid = lockHolder(device, info);
+    if (pid <= 0 && S_ISCHR(info.st_mode))
+        pid = processWithDeviceOpen(info);
+    return pid > 0 ? programName(pid) : QString();
+#else
+    (void)device;
+    return {};
+#endif
+}
+
+QString inUseReason(const QString &device)
+{
+    const QString holder = deviceHolder(device);
+    return holder.isEmpty() ? QStringLiteral("the port is in use by another program")
+                            : QStringLiteral("the port is in use by another program: %1").arg(holder);
+}

@@ -1,0 +1,149 @@
+#include "PortAssignments.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QScopeGuard>
+#include <QSettings>
+#include <QTemporaryFile>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+constexpr auto kGroup = "ports";
+
+QString keyFor(int port)
+{
+    return QStringLiteral("COM%1").arg(port);
+}
+
+} // namespace
+
+QString PortAssignments::defaultFile()
+{
+    QString base = qEnvironmentVariable("XDG_CONFIG_HOME");
+    if (!QDir::isAbsolutePath(base))
+        base = QDir::homePath() + QStringLiteral("/.config");
+    return base + QStringLiteral("/orma-qx50-voice-mem/ports.conf");
+}
+
+QString PortAssignments::defaultDevice(int port)
+{
+    return QStringLiteral("/dev/ttyS%1").arg(port - 1);
+}
+
+PortAssignments::PortAssignments(const QString &file)
+    : m_file(file)
+{
+    if (!QFileInfo::exists(m_file))
+        return;
+    QSettings settings(m_file, QSettings::IniFormat);
+    if (settings.status() != QSettings::NoError) {
+        m_unreadable = true; // a half-read file is not trusted for any entry
+        return;
+    }
+    settings.beginGroup(QString::fromLatin1(kGroup));
+    for (int port = kFirstPort; port <= kLastPort; ++port) {
+        const QVariant value = settings.value(keyFor(port));
+        // A value with an unquoted comma reads as a list: no device is named so.
+        if (value.typeId() == QMetaType::QString)
+            m_devices[static_cast<size_t>(port - 1)] = value.toString().trimmed();
+    }
+}
+
+QString PortAssignments::device(int port) const
+{
+    return inRange(port) ? m_devices[static_cast<size_t>(port - 1)] : QString();
+}
+
+void PortAssignments::setDevice(int port, const QString &device)
+{
+    if (!inRange(port))
+        return;
+    const QString trimmed = device.trimmed();
+    m_devices[static_cast<size_t>(port - 1)] = trimmed == defaultDevice(port) ? QString() : trimmed;
+}
+
+bool PortAssignments::save(QString *why) const
+{
+    QString failure;
+    const bool saved = [&] {
+        const QFileInfo info(m_file);
+        if (!QDir().mkpath(info.absolutePath())) {
+            failure = QStringLiteral("the folder %1 cannot be made").arg(info.absolutePath());
+            return false;
+        }
+        if (!m_unreadable && write(true, &failure))
+            return true;
+        // What the file holds cannot be read or written back as settings: it is kept
+        // aside as it is, and a new file holds the assignments alone.
+        return moveAside(&failure) && write(false, &failure);
+    }();
+    if (!saved && why)
+        *why = failure;
+    return saved;
+}
+
+// QSettings rewrites a copy, which then takes the file's place in one step: the file
+// is never half-written, and is left as it was when the copy cannot be written.
+bool PortAssignments::write(bool keepFile, QString *failure) const
+{
+    QTemporaryFile copy(m_file + QStringLiteral(".XXXXXX"));
+    copy.setAutoRemove(false);
+    if (!copy.open()) {
+        *failure = QStringLiteral("%1 cannot be written: %2").arg(copy.fileName(), copy.errorString());
+        return false;
+    }
+    const QString copyName = copy.fileName();
+    auto discard = qScopeGuard([&] { QFile::remove(copyName); });
+    if (keepFile) {
+        QFile original(m_file);
+        if (original.open(QIODevice::ReadOnly))
+            copy.write(original.readAll());
+    }
+    copy.close();
+
+    QSettings::Status status = QSettings::NoError;
+    {
+        QSettings settings(copyName, QSettings::IniFormat);
+        settings.beginGroup(QString::fromLatin1(kGroup));
+        for (int port = kFirstPort; port <= kLastPort; ++port) {
+            const QString &device = m_devices[static_cast<size_t>(port - 1)];
+            if (device.isEmpty())
+                settings.remove(keyFor(port));
+            else
+                settings.setValue(keyFor(port), device);
+        }
+        settings.endGroup();
+        settings.sync();
+        status = settings.status();
+    }
+    if (status != QSettings::NoError) {
+        *failure = QStringLiteral("%1 cannot be written: %2")
+                       .arg(m_file, status == QSettings::AccessError
+                                        ? QStringLiteral("access denied, or the disk is full")
+                                        : QStringLiteral("what it holds cannot be written back as settings"));
+        return false;
+    }
+    if (std::rename(QFile::encodeName(copyName).constData(), QFile::encodeName(m_file).constData()) != 0) {
+        *failure = QStringLiteral("%1 cannot be replaced: %2").arg(m_file, QString::fromLocal8Bit(std::strerror(errno)));
+        return false;
+    }
+    discard.dismiss();
+    return true;
+}
+
+bool PortAssignments::moveAside(QString *failure) const
+{
+    if (!QFileInfo::exists(m_file))
+        return true;
+    const QString kept = m_file + QStringLiteral(".bad");
+    QFile::remove(kept);
+    if (QFile::rename(m_file, kept))
+        return true;
+    *failure = QStringLiteral("%1 cannot be read as settings, nor moved aside to %2").arg(m_file, kept);
+    return false;
+}

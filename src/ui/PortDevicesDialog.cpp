@@ -1,0 +1,147 @@
+#include "PortDevicesDialog.h"
+
+#include "serial/DeviceProbe.h"
+#include "serial/PortDevices.h"
+
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QSerialPortInfo>
+#include <QVBoxLayout>
+
+namespace {
+
+// A stable name for a USB device: its link under /dev/serial/by-id, which keeps
+// naming the same adapter whichever ttyUSB number it gets.
+QString stablePathOf(const QString &device)
+{
+    const QString real = QFileInfo(device).canonicalFilePath();
+    const QDir byId(QStringLiteral("/dev/serial/by-id"));
+    for (const QFileInfo &link : byId.entryInfoList(QDir::System | QDir::Files | QDir::NoDotAndDotDot))
+        if (!real.isEmpty() && link.canonicalFilePath() == real)
+            return link.absoluteFilePath();
+    return device;
+}
+
+QString describe(const QSerialPortInfo &port)
+{
+    QStringList parts;
+    if (!port.description().isEmpty())
+        parts << port.description();
+    if (!port.manufacturer().isEmpty())
+        parts << port.manufacturer();
+    if (!port.serialNumber().isEmpty())
+        parts << QStringLiteral("serial %1").arg(port.serialNumber());
+    return parts.join(QStringLiteral(", "));
+}
+
+} // namespace
+
+PortDevicesDialog::PortDevicesDialog(const PortAssignments &assignments, int openPort, QWidget *parent)
+    : QDialog(parent)
+    , m_openPort(openPort)
+{
+    setObjectName(QStringLiteral("PortDevicesDialog"));
+    setWindowTitle(QStringLiteral("Port devices"));
+    setModal(true);
+
+    auto *intro = new QLabel(QStringLiteral("Choose or type the device each port uses. Nothing is opened here; "
+                                            "a port's device is tried when the port is chosen from the Com menu."),
+                             this);
+    intro->setWordWrap(true);
+
+    auto *grid = new QGridLayout;
+    for (int port = PortAssignments::kFirstPort; port <= PortAssignments::kLastPort; ++port) {
+        Row &row = m_rows[static_cast<size_t>(port - 1)];
+        auto *name = new QLabel(QStringLiteral("COM&%1").arg(port), this);
+        row.device = new QComboBox(this);
+        row.device->setObjectName(QStringLiteral("COM%1 device").arg(port));
+        row.device->setAccessibleName(QStringLiteral("COM%1 device").arg(port));
+        row.device->setEditable(true);
+        row.device->setInsertPolicy(QComboBox::NoInsert);
+        row.device->setMinimumContentsLength(28);
+        row.device->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+        name->setBuddy(row.device);
+        row.state = new QLabel(this);
+        row.state->setObjectName(QStringLiteral("COM%1 state").arg(port));
+        row.state->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        row.state->setWordWrap(true);
+
+        const QString assigned = assignments.device(port);
+        fillDevices(port, assigned.isEmpty() ? PortAssignments::defaultDevice(port) : deviceFromName(assigned));
+        // A chosen entry shows the device it stands for, the text that is kept.
+        connect(row.device, &QComboBox::currentIndexChanged, this, [this, port](int index) {
+            QComboBox *box = m_rows[static_cast<size_t>(port - 1)].device;
+            if (index >= 0)
+                box->setEditText(box->itemData(index).toString());
+        });
+        connect(row.device, &QComboBox::editTextChanged, this, [this, port] { showState(port); });
+        if (port == m_openPort)
+            row.device->setEnabled(false);
+        showState(port);
+
+        grid->addWidget(name, port - 1, 0);
+        grid->addWidget(row.device, port - 1, 1);
+        grid->addWidget(row.state, port - 1, 2);
+    }
+    grid->setColumnStretch(2, 1);
+
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    buttons->button(QDialogButtonBox::Ok)->setDefault(true);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(intro);
+    layout->addLayout(grid);
+    layout->addWidget(buttons);
+
+    QWidget *first = m_rows[0].device->isEnabled() ? m_rows[0].device : m_rows[1].device;
+    first->setFocus();
+}
+
+void PortDevicesDialog::fillDevices(int port, const QString &current)
+{
+    QComboBox *box = m_rows[static_cast<size_t>(port - 1)].device;
+    const auto add = [box](const QString &device, const QString &label) {
+        if (box->findData(device) < 0)
+            box->addItem(label.isEmpty() ? device : QStringLiteral("%1 \u2014 %2").arg(device, label), device);
+    };
+    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts())
+        add(stablePathOf(info.systemLocation()), describe(info));
+    add(PortAssignments::defaultDevice(port), QStringLiteral("default"));
+    add(current, QString());
+    box->setCurrentIndex(box->findData(current));
+    box->setEditText(current);
+}
+
+void PortDevicesDialog::showState(int port)
+{
+    const Row &row = m_rows[static_cast<size_t>(port - 1)];
+    QString state;
+    if (port == m_openPort) {
+        state = QStringLiteral("COM%1 is open: close the port first to change its device.").arg(port);
+    } else {
+        const QString device = chosenDevice(port);
+        state = device.isEmpty() ? QStringLiteral("no device: the default is used")
+                                 : probeDevice(device).summary;
+        if (const QString variable = portVariable(port); !variable.trimmed().isEmpty())
+            state += QStringLiteral(". %1 is set, so COM%2 uses %3 instead")
+                         .arg(portVariableName(port))
+                         .arg(port)
+                         .arg(deviceFromName(variable));
+    }
+    row.state->setText(state);
+    row.device->setAccessibleDescription(state);
+}
+
+QString PortDevicesDialog::chosenDevice(int port) const
+{
+    if (port < PortAssignments::kFirstPort || port > PortAssignments::kLastPort)
+        return {};
+    return deviceFromName(m_rows[static_cast<size_t>(port - 1)].device->currentText());
+}
