@@ -6,7 +6,6 @@
 
 #include <QFileInfo>
 
-
 // The record takes the file's place whole or not at all: a save that fails keeps the
 // previous file and says why under the fixed message.
 void Form1::SaveComSettings()
