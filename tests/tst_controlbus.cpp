@@ -161,6 +161,22 @@ private slots:
         QCOMPARE(p.f.form->Status->caption(), QStringLiteral("before"));
     }
 
+    // A unit that stops reading: the command that finds the line full is no success
+    // for the caller, though the port stays open.
+    void aCommandTheLineDidNotTakeIsNoSuccess()
+    {
+        Panel p;
+        p.f.openPort(2);
+        int sent = 0;
+        while (sent < 4 * 1024 * 1024 && p.f.form->issueCommand('7'))
+            ++sent;
+        QCOMPARE(p.f.desktop.prompts(), QStringList{"The command was not sent"});
+        const QDBusMessage reply = send(QStringLiteral("T"));
+        QCOMPARE(reply.errorName(), QString::fromLatin1(ControlBus::kNotSent));
+        QVERIFY(p.f.form->Comm1.portOpen());
+        QVERIFY(p.f.form->Status->caption() != QStringLiteral("Transmit"));
+    }
+
     void nothingWhileTheWindowWaitsForTheOperator()
     {
         Panel p;

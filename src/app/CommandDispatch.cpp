@@ -23,21 +23,22 @@ void Form1::sendCommand(char command)
 }
 
 // The byte goes out first; only then does the status line name the function.
-void Form1::issueCommand(char command)
+bool Form1::issueCommand(char command)
 {
     try {
         Comm1.setOutput(QString(QChar::fromLatin1(command)));
     } catch (const LineLost &) {
-        return; // not sent, so not shown; Comm1_LineLost tells the operator once
+        return false; // not sent, so not shown; Comm1_LineLost tells the operator once
     } catch (const OutputRefused &refused) {
         // The unit has stopped reading; the port stays open for the next command.
         m_desktop.beep();
         m_desktop.messageBox(QStringLiteral("The command was not sent"), Desktop::Plain, {},
                              QString::fromUtf8(refused.what()));
-        return;
+        return false;
     }
     if (const auto effect = statusEffectOf(command))
         showStatus(QString::fromLatin1(effect->caption), effect->foreColor);
+    return true;
 }
 
 void Form1::warnPortNotOpen()

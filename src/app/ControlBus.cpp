@@ -96,12 +96,13 @@ void ControlBus::Send(const QString &command)
         return;
     }
     runTrapped(m_desktop, [&] {
-        if (m_form.Comm1.portOpen())
-            m_form.issueCommand(*character);
+        const bool sent = m_form.Comm1.portOpen() && m_form.issueCommand(*character);
         // Closed before, or lost under the write (the window reports the lost line
         // itself): either way the caller is told, not with a box of the window's.
         if (!m_form.Comm1.portOpen())
             refuse(kPortNotOpen, QStringLiteral("Com Port is not open!"));
+        else if (!sent) // the unit takes nothing more for now; the window says why
+            refuse(kNotSent, QStringLiteral("The command was not sent"));
     });
 }
 

@@ -28,6 +28,7 @@ public:
     static constexpr auto kPortNotOpen = "org.orma.Qx50VoiceMemory.Error.PortNotOpen";
     static constexpr auto kNotACommand = "org.orma.Qx50VoiceMemory.Error.NotACommand";
     static constexpr auto kBusy = "org.orma.Qx50VoiceMemory.Error.Busy";
+    static constexpr auto kNotSent = "org.orma.Qx50VoiceMemory.Error.NotSent";
 
     // Serves the window on the connection and takes the name there. When the name is
     // another copy's, or there is no bus, the panel runs without it: see serving().

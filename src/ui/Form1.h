@@ -74,7 +74,7 @@ public:
 
     // Command dispatch.
     void sendCommand(char command);
-    void issueCommand(char command);
+    bool issueCommand(char command); // true when the byte went out
     void warnPortNotOpen();
 
     void Command1_Click();
