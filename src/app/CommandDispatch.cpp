@@ -36,6 +36,7 @@ void Form1::issueCommand(char command)
 
 void Form1::warnPortNotOpen()
 {
+    m_keyWarningPending = false; // this box answers a key still waiting for its own
     m_desktop.beep();
     m_desktop.messageBox(QStringLiteral("Com Port is not open!"));
 }

@@ -118,6 +118,7 @@ public:
     // Keyboard commands: every character key typed in the window, as its 8-bit code.
     void Form_KeyPress(int characterCode);
     void menuKeyboardCommands_Click();
+    void warnPortNotOpenAfterKey();
 
     // Guide and About.
     void menuGuide_Click();
@@ -145,4 +146,5 @@ private:
     QWidget *m_controls = nullptr;
     std::array<QAction *, 4> m_menuCom {};
     int m_outerHeight = kDesignHeight;
+    bool m_keyWarningPending = false; // a key's "Com Port is not open!" waits for the key to pass
 };
