@@ -31,5 +31,6 @@ set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Control panel for the ORMA QX50 voice-memo
 set(CPACK_DEBIAN_PACKAGE_SECTION hamradio)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-symbola") # the received-data panel's control-character symbols
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 include(CPack)

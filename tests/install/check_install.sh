@@ -36,4 +36,5 @@ usr/share/icons/hicolor/scalable/apps/orma-qx50-voice-mem.svg
 LIST
 diff -u "$scratch/expected" "$scratch/files" || fail "the package's files differ"
 dpkg-deb -f "$deb" Depends | grep -q 'libqt6serialport6' || fail "the package does not depend on Qt Serial Port"
+dpkg-deb -f "$deb" Depends | grep -q "fonts-symbola" || fail "the package does not depend on the control-character font"
 echo "1 passed, 0 failed"
