@@ -1,5 +1,6 @@
 #include "Form1.h"
 
+#include "Accessibility.h"
 #include "KeyPreview.h"
 #include "TailLabel.h"
 #include "Twips.h"
@@ -79,10 +80,12 @@ Form1::Form1(Desktop &desktop, PortLookup ports, QWidget *parent)
     Comm1.setObjectName(QStringLiteral("Comm1"));
     Timer1.setObjectName(QStringLiteral("Timer1"));
 
+    installAccessibleInterfaces();
     createControls();
     createMenus();
     setTabOrder();
     connectHandlers();
+    makeAccessible(*this);
 
     // The window always takes the size of its contents; the operator cannot resize it.
     layout()->setSizeConstraint(QLayout::SetFixedSize);

@@ -124,6 +124,10 @@ public:
     void menuGuide_Click();
     void menuAbout_Click();
 
+signals:
+    // What a tick of Timer1 read from Input, possibly nothing.
+    void inputRead(const QString &characters);
+
 protected:
     void closeEvent(QCloseEvent *event) override;
 
