@@ -28,6 +28,20 @@ def skip(why):
     sys.exit(SKIP)
 
 
+def reachable(display, seconds=10):
+    """Whether X clients can connect to the display's socket within the time."""
+    import socket
+    deadline = time.monotonic() + seconds
+    while time.monotonic() < deadline:
+        with socket.socket(socket.AF_UNIX) as s:
+            try:
+                s.connect("/tmp/.X11-unix/X" + display)
+                return True
+            except OSError:
+                time.sleep(0.05)   # between polls, not a wait for an outcome
+    return False
+
+
 def outer(exe):
     for tool in ("Xvfb", "dbus-run-session"):
         if not shutil.which(tool):
@@ -37,14 +51,22 @@ def outer(exe):
     if subprocess.run([PYTHON, "-c", "import gi; gi.require_version('Atspi', '2.0')"],
                       capture_output=True).returncode != 0:
         skip("the Atspi bindings are missing (apt-get install python3-pyatspi)")
-    read_end, write_end = os.pipe()
-    xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1024x768x24",
-                             "-nolisten", "tcp"], pass_fds=(write_end,),
-                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    os.close(write_end)
-    try:
-        with os.fdopen(read_end) as announced:   # Xvfb writes its display number once it is ready
+    # Displays far above the usual ones, so that other servers on this machine are not met.
+    xvfb, display = None, ""
+    for number in range(200 + os.getpid() % 500, 220 + os.getpid() % 500):
+        read_end, write_end = os.pipe()
+        xvfb = subprocess.Popen(["Xvfb", ":%d" % number, "-displayfd", str(write_end), "-screen", "0",
+                                 "1024x768x24", "-nolisten", "tcp"], pass_fds=(write_end,),
+                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        os.close(write_end)
+        with os.fdopen(read_end) as announced:   # the number, once it is ready; nothing if taken
             display = announced.readline().strip()
+        if display and reachable(display):
+            break
+        xvfb.terminate()
+        xvfb.wait()
+        display = ""
+    try:
         if not display:
             skip("Xvfb did not start")
         env = dict(os.environ, DISPLAY=":" + display)
@@ -103,11 +125,14 @@ def inner(exe):
         env = dict(os.environ, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_QPA_PLATFORM="xcb",
                    QX50_COM1=os.ttyname(slave), QX50_COM2="/nonexistent/2", QX50_COM3="/nonexistent/3",
                    QX50_COM4="/nonexistent/4")
-        program = subprocess.Popen([exe], cwd=work, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        log = open(os.path.join(work, "program.log"), "w+")
+        program = subprocess.Popen([exe], cwd=work, env=env, stdout=log, stderr=subprocess.STDOUT)
 
         app = [None]
 
         def find_app():
+            if program.poll() is not None:
+                return True   # ended: told below
             try:
                 desktop = Atspi.get_desktop(0)
                 for i in range(desktop.get_child_count()):
@@ -122,9 +147,10 @@ def inner(exe):
         try:
             pump_until(find_app, 30, "application on the accessibility bus")
         except Failure:
-            if program.poll() is not None:
-                raise Failure("the program ended at start-up with status %d" % program.returncode)
             skip("the accessibility bus did not answer")
+        if program.poll() is not None:
+            log.seek(0)
+            raise Failure("the program ended at start-up with status %d:\n%s" % (program.returncode, log.read()))
 
         # --- the tree -------------------------------------------------------------------
         nodes = []
