@@ -183,8 +183,11 @@ public:
 
     bool isValid() const override { return m_speaker; }
     QObject *object() const override { return nullptr; }
-    QWindow *window() const override { return m_speaker->window()->windowHandle(); }
-    QAccessibleInterface *parent() const override { return QAccessible::queryAccessibleInterface(m_speaker); }
+    QWindow *window() const override { return m_speaker ? m_speaker->window()->windowHandle() : nullptr; }
+    QAccessibleInterface *parent() const override
+    {
+        return m_speaker ? QAccessible::queryAccessibleInterface(m_speaker) : nullptr;
+    }
     QAccessibleInterface *child(int) const override { return nullptr; }
     int childCount() const override { return 0; }
     int indexOfChild(const QAccessibleInterface *) const override { return -1; }
@@ -192,7 +195,10 @@ public:
     QAccessibleInterface *focusChild() const override { return nullptr; }
     QString text(QAccessible::Text t) const override { return t == QAccessible::Name ? m_words : QString(); }
     void setText(QAccessible::Text, const QString &) override {}
-    QRect rect() const override { return QRect(m_speaker->mapToGlobal(QPoint(0, 0)), QSize(1, 1)); }
+    QRect rect() const override
+    {
+        return m_speaker ? QRect(m_speaker->mapToGlobal(QPoint(0, 0)), QSize(1, 1)) : QRect();
+    }
     QAccessible::Role role() const override { return QAccessible::Notification; }
     QAccessible::State state() const override { return {}; }
 
