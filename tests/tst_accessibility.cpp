@@ -1,12 +1,11 @@
 // What a screen reader is given: the lines it hears as the unit sends them, and the
-// roles, names, texts and states of the window's controls.
+// texts and states of the window's controls.
 #include "support/FormFixture.h"
 #include "ui/ArrivingLines.h"
 
 #include <QAccessible>
 #include <QAction>
 #include <QMenu>
-#include <QPushButton>
 #include <QTest>
 
 
@@ -46,50 +45,31 @@ private slots:
             QCOMPARE(lines.take(arriving.at(tick)), heard.at(tick));
     }
 
-    void controlsTellTheirRolesNamesAndStates()
+    // What the AT-SPI test cannot see on Qt 6.4: the text interface's bounds and the
+    // characters it hands out, and the check items' checkable state.
+    void textsAndCheckItemsAreSafeToRead()
     {
         FormFixture f;
         Form1 &form = *f.form;
         form.Status->setCaption(QStringLiteral("Transmit"));
-
-        QAccessibleInterface *status = QAccessible::queryAccessibleInterface(form.Status);
-        QCOMPARE(status->role(), QAccessible::StatusBar);
-        QCOMPARE(status->text(QAccessible::Name), QStringLiteral("Transmit"));
-        QVERIFY(status->textInterface());
-        QCOMPARE(status->textInterface()->text(0, -1), QStringLiteral("Transmit"));
-        QCOMPARE(status->textInterface()->text(2, 4), QStringLiteral("an"));
-        QCOMPARE(status->textInterface()->text(-5, 99), QStringLiteral("Transmit")); // out of range is safe
+        QAccessibleTextInterface *status = QAccessible::queryAccessibleInterface(form.Status)->textInterface();
+        QVERIFY(status);
+        QCOMPARE(status->text(2, 4), QStringLiteral("an"));
+        QCOMPARE(status->text(-5, 99), QStringLiteral("Transmit"));
+        QCOMPARE(status->text(6, 2), QString());
 
         form.TextBox->setCaption(QString::fromLatin1("TX 3\r\n\0", 7));
-        QAccessibleInterface *panel = QAccessible::queryAccessibleInterface(form.TextBox);
-        QVERIFY(panel->textInterface());
-        QCOMPARE(panel->textInterface()->text(0, -1), QStringLiteral("TX 3\n\u2400")); // as drawn, no NUL
-        QCOMPARE(panel->text(QAccessible::Name), QStringLiteral("Serial com RX data"));
-        const auto labels = panel->relations(QAccessible::Label);
-        QCOMPARE(labels.size(), 1);
-        QCOMPARE(labels.first().first->object(), form.Label1);
+        QAccessibleTextInterface *panel = QAccessible::queryAccessibleInterface(form.TextBox)->textInterface();
+        QCOMPARE(panel->text(0, -1), QStringLiteral("TX 3\n\u2400")); // as drawn: no NUL goes over D-Bus
 
-        QCOMPARE(QAccessible::queryAccessibleInterface(form.Command6)->text(QAccessible::Name),
-                 QStringLiteral("Hide received data"));
-        QCOMPARE(form.Command6->text(), QStringLiteral("x")); // the caption stays
-
-        // The check items, as their menu gives them.
         QAccessibleInterface *options = QAccessible::queryAccessibleInterface(form.findChild<QMenu *>("menuOptions"));
-        QCOMPARE(options->childCount(), 2);
-        QAccessibleInterface *keyboard = options->child(0);
-        QCOMPARE(keyboard->object(), form.menuKeyboardCommands);
-        QCOMPARE(keyboard->role(), QAccessible::MenuItem);
-        QCOMPARE(keyboard->parent()->object(), form.findChild<QMenu *>("menuOptions"));
-        QVERIFY(keyboard->state().checkable);
-        QVERIFY(keyboard->state().checked);
         QAccessibleInterface *panelItem = options->child(1);
+        QCOMPARE(panelItem->object(), form.menuShowSerialComRxData);
         QVERIFY(panelItem->state().checkable);
         QVERIFY(!panelItem->state().checked);
         panelItem->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
-        QVERIFY(panelItem->state().checked); // the item's own handler ran: the panel is shown
+        QVERIFY(panelItem->state().checked); // through the item's own handler: the panel is shown
         QVERIFY(!form.TextBox->isHidden());
-        QAccessibleInterface *close = QAccessible::queryAccessibleInterface(form.menuCloseComPort);
-        QVERIFY(!close || !close->state().checkable);
     }
 };
 
