@@ -46,5 +46,6 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The package carries stripped programs; the build tree keeps the debug information.
 set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-symbola") # the received-data panel's control-character symbols
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 include(CPack)

@@ -6,6 +6,8 @@
 #include "ui/VbColor.h"
 
 #include <QAction>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QTest>
 
@@ -41,14 +43,15 @@ private slots:
         f.ports[1] = unit.devicePath();
         f.form->Status->setCaption(QStringLiteral("Play"));
 
-        QTest::keyClick(f.form->Command3, 'm');
-        QCOMPARE(f.desktop.events, QStringList({"beep", "box: Com Port is not open!"}));
+        QTest::keyClick(f.form->Command3, 'm'); // the box opens once the key has passed
+        QTRY_COMPARE(f.desktop.events, QStringList({"beep", "box: Com Port is not open!"}));
 
         f.form->menuKeyboardCommands->trigger(); // off: a non-command still warns
         f.desktop.clear();
         QTest::keyClick(f.form.get(), 'x');
+        QTRY_COMPARE(f.desktop.beeps(), 1);
         typeText(f.form.get(), QStringLiteral("€"));
-        QCOMPARE(f.desktop.beeps(), 2);
+        QTRY_COMPARE(f.desktop.beeps(), 2);
         QCOMPARE(f.desktop.prompts(), QStringList({"Com Port is not open!", "Com Port is not open!"}));
 
         f.desktop.clear(); // keys that give no character, Tab and Alt combinations are not previewed
@@ -57,6 +60,7 @@ private slots:
         QTest::keyClick(f.form.get(), Qt::Key_Shift);
         QTest::keyClick(f.form->Command3, Qt::Key_Tab);
         QTest::keyClick(f.form.get(), 'm', Qt::AltModifier);
+        QCoreApplication::processEvents();
         QCOMPARE(f.desktop.events, QStringList());
         QCOMPARE(f.form->Status->caption(), QStringLiteral("Play"));
         QCOMPARE(unit.received(), QByteArray());
@@ -125,6 +129,85 @@ private slots:
         QCOMPARE(unit.received(1), QByteArray("5"));                 // then the button pressed
         QTest::keyClick(QApplication::focusWidget(), '8');
         QCOMPARE(unit.received(1), QByteArray("8"));
+    }
+
+    // A real box takes the keyboard while it is open, as this stand-in does, so a key's
+    // release lands on it.
+    void spaceOnAFocusedButtonWithThePortClosedWarnsOnce()
+    {
+        FormFixture f;
+        f.form->show();
+        QVERIFY(QTest::qWaitForWindowActive(f.form.get()));
+        QPushButton *play = f.form->Command3;
+        QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget *>(play));
+        f.desktop.whileBoxShown = [&](const RecordingDesktop::Box &) {
+            QWidget box;
+            box.show();
+            box.activateWindow();
+            QVERIFY(QTest::qWaitFor([&] { return QApplication::activeWindow() == &box; }));
+            QTest::keyRelease(&box, Qt::Key_Space); // the release goes to the box
+        };
+
+        for (int press = 1; press <= 2; ++press) {
+            QTest::keyPress(play, Qt::Key_Space);
+            QTRY_COMPARE(f.desktop.boxes.size(), press);
+            f.form->activateWindow();
+            QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget *>(play));
+            QVERIFY2(!play->isDown(), "the button stayed down under the box");
+        }
+        QCoreApplication::processEvents();
+        QCOMPARE(f.desktop.prompts(), QStringList({"Com Port is not open!", "Com Port is not open!"}));
+        QCOMPARE(f.desktop.beeps(), 2);
+
+        // Without a box taking the keyboard (the release reaches the button): still one box.
+        f.desktop.whileBoxShown = nullptr;
+        f.desktop.clear();
+        QTest::keyClick(play, Qt::Key_Space);
+        QTRY_COMPARE(f.desktop.boxes.size(), 1);
+        QCoreApplication::processEvents();
+        QCOMPARE(f.desktop.boxes.size(), 1);
+    }
+
+    void keysTheMenusTakeAreNotCommands_data()
+    {
+        QTest::addColumn<bool>("portOpen");
+        QTest::addRow("port closed") << false;
+        QTest::addRow("port open") << true;
+    }
+
+    void keysTheMenusTakeAreNotCommands()
+    {
+        QFETCH(bool, portOpen);
+        FormFixture f;
+        PtyUnit unit;
+        f.ports[1] = unit.devicePath();
+        if (portOpen)
+            f.openPort(1);
+        f.form->show();
+        QVERIFY(QTest::qWaitForWindowActive(f.form.get()));
+
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_O, Qt::AltModifier); // Alt+O opens Options
+        QTRY_VERIFY(QApplication::activePopupWidget());
+        QCOMPARE(QApplication::activePopupWidget(), f.form->findChild<QMenu *>("menuOptions"));
+        QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_Escape); // closes the menu
+        QTRY_VERIFY(!QApplication::activePopupWidget());
+        // The menu bar keeps the keyboard until a second Escape; letters there pick menus.
+        QCOMPARE(QApplication::focusWidget(), f.form->menuBar());
+        QTest::keyClick(f.form->menuBar(), 'm');
+        QTest::keyClick(f.form->menuBar(), Qt::Key_Escape);
+        QCoreApplication::processEvents();
+        QCOMPARE(f.desktop.events, QStringList());
+        QCOMPARE(unit.received(), QByteArray());
+
+        // Back on the buttons, keys are commands again.
+        f.form->activateWindow();
+        f.form->Command3->setFocus();
+        QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget *>(f.form->Command3));
+        QTest::keyClick(QApplication::focusWidget(), 's');
+        if (portOpen)
+            QCOMPARE(unit.received(1), QByteArray("S"));
+        else
+            QTRY_COMPARE(f.desktop.prompts(), QStringList({"Com Port is not open!"}));
     }
 };
 

@@ -121,9 +121,13 @@ private slots:
         FormFixture f;
         Form1 &form = *f.form;
         QStringList tops;
-        for (const QAction *a : form.menuBar()->actions())
-            tops << a->text();
+        QStringList accessKeys;
+        for (const QAction *a : form.menuBar()->actions()) {
+            tops << QString(a->text()).remove(u'&'); // as shown; the access key is underlined
+            accessKeys << QKeySequence::mnemonic(a->text()).toString();
+        }
         QCOMPARE(tops, QStringList({"Files", "Options", "Com", "Help"}));
+        QCOMPARE(accessKeys, QStringList({"Alt+F", "Alt+O", "Alt+C", "Alt+H"}));
         QCOMPARE(itemNames(form.findChild<QMenu *>("Files")), QStringList({"Exit"}));
         QCOMPARE(itemNames(form.findChild<QMenu *>("menuOptions")),
                  QStringList({"Keyboard Commands", "Show Serial Com RX data"}));

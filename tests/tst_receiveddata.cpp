@@ -3,8 +3,11 @@
 #include "serial/ReceivedText.h"
 #include "support/FormFixture.h"
 #include "support/PtyUnit.h"
+#include "ui/TailLabel.h"
 
 #include <QAction>
+#include <QFontMetrics>
+#include <QImage>
 #include <QPushButton>
 #include <QTest>
 
@@ -13,6 +16,17 @@ namespace {
 QString latin1(const QByteArray &bytes)
 {
     return QString::fromLatin1(bytes);
+}
+
+// Pixels inside the rectangle that differ from the panel's background: the glyph drawn there.
+int inkIn(const QImage &image, const QRect &area, QRgb background)
+{
+    int ink = 0;
+    const QRect inside = area.intersected(image.rect());
+    for (int y = inside.top(); y <= inside.bottom(); ++y)
+        for (int x = inside.left(); x <= inside.right(); ++x)
+            ink += image.pixel(x, y) != background;
+    return ink;
 }
 
 } // namespace
@@ -38,6 +52,67 @@ private slots:
         QCOMPARE(keepNewest(QStringLiteral("old"), big).size(), 188);
         QCOMPARE(keepNewest(QStringLiteral("old"), QString()), QStringLiteral("old"));
         QCOMPARE(keepNewest(QString(), QString::fromLatin1("\r\n\0", 3)).size(), 3); // control characters count
+    }
+
+    void theEndOfTheTextIsAlwaysInView_data()
+    {
+        QTest::addColumn<QString>("received");
+        QTest::addColumn<bool>("everyCharacterInView"); // or only the newest line
+
+        QString lines;
+        for (int i = 1; i <= 40; ++i)
+            lines += QStringLiteral("SLOT %1\r\n").arg(i % 10);
+        QTest::addRow("40 short lines") << keepNewest({}, lines + QStringLiteral("END")) << false;
+        QTest::addRow("40 lines, LF only") << keepNewest({}, QString(lines).remove(u'\r') + QStringLiteral("END")) << false;
+        QTest::addRow("188 characters, no space") << QString(188, u'W') << true;
+        QTest::addRow("a long word after short lines")
+            << keepNewest({}, QStringLiteral("A\r\nB\r\n") + QString(150, u'M')) << true;
+        QString controls;
+        for (char16_t c = 0; c < 0x20; ++c)
+            if (c != u'\r' && c != u'\n' && c != u'\t')
+                controls += QChar(c);
+        QTest::addRow("control characters only") << controls.repeated(6) << true;
+    }
+
+    void theEndOfTheTextIsAlwaysInView()
+    {
+        QFETCH(QString, received);
+        QFETCH(bool, everyCharacterInView);
+        FormFixture f;
+        f.form->show();
+        f.form->menuShowSerialComRxData->trigger();
+        QVERIFY(QTest::qWaitForWindowExposed(f.form.get()));
+        auto *panel = qobject_cast<TailLabel *>(f.form->TextBox);
+        QVERIFY(panel);
+        panel->setCaption(received);
+
+        const QString drawn = panel->text();
+        const qsizetype last = drawn.size() - 1;
+        const qsizetype lineStart = drawn.lastIndexOf(u'\n') + 1;
+        for (qsizetype i = everyCharacterInView ? 0 : lineStart; i <= last; ++i) {
+            if (drawn.at(i) == u'\n')
+                continue; // a line break takes no room
+            const QRectF glyph = panel->characterRect(i);
+            QVERIFY2(!glyph.isEmpty(), qPrintable(QString::number(i)));
+            QVERIFY2(QRectF(panel->rect()).contains(glyph),
+                     qPrintable(QStringLiteral("character %1 at %2,%3 %4x%5 is outside the panel")
+                                    .arg(i).arg(glyph.x()).arg(glyph.y()).arg(glyph.width()).arg(glyph.height())));
+        }
+
+        // ... and drawn there: the newest character leaves ink inside its cell.
+        const QImage image = panel->grab().toImage();
+        const QRgb background = panel->palette().color(QPalette::Window).rgb();
+        QVERIFY(inkIn(image, panel->characterRect(last).toAlignedRect(), background) > 0);
+    }
+
+    void controlCharactersHaveAFontToShowThem()
+    {
+        FormFixture f;
+        const QFontMetrics metrics(f.form->TextBox->font());
+        for (char32_t picture = 0x2400; picture <= 0x2421; ++picture)
+            QVERIFY2(metrics.inFontUcs4(picture) || (picture > 0x241F && picture < 0x2421),
+                     qPrintable(QStringLiteral("U+%1 has no glyph; is fonts-symbola installed?")
+                                    .arg(quint32(picture), 4, 16, QLatin1Char('0'))));
     }
 
     void whatTheUnitSendsAppearsUnaltered()

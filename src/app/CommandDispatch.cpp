@@ -43,6 +43,7 @@ bool Form1::issueCommand(char command)
 
 void Form1::warnPortNotOpen()
 {
+    m_keyWarningPending = false; // this box answers a key still waiting for its own
     m_desktop.beep();
     m_desktop.messageBox(QStringLiteral("Com Port is not open!"));
 }

@@ -7,7 +7,9 @@ void Form1::Timer1_Timer()
 {
     if (!Comm1.portOpen())
         return; // the panel keeps its text
-    TextBox->setCaption(keepNewest(TextBox->caption(), Comm1.input()));
+    const QString arrived = Comm1.input();
+    TextBox->setCaption(keepNewest(TextBox->caption(), arrived));
+    emit inputRead(arrived);
 }
 
 void Form1::menuShowSerialComRxData_Click()

@@ -1,6 +1,8 @@
 #include "Form1.h"
 
+#include "Accessibility.h"
 #include "KeyPreview.h"
+#include "TailLabel.h"
 #include "Twips.h"
 #include "VbColor.h"
 #include "WindowIcon.h"
@@ -79,10 +81,12 @@ Form1::Form1(Desktop &desktop, PortLookup ports, QWidget *parent)
     Comm1.setObjectName(QStringLiteral("Comm1"));
     Timer1.setObjectName(QStringLiteral("Timer1"));
 
+    installAccessibleInterfaces();
     createControls();
     createMenus();
     setTabOrder();
     connectHandlers();
+    makeAccessible(*this);
 
     // The window always takes the size of its contents; the operator cannot resize it.
     layout()->setSizeConstraint(QLayout::SetFixedSize);
@@ -147,26 +151,33 @@ void Form1::createControls()
     xFont.setBold(true);
     Command6->setFont(xFont);
     Command6->setFocusPolicy(Qt::NoFocus); // the panel's close box is for the mouse
-    TextBox = makeLabel(m_controls, "TextBox", QString(), twipsRect(60, 3420, 3915, 3075));
+    TextBox = new TailLabel(m_controls);
+    TextBox->setObjectName(QStringLiteral("TextBox"));
+    TextBox->setGeometry(twipsRect(60, 3420, 3915, 3075));
     TextBox->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     TextBox->setWordWrap(true);
+    QFont received = font(); // Symbola draws the control characters' symbols (U+2400 on)
+    received.setFamilies(received.families() << QStringLiteral("Symbola"));
+    TextBox->setFont(received);
     TextBox->setBackColor(VbColor::kWindowBackground);
     TextBox->setVisible(false);
 }
 
+// The menu titles carry the usual access keys (Alt+F, Alt+O, Alt+C, Alt+H), so the
+// menus can be reached without a mouse.
 void Form1::createMenus()
 {
-    QMenu *files = menuBar()->addMenu(QStringLiteral("Files"));
+    QMenu *files = menuBar()->addMenu(QStringLiteral("&Files"));
     files->setObjectName(QStringLiteral("Files"));
     Exit = makeItem(files, "Exit", QStringLiteral("Exit"));
 
-    QMenu *options = menuBar()->addMenu(QStringLiteral("Options"));
+    QMenu *options = menuBar()->addMenu(QStringLiteral("&Options"));
     options->setObjectName(QStringLiteral("menuOptions"));
     menuKeyboardCommands = makeItem(options, "menuKeyboardCommands", QStringLiteral("Keyboard Commands"), true);
     menuKeyboardCommands->setChecked(true);
     menuShowSerialComRxData = makeItem(options, "menuShowSerialComRxData", QStringLiteral("Show Serial Com RX data"), true);
 
-    QMenu *com = menuBar()->addMenu(QStringLiteral("Com"));
+    QMenu *com = menuBar()->addMenu(QStringLiteral("&Com"));
     com->setObjectName(QStringLiteral("menu_mainCom"));
     for (int index = 1; index <= 4; ++index) {
         QAction *item = makeItem(com, "menuCom", QStringLiteral("Com%1").arg(index), true);
@@ -180,7 +191,7 @@ void Form1::createMenus()
     menuPortDevices = makeItem(com, "menuPortDevices", QStringLiteral("Port devices\u2026"));
     com->setToolTipsVisible(true); // a greyed Com item says why
 
-    QMenu *help = menuBar()->addMenu(QStringLiteral("Help"));
+    QMenu *help = menuBar()->addMenu(QStringLiteral("&Help"));
     help->setObjectName(QStringLiteral("Help"));
     menuGuide = makeItem(help, "menuGuide", QStringLiteral("Guide"));
     help->addSeparator()->setObjectName(QStringLiteral("menuSpace2"));

@@ -124,10 +124,15 @@ public:
     // Keyboard commands: every character key typed in the window, as its 8-bit code.
     void Form_KeyPress(int characterCode);
     void menuKeyboardCommands_Click();
+    void warnPortNotOpenAfterKey();
 
     // Guide and About.
     void menuGuide_Click();
     void menuAbout_Click();
+
+signals:
+    // What a tick of Timer1 read from Input, possibly nothing.
+    void inputRead(const QString &characters);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -152,4 +157,5 @@ private:
     QWidget *m_controls = nullptr;
     std::array<QAction *, 4> m_menuCom {};
     int m_outerHeight = kDesignHeight;
+    bool m_keyWarningPending = false; // a key's "Com Port is not open!" waits for the key to pass
 };

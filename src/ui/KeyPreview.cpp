@@ -2,6 +2,8 @@
 
 #include <QCoreApplication>
 #include <QKeyEvent>
+#include <QMenu>
+#include <QMenuBar>
 #include <QWidget>
 
 KeyPreview::KeyPreview(QWidget *window, std::function<void(int)> handler)
@@ -15,6 +17,13 @@ KeyPreview::KeyPreview(QWidget *window, std::function<void(int)> handler)
 bool KeyPreview::isInWindow(QObject *object) const
 {
     return object->isWidgetType() && static_cast<QWidget *>(object)->window() == m_window;
+}
+
+// The menu bar holds the keyboard only while the operator walks the menus with it
+// (after Escape has closed an open menu, or after Alt): its keys are the menus'.
+static bool belongsToMenus(QObject *object)
+{
+    return qobject_cast<QMenuBar *>(object) || qobject_cast<QMenu *>(object);
 }
 
 bool KeyPreview::eventFilter(QObject *watched, QEvent *event)
@@ -37,6 +46,8 @@ bool KeyPreview::eventFilter(QObject *watched, QEvent *event)
     }
     m_lastKey = event;
     m_lastTarget = watched;
+    if (belongsToMenus(watched))
+        return false; // nor when the menu bar passes it on to the window
 
     const auto *key = static_cast<QKeyEvent *>(event);
     if (key->text().isEmpty() || key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab

@@ -2,6 +2,9 @@
 #include "KeyboardCommands.h"
 
 #include "Form1.h"
+#include "app/UntrappedFailure.h"
+
+#include <QTimer>
 
 std::optional<char> keyCommand(int characterCode)
 {
@@ -23,13 +26,28 @@ std::optional<char> keyCommand(int characterCode)
 void Form1::Form_KeyPress(int characterCode)
 {
     if (!Comm1.portOpen()) {
-        warnPortNotOpen();
+        warnPortNotOpenAfterKey();
         return;
     }
     if (!menuKeyboardCommands->isChecked())
         return;
     if (const auto command = keyCommand(characterCode))
         issueCommand(*command);
+}
+
+// The box opens once the key has gone on to the focused control. Opened inside the
+// preview it would take the key's release, and a button pressed by the key (Space)
+// would stay down. A box raised meanwhile for the same key (that button's click)
+// stands for this one.
+void Form1::warnPortNotOpenAfterKey()
+{
+    if (m_keyWarningPending)
+        return;
+    m_keyWarningPending = true;
+    QTimer::singleShot(0, this, [this] {
+        if (m_keyWarningPending)
+            runTrapped(m_desktop, [this] { warnPortNotOpen(); });
+    });
 }
 
 void Form1::menuKeyboardCommands_Click()

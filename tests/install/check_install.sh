@@ -61,6 +61,7 @@ usr/share/metainfo/orma-qx50-voice-mem.metainfo.xml
 LIST
 diff -u "$scratch/expected" "$scratch/files" || fail "the package's files differ"
 dpkg-deb -f "$deb" Depends | grep -q 'libqt6serialport6' || fail "the package does not depend on Qt Serial Port"
+dpkg-deb -f "$deb" Depends | grep -q "fonts-symbola" || fail "the package does not depend on the control-character font"
 dpkg-deb -f "$deb" Depends | grep -q 'libqt6dbus6' || fail "the package does not depend on Qt D-Bus"
 dpkg-deb -x "$deb" "$scratch/unpacked"
 for program in usr/libexec/orma-qx50-voice-mem/orma-qx50-voice-mem usr/bin/qx50-sim usr/bin/qx50-send; do

@@ -1,0 +1,334 @@
+#include "Accessibility.h"
+
+#include "ArrivingLines.h"
+#include "Form1.h"
+#include "TailLabel.h"
+
+#include <QAccessible>
+#include <QAccessibleWidget>
+#include <QAction>
+#include <QMenu>
+#include <QPointer>
+#include <QPushButton>
+#include <QWindow>
+
+#include <deque>
+
+namespace {
+
+// The text a label draws, for reading character by character.
+class LabelTextAccessible : public QAccessibleWidget, public QAccessibleTextInterface {
+public:
+    LabelTextAccessible(Label *label, QAccessible::Role role)
+        : QAccessibleWidget(label, role)
+    {
+    }
+
+    void *interface_cast(QAccessible::InterfaceType type) override
+    {
+        if (type == QAccessible::TextInterface)
+            return static_cast<QAccessibleTextInterface *>(this);
+        return QAccessibleWidget::interface_cast(type);
+    }
+
+    QString text(QAccessible::Text t) const override
+    {
+        if (t == QAccessible::Name)
+            return shown();
+        return QAccessibleWidget::text(t);
+    }
+
+    QString text(int startOffset, int endOffset) const override
+    {
+        const QString all = shown();
+        const int start = std::clamp(startOffset, 0, int(all.size()));
+        const int end = endOffset < 0 ? int(all.size()) : std::clamp(endOffset, start, int(all.size()));
+        return all.mid(start, end - start);
+    }
+    int characterCount() const override { return int(shown().size()); }
+    QRect characterRect(int) const override { return rect(); }
+    int offsetAtPoint(const QPoint &) const override { return -1; }
+    QString attributes(int, int *startOffset, int *endOffset) const override
+    {
+        *startOffset = 0;
+        *endOffset = characterCount();
+        return {};
+    }
+    // Read only, with neither caret nor selection.
+    void selection(int, int *startOffset, int *endOffset) const override { *startOffset = *endOffset = 0; }
+    int selectionCount() const override { return 0; }
+    void addSelection(int, int) override {}
+    void removeSelection(int) override {}
+    void setSelection(int, int, int) override {}
+    int cursorPosition() const override { return 0; }
+    void setCursorPosition(int) override {}
+    void scrollToSubstring(int, int) override {}
+
+protected:
+    QString shown() const { return static_cast<Label *>(widget())->text(); }
+};
+
+// Status: the current function, found by a screen reader's "read status bar".
+class StatusBarAccessible : public LabelTextAccessible {
+public:
+    explicit StatusBarAccessible(Label *status)
+        : LabelTextAccessible(status, QAccessible::StatusBar)
+    {
+    }
+};
+
+// TextBox: named after the panel's caption (Label1, its label), its text the
+// received text.
+class ReceivedTextAccessible : public LabelTextAccessible {
+public:
+    explicit ReceivedTextAccessible(TailLabel *panel)
+        : LabelTextAccessible(panel, QAccessible::StaticText)
+    {
+    }
+
+    QString text(QAccessible::Text t) const override
+    {
+        if (t == QAccessible::Name)
+            return caption() ? caption()->caption() : QString();
+        return LabelTextAccessible::text(t);
+    }
+    using LabelTextAccessible::text;
+
+    QRect characterRect(int offset) const override
+    {
+        const QRect cell = static_cast<TailLabel *>(widget())->characterRect(offset).toAlignedRect();
+        return cell.isEmpty() ? QRect() : QRect(widget()->mapToGlobal(cell.topLeft()), cell.size());
+    }
+
+private:
+    Label *caption() const { return widget()->parentWidget()->findChild<Label *>(QStringLiteral("Label1")); }
+};
+
+// A check item of a menu, with its check mark as a state a screen reader reads.
+class CheckMenuItemAccessible : public QAccessibleInterface, public QAccessibleActionInterface {
+public:
+    CheckMenuItemAccessible(QMenu *menu, QAction *item)
+        : m_menu(menu)
+        , m_item(item)
+    {
+    }
+
+    bool isValid() const override { return m_menu && m_item; }
+    QObject *object() const override { return m_item; }
+    QWindow *window() const override
+    {
+        if (QWindow *own = m_menu->windowHandle())
+            return own;
+        return m_menu->parentWidget() ? m_menu->parentWidget()->window()->windowHandle() : nullptr;
+    }
+    QAccessibleInterface *parent() const override { return QAccessible::queryAccessibleInterface(m_menu); }
+    QAccessibleInterface *child(int) const override { return nullptr; }
+    int childCount() const override { return 0; }
+    int indexOfChild(const QAccessibleInterface *) const override { return -1; }
+    QAccessibleInterface *childAt(int, int) const override { return nullptr; }
+    QAccessibleInterface *focusChild() const override { return nullptr; }
+
+    QString text(QAccessible::Text t) const override
+    {
+        if (t == QAccessible::Name)
+            return QString(m_item->text()).remove(u'&');
+        if (t == QAccessible::Accelerator)
+            return m_item->shortcut().toString(QKeySequence::NativeText);
+        return {};
+    }
+    void setText(QAccessible::Text, const QString &) override {}
+    QRect rect() const override
+    {
+        const QRect area = m_menu->actionGeometry(m_item);
+        return m_menu->isVisible() ? QRect(m_menu->mapToGlobal(area.topLeft()), area.size()) : QRect();
+    }
+    QAccessible::Role role() const override { return QAccessible::MenuItem; }
+    QAccessible::State state() const override
+    {
+        QAccessible::State s;
+        s.invisible = !m_menu->isVisible() || !m_item->isVisible();
+        s.focusable = true;
+        s.focused = s.selected = m_menu->activeAction() == m_item;
+        s.disabled = !m_item->isEnabled();
+        s.checkable = true;
+        s.checked = m_item->isChecked();
+        return s;
+    }
+
+    void *interface_cast(QAccessible::InterfaceType type) override
+    {
+        return type == QAccessible::ActionInterface ? static_cast<QAccessibleActionInterface *>(this) : nullptr;
+    }
+    QStringList actionNames() const override { return {pressAction(), toggleAction()}; }
+    void doAction(const QString &name) override
+    {
+        if ((name == pressAction() || name == toggleAction()) && m_item->isEnabled())
+            m_item->trigger();
+    }
+    QStringList keyBindingsForAction(const QString &) const override { return {}; }
+
+private:
+    QPointer<QMenu> m_menu;
+    QPointer<QAction> m_item;
+};
+
+// An announcement: a notification shown under the control it speaks for.
+class Notice : public QAccessibleInterface {
+public:
+    Notice(QWidget *speaker, const QString &words)
+        : m_speaker(speaker)
+        , m_words(words)
+    {
+    }
+
+    bool isValid() const override { return m_speaker; }
+    QObject *object() const override { return nullptr; }
+    QWindow *window() const override { return m_speaker ? m_speaker->window()->windowHandle() : nullptr; }
+    QAccessibleInterface *parent() const override
+    {
+        return m_speaker ? QAccessible::queryAccessibleInterface(m_speaker) : nullptr;
+    }
+    QAccessibleInterface *child(int) const override { return nullptr; }
+    int childCount() const override { return 0; }
+    int indexOfChild(const QAccessibleInterface *) const override { return -1; }
+    QAccessibleInterface *childAt(int, int) const override { return nullptr; }
+    QAccessibleInterface *focusChild() const override { return nullptr; }
+    QString text(QAccessible::Text t) const override { return t == QAccessible::Name ? m_words : QString(); }
+    void setText(QAccessible::Text, const QString &) override {}
+    QRect rect() const override
+    {
+        return m_speaker ? QRect(m_speaker->mapToGlobal(QPoint(0, 0)), QSize(1, 1)) : QRect();
+    }
+    QAccessible::Role role() const override { return QAccessible::Notification; }
+    QAccessible::State state() const override { return {}; }
+
+private:
+    QPointer<QWidget> m_speaker;
+    QString m_words;
+};
+
+QAccessibleInterface *accessibleFor(const QString &, QObject *object)
+{
+    if (auto *item = qobject_cast<QAction *>(object)) {
+        if (!item->isCheckable())
+            return nullptr;
+        for (QObject *shownIn : item->associatedObjects())
+            if (auto *menu = qobject_cast<QMenu *>(shownIn))
+                return new CheckMenuItemAccessible(menu, item);
+        return nullptr;
+    }
+    // The window's labels are named before anything is shown in them.
+    auto *label = qobject_cast<Label *>(object);
+    if (!label || !qobject_cast<Form1 *>(label->window()))
+        return nullptr;
+    if (label->objectName() == QLatin1String("Status"))
+        return new StatusBarAccessible(label);
+    if (auto *panel = qobject_cast<TailLabel *>(label); panel && panel->objectName() == QLatin1String("TextBox"))
+        return new ReceivedTextAccessible(panel);
+    return nullptr;
+}
+
+// Tells screen readers of the window's changes: text events on the labels, and
+// announcements of the status and of each received line.
+class Announcer : public QObject {
+public:
+    explicit Announcer(Form1 &form)
+        : QObject(&form)
+        , m_form(form)
+        , m_statusShown(form.Status->text())
+        , m_panelShown(form.TextBox->text())
+    {
+        connect(form.Status, &Label::captionChanged, this, &Announcer::statusChanged);
+        connect(form.TextBox, &Label::captionChanged, this, &Announcer::panelChanged);
+        connect(&form, &Form1::inputRead, this, &Announcer::inputRead);
+    }
+
+    ~Announcer() override
+    {
+        for (const QAccessible::Id id : m_notices)
+            QAccessible::deleteAccessibleInterface(id);
+    }
+
+private:
+    static constexpr size_t kNoticesKept = 8; // long enough for a screen reader to ask about them
+
+    void statusChanged()
+    {
+        const QString shown = m_form.Status->text();
+        if (QAccessible::isActive()) {
+            QAccessibleTextUpdateEvent changed(m_form.Status, 0, m_statusShown, shown);
+            QAccessible::updateAccessibility(&changed);
+        }
+        m_statusShown = shown;
+        announce(m_form.Status, shown);
+    }
+
+    // The panel's text loses characters at its start and gains them at its end.
+    void panelChanged()
+    {
+        const QString shown = m_form.TextBox->text();
+        qsizetype dropped = 0;
+        while (dropped < m_panelShown.size() && !shown.startsWith(QStringView(m_panelShown).mid(dropped)))
+            ++dropped;
+        const qsizetype kept = m_panelShown.size() - dropped;
+        if (QAccessible::isActive()) {
+            if (dropped > 0) {
+                QAccessibleTextRemoveEvent removed(m_form.TextBox, 0, m_panelShown.left(dropped));
+                QAccessible::updateAccessibility(&removed);
+            }
+            if (shown.size() > kept) {
+                QAccessibleTextInsertEvent inserted(m_form.TextBox, int(kept), shown.mid(kept));
+                QAccessible::updateAccessibility(&inserted);
+            }
+        }
+        m_panelShown = shown;
+    }
+
+    void inputRead(const QString &characters)
+    {
+        const QStringList lines = m_arriving.take(characters);
+        if (m_form.TextBox->isHidden())
+            return; // heard only while the panel is shown
+        for (const QString &line : lines)
+            announce(m_form.TextBox, line);
+    }
+
+    void announce(QWidget *speaker, const QString &words)
+    {
+        if (words.trimmed().isEmpty() || !QAccessible::isActive())
+            return;
+        auto *notice = new Notice(speaker, words);
+        const QAccessible::Id id = QAccessible::registerAccessibleInterface(notice);
+        m_notices.push_back(id);
+        QAccessibleEvent shown(notice, QAccessible::ObjectShow);
+        QAccessible::updateAccessibility(&shown);
+        if (m_notices.size() > kNoticesKept) {
+            QAccessible::deleteAccessibleInterface(m_notices.front());
+            m_notices.pop_front();
+        }
+    }
+
+    Form1 &m_form;
+    QString m_statusShown;
+    QString m_panelShown;
+    ArrivingLines m_arriving;
+    std::deque<QAccessible::Id> m_notices;
+};
+
+} // namespace
+
+void installAccessibleInterfaces()
+{
+    static const bool installed = [] {
+        QAccessible::installFactory(accessibleFor);
+        return true;
+    }();
+    Q_UNUSED(installed);
+}
+
+void makeAccessible(Form1 &form)
+{
+    form.Command6->setAccessibleName(QStringLiteral("Hide received data"));
+    form.Label1->setBuddy(form.TextBox);
+    new Announcer(form);
+}

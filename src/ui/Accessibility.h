@@ -1,0 +1,20 @@
+#pragma once
+
+class Form1;
+
+// What a screen reader needs of the window beyond Qt's own accessible widgets:
+// - Status is the window's status bar, with its text, and each change of it is
+//   announced as it happens;
+// - TextBox has its text, is labelled by Label1, and while the panel is shown each
+//   line the unit sends is announced once as it arrives (never the whole text again);
+// - the "x" button is named for what it does, and the menus' check items are
+//   checkable.
+// Qt 6.4 has no announcement event: an announcement is a short-lived notification
+// object that shows under the control it speaks for, which screen readers present
+// when it shows. The text interfaces also send their insertions and deletions.
+void makeAccessible(Form1 &form);
+
+// Puts this program's accessible interfaces in place of Qt's for the controls above.
+// Qt keeps the first interface it makes for an object, so this comes before the
+// window's controls are made.
+void installAccessibleInterfaces();
