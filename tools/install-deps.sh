@@ -7,7 +7,7 @@
 set -euo pipefail
 
 declare -A sets
-sets[build]="cmake ninja-build g++ make qt6-base-dev qt6-serialport-dev libtelnet-dev fonts-symbola"
+sets[build]="cmake ninja-build g++ make qt6-base-dev qt6-serialport-dev libtelnet-dev libxcb1-dev fonts-symbola"
 sets[test]="clang xvfb xauth xdotool imagemagick desktop-file-utils dpkg-dev appstream mandoc
             ser2net dbus at-spi2-core python3-pyatspi"
 sets[bench]="ser2net dbus"
