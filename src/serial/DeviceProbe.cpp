@@ -161,6 +161,21 @@ bool joinedSinceLogin(gid_t gid)
 
 DeviceProbe probeDevice(const QString &device)
 {
+    DeviceProbe probe = probePresence(device);
+#ifdef Q_OS_UNIX
+    struct stat info {};
+    if (probe.finding != DeviceProbe::Finding::Free || ::stat(device.toLocal8Bit().constData(), &info) != 0)
+        return probe;
+    if (const qint64 holder = lockHolder(device, info))
+        return {DeviceProbe::Finding::Held, QStringLiteral("present, in use by %1").arg(programName(holder)),
+                holder == kUnseenHolder ? QStringLiteral("the port is in use by another program")
+                                        : QStringLiteral("the port is in use by another program: %1").arg(programName(holder))};
+#endif
+    return probe;
+}
+
+DeviceProbe probePresence(const QString &device)
+{
     using Finding = DeviceProbe::Finding;
     if (device.contains(QLatin1String("://")))
         return {Finding::Network, QStringLiteral("network port, checked when it opens"), {}};
@@ -179,10 +194,6 @@ DeviceProbe probeDevice(const QString &device)
     if (::access(device.toLocal8Bit().constData(), R_OK | W_OK) != 0)
         return {Finding::NoAccess, QStringLiteral("present, no permission (group %1)").arg(groupName(info.st_gid)),
                 permissionReason(device)};
-    if (const qint64 holder = lockHolder(device, info))
-        return {Finding::Held, QStringLiteral("present, in use by %1").arg(programName(holder)),
-                holder == kUnseenHolder ? QStringLiteral("the port is in use by another program")
-                                        : QStringLiteral("the port is in use by another program: %1").arg(programName(holder))};
     return {Finding::Free, QStringLiteral("present, free"), {}};
 #else
     return {Finding::Free, QStringLiteral("checked when it opens"), {}};

@@ -30,6 +30,9 @@ struct DeviceProbe {
 };
 
 DeviceProbe probeDevice(const QString &device);
+// The same short of looking for a holder (whose lock table the kernel is slow to
+// list): enough to rule an opening out, cheap enough for every opening.
+DeviceProbe probePresence(const QString &device);
 
 // Why an opening was refused, told from what the system shows about the device:
 // permission denied (naming the group that may open it and how to join it), or in

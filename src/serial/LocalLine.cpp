@@ -87,7 +87,7 @@ LocalLine::~LocalLine()
 
 void LocalLine::open(const QString &device, const SerialSettings &settings, const QString &settingsText)
 {
-    if (const DeviceProbe probe = probeDevice(device); probe.rulesOutOpening())
+    if (const DeviceProbe probe = probePresence(device); probe.rulesOutOpening())
         throw SerialError(probe.reason);
 #ifdef Q_OS_UNIX
     const int lockError = holdDevice(device);
