@@ -6,6 +6,7 @@
 
 #include <QComboBox>
 #include <QLabel>
+#include <QScopeGuard>
 #include <QTest>
 
 namespace {
@@ -169,6 +170,26 @@ private slots:
         QCOMPARE(PortAssignments().device(1), com1.devicePath());
         QCOMPARE(com1.received() + com3.received(), QByteArray());
         QCOMPARE(FormFixture::settingsFileBytes(), QByteArray("COM1:9600,N,8,1"));
+    }
+
+    // The open port's row shows the file's device; the variable decides, and it says so.
+    void theOpenRowNamesTheVariableThatOverridesIt()
+    {
+        LauncherStart start;
+        PtyUnit com1;
+        qputenv("QX50_COM1", com1.devicePath().toLocal8Bit());
+        const auto unset = qScopeGuard([] { qunsetenv("QX50_COM1"); });
+        start.start();
+        start.form->menuCom(1)->trigger();
+        QCOMPARE(com1.received(1), QByteArray("P"));
+        bool shown = false;
+        whenDialogShows([&](QDialog *dialog) {
+            const QString state = stateOf(dialog, 1);
+            QVERIFY2(state.contains(QLatin1String("QX50_COM1 is set, so COM1 uses ") + com1.devicePath()), qPrintable(state));
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+        }, &shown);
+        start.form->menuPortDevices->trigger();
+        QVERIFY(shown);
     }
 };
 

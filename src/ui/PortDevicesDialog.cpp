@@ -129,12 +129,14 @@ void PortDevicesDialog::showState(int port)
         const QString device = chosenDevice(port);
         state = device.isEmpty() ? QStringLiteral("no device: the default is used")
                                  : probeDevice(device).summary;
-        if (const QString variable = portVariable(port); !variable.trimmed().isEmpty())
-            state += QStringLiteral(". %1 is set, so COM%2 uses %3 instead")
-                         .arg(portVariableName(port))
-                         .arg(port)
-                         .arg(deviceFromName(variable));
     }
+    // The open port's row too: what it shows may not be what the port uses.
+    if (const QString variable = portVariable(port); !variable.trimmed().isEmpty())
+        state += QStringLiteral("%1 %2 is set, so COM%3 uses %4 instead")
+                     .arg(state.endsWith(QLatin1Char('.')) ? QString() : QStringLiteral("."))
+                     .arg(portVariableName(port))
+                     .arg(port)
+                     .arg(deviceFromName(variable));
     row.state->setText(state);
     row.device->setAccessibleDescription(state);
 }
