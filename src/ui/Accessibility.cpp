@@ -263,25 +263,31 @@ private:
         announce(m_form.Status, shown);
     }
 
-    // The panel's text loses characters at its start and gains them at its end.
+    // The panel's text loses characters at its start and gains them at its end. The
+    // tick changes it while data flows, so the events are worked out only for a
+    // screen reader that listens.
     void panelChanged()
     {
         const QString shown = m_form.TextBox->text();
+        if (QAccessible::isActive())
+            tellPanelChange(shown);
+        m_panelShown = shown;
+    }
+
+    void tellPanelChange(const QString &shown)
+    {
         qsizetype dropped = 0;
         while (dropped < m_panelShown.size() && !shown.startsWith(QStringView(m_panelShown).mid(dropped)))
             ++dropped;
         const qsizetype kept = m_panelShown.size() - dropped;
-        if (QAccessible::isActive()) {
-            if (dropped > 0) {
-                QAccessibleTextRemoveEvent removed(m_form.TextBox, 0, m_panelShown.left(dropped));
-                QAccessible::updateAccessibility(&removed);
-            }
-            if (shown.size() > kept) {
-                QAccessibleTextInsertEvent inserted(m_form.TextBox, int(kept), shown.mid(kept));
-                QAccessible::updateAccessibility(&inserted);
-            }
+        if (dropped > 0) {
+            QAccessibleTextRemoveEvent removed(m_form.TextBox, 0, m_panelShown.left(dropped));
+            QAccessible::updateAccessibility(&removed);
         }
-        m_panelShown = shown;
+        if (shown.size() > kept) {
+            QAccessibleTextInsertEvent inserted(m_form.TextBox, int(kept), shown.mid(kept));
+            QAccessible::updateAccessibility(&inserted);
+        }
     }
 
     void inputRead(const QString &characters)
