@@ -1,15 +1,16 @@
 // Which port is open and what the Com menu shows: the start-up scan, choosing a
 // port from the menu, and closing it.
-#include "PortAssignments.h"
 #include "app/FailureLog.h"
+#include "serial/OpeningTime.h"
+#include "serial/PortAssignments.h"
 #include "ui/Form1.h"
 #include "ui/PortDevicesDialog.h"
 #include "ui/VbColor.h"
 
 void Form1::ScanComPorts()
 {
-    const auto probesShareTheirWait = Comm1.shareOpeningTime();
-    for (int port = 1; port <= 4; ++port)
+    const OpeningTime::Shared probesShareTheirWait;
+    for (int port = kFirstComPort; port <= kLastComPort; ++port)
         ScanComPort(Comm1, port);
 }
 
@@ -38,7 +39,7 @@ void Form1::SelectComPort(int index)
         if (Comm1.portOpen())
             Comm1.setPortOpen(false);
     });
-    for (int port = 1; port <= 4; ++port)
+    for (int port = kFirstComPort; port <= kLastComPort; ++port)
         m_onError([&] { menuCom(port)->setChecked(false); });
     m_onError([&] { Comm1.setCommPort(index); });
     m_onError([&] { Comm1.setPortOpen(true); });
@@ -58,7 +59,7 @@ void Form1::SelectComPort(int index)
 // stays, so the same Com item, or the next start, reopens the port.
 void Form1::Comm1_LineLost(const QString &reason)
 {
-    for (int port = 1; port <= 4; ++port)
+    for (int port = kFirstComPort; port <= kLastComPort; ++port)
         menuCom(port)->setChecked(false);
     menuCloseComPort->setEnabled(false);
     showStatus(QStringLiteral("Com Port Closed"), VbColor::kRed);
@@ -71,7 +72,7 @@ void Form1::menuCloseComPort_Click()
     m_onError.clear();
     m_onError([&] { Comm1.setPortOpen(false); });
     m_onError([&] { menuCloseComPort->setEnabled(false); });
-    for (int port = 1; port <= 4; ++port)
+    for (int port = kFirstComPort; port <= kLastComPort; ++port)
         m_onError([&] { menuCom(port)->setChecked(false); });
     m_onError([&] { showStatus(QStringLiteral("Com Port is Closed"), VbColor::kRed); });
     DeleteComSettings();
@@ -82,14 +83,14 @@ void Form1::menuCloseComPort_Click()
 // open port, the settings file and the unit are left alone.
 void Form1::menuPortDevices_Click()
 {
-    PortAssignments assignments;
+    PortAssignments assignments(m_ports.assignmentsFile);
     const int openPort = Comm1.portOpen() ? Comm1.commPort() : 0;
     PortDevicesDialog dialog(assignments, openPort, this);
     if (dialog.exec() != QDialog::Accepted)
         return;
 
     QList<int> changed;
-    for (int port = PortAssignments::kFirstPort; port <= PortAssignments::kLastPort; ++port) {
+    for (int port = kFirstComPort; port <= kLastComPort; ++port) {
         if (port == openPort)
             continue;
         const QString before = assignments.device(port);
@@ -105,7 +106,7 @@ void Form1::menuPortDevices_Click()
         return;
     }
 
-    SerialComm trial(m_ports);
+    SerialComm trial(m_ports.lookup);
     trial.setSettings(Comm1.settings());
     m_onError.clear();
     for (int port : changed)

@@ -1,7 +1,7 @@
 // Saving, restoring and deleting the settings file: the window's operations that
 // remember the chosen port and the serial settings between runs.
-#include "SettingsFile.h"
-#include "SettingsRecord.h"
+#include "serial/SettingsFile.h"
+#include "serial/SettingsRecord.h"
 #include "ui/Form1.h"
 
 #include <QFileInfo>

@@ -1,6 +1,6 @@
 // The received-data panel: what the unit sends, polled every tick, and showing and
 // hiding the panel at the bottom of the window.
-#include "ReceivedText.h"
+#include "serial/ReceivedText.h"
 #include "ui/Form1.h"
 
 void Form1::Timer1_Timer()
