@@ -69,10 +69,8 @@ private slots:
         auto openLine = [&]() -> Line * {
             if (!f.form->Comm1.portOpen())
                 return nullptr;
-            for (int n = 1; n <= 4; ++n)
-                if (lines[n].unit && lines[n].unit->devicePath() == f.form->Comm1.deviceName())
-                    return &lines[n];
-            return nullptr;
+            Line &line = lines[f.form->Comm1.commPort()];
+            return line.unit ? &line : nullptr;
         };
         auto expectCommand = [&](Line *line, char command) {
             if (line)

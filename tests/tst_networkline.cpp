@@ -1,7 +1,9 @@
 // A Com port served over the network: through a real ser2net holding a
 // pseudo-terminal as the unit, and through qx50-sim --listen for what ser2net on a
 // pseudo-terminal cannot show (the commands a server receives, a server that hangs).
+#include "serial/DeviceProbe.h"
 #include "serial/NetworkAddress.h"
+#include "serial/OpeningTime.h"
 #include "serial/SerialError.h"
 #include "support/FormFixture.h"
 #include "support/PtyUnit.h"
@@ -135,8 +137,23 @@ private slots:
         QCOMPARE(int(address->port), port);
         QCOMPARE(address->kind == NetworkAddress::Kind::Rfc2217, rfc2217);
 
-        for (const char *local : {"/dev/ttyUSB0", "ttyS0", "COM1", "rfc2217:/host:1", "telnet://host:23"})
+        for (const char *local : {"/dev/ttyUSB0", "ttyS0", "COM1", "rfc2217:/host:1"})
             QVERIFY2(!NetworkAddress::isNetworkName(QString::fromLatin1(local)), local);
+    }
+
+    // A name with an unknown scheme is a network name everywhere: the dialog's probe,
+    // the device naming and the opening all say how a network port is written.
+    void anUnknownSchemeIsAMiswrittenNetworkPort()
+    {
+        const QString device = QStringLiteral("telnet://radio:23");
+        const QString howToWrite = QStringLiteral("a network port is written rfc2217://HOST:PORT or socket://HOST:PORT");
+        QVERIFY(NetworkAddress::isNetworkName(device));
+        QCOMPARE(deviceFromName(device), device);
+        const DeviceProbe probe = probePresence(device);
+        QVERIFY(probe.rulesOutOpening());
+        QCOMPARE(probe.reason, howToWrite);
+        SerialComm comm([&](int) { return device; });
+        QCOMPARE(openingFailure(comm), QStringLiteral("COM1 (%1): %2").arg(device, howToWrite));
     }
 
     void startUpRestoresARemotePort_data() { addBothServings(); }
@@ -333,7 +350,7 @@ private slots:
         SerialComm comm([&](int) { return silent.address; });
         QStringList reasons;
         {
-            const auto shared = comm.shareOpeningTime();
+            const OpeningTime::Shared shared;
             for (int port = 1; port <= 4; ++port) {
                 comm.setCommPort(port);
                 reasons << openingFailure(comm);

@@ -1,11 +1,13 @@
 #include "DeviceProbe.h"
 
+#include "NetworkAddress.h"
+#include "SystemReason.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
 #include <cerrno>
-#include <cstring>
 
 #ifdef Q_OS_UNIX
 #include <grp.h>
@@ -21,11 +23,6 @@ namespace {
 const QString kPlugInHint = QStringLiteral("Is the adapter plugged in? Com \u2192 Port devices\u2026 shows what is present.");
 
 #ifdef Q_OS_UNIX
-
-QString systemReason(int error)
-{
-    return QString::fromLocal8Bit(std::strerror(error));
-}
 
 bool processAlive(qint64 pid)
 {
@@ -177,8 +174,12 @@ DeviceProbe probeDevice(const QString &device)
 DeviceProbe probePresence(const QString &device)
 {
     using Finding = DeviceProbe::Finding;
-    if (device.contains(QLatin1String("://")))
+    if (NetworkAddress::isNetworkName(device)) {
+        QString problem;
+        if (!NetworkAddress::parse(device, &problem))
+            return {Finding::Unknown, QStringLiteral("not a usable network address"), problem};
         return {Finding::Network, QStringLiteral("network port, checked when it opens"), {}};
+    }
 #ifdef Q_OS_UNIX
     struct stat info {};
     if (::stat(device.toLocal8Bit().constData(), &info) != 0) {

@@ -20,8 +20,6 @@ struct DeviceProbe {
     QString summary; // a few words for a list of devices: "present, free"
     QString reason;  // the cause and what to do about it; empty when free
 
-    // Whether an opening may succeed as far as can be seen from outside.
-    bool looksUsable() const { return finding == Finding::Free || finding == Finding::Network; }
     // Whether an opening cannot succeed at all: nothing is tried then.
     bool rulesOutOpening() const
     {

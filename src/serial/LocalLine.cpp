@@ -3,9 +3,9 @@
 #include "ReceiveBuffer.h"
 #include "DeviceProbe.h"
 #include "SerialError.h"
+#include "SystemReason.h"
 
 #include <cerrno>
-#include <cstring>
 
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
@@ -56,11 +56,6 @@ bool isLineFailure(QSerialPort::SerialPortError error)
 bool isLineGone(int error)
 {
     return error == EIO || error == ENODEV || error == ENXIO || error == EPIPE || error == EBADF;
-}
-
-QString systemReason(int error)
-{
-    return QString::fromLocal8Bit(std::strerror(error));
 }
 #endif
 
@@ -304,7 +299,7 @@ QByteArray LocalLine::takeReceived()
             continue;
         } else {
             if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
-                reportFailure(QString::fromLocal8Bit(std::strerror(errno)));
+                reportFailure(systemReason(errno));
             break;
         }
     }

@@ -31,7 +31,7 @@ std::optional<NetworkAddress> refuse(QString *problem, const QString &why)
 
 bool NetworkAddress::isNetworkName(QStringView device)
 {
-    return device.startsWith(kRfc2217Scheme, Qt::CaseInsensitive) || device.startsWith(kSocketScheme, Qt::CaseInsensitive);
+    return device.contains(u"://");
 }
 
 std::optional<NetworkAddress> NetworkAddress::parse(QStringView device, QString *problem)

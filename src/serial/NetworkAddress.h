@@ -16,8 +16,9 @@ struct NetworkAddress {
     QString host;
     quint16 port = 0;
 
-    // True when the name is meant as a network address, valid or not: the choice
-    // between a network line and a local device rests on this alone.
+    // True when the name is meant as a network address ("SCHEME://..."), valid or
+    // not, whatever its scheme: the choice between a network line and a local device
+    // rests on this alone, wherever it is made. parse() then says what is wrong.
     static bool isNetworkName(QStringView device);
 
     // The address, or nothing with the reason in *problem.

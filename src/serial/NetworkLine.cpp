@@ -1,5 +1,6 @@
 #include "NetworkLine.h"
 
+#include "OpeningTime.h"
 #include "Rfc2217.h"
 #include "SerialError.h"
 
@@ -81,8 +82,7 @@ NetworkLine::~NetworkLine()
 void NetworkLine::open(const QString &device, const SerialSettings &settings, const QString &settingsText)
 {
     close();
-    const QDeadlineTimer openBy = m_openBy.value_or(QDeadlineTimer(kOpeningMs));
-    m_openBy.reset();
+    const QDeadlineTimer openBy = OpeningTime::forOpeningNow();
     QString problem;
     const auto address = NetworkAddress::parse(device, &problem);
     if (!address)

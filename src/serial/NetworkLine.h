@@ -5,6 +5,7 @@
 #include "SerialLine.h"
 
 #include <QAbstractSocket>
+#include <QDeadlineTimer>
 #include <QMap>
 
 #include <functional>
@@ -24,9 +25,8 @@ class NetworkLine final : public SerialLine {
     Q_OBJECT
 
 public:
-    // The longest an opening waits for the connection and the negotiation.
-    static constexpr qint64 kOpeningMs = 2000;
-    // The longest it then waits for the server to confirm the line settings; servers
+    // An opening waits for the connection and the negotiation as long as
+    // OpeningTime allows. The longest it then waits for the server to confirm the line settings; servers
     // need not confirm them.
     static constexpr qint64 kConfirmationMs = 500;
     // A raw server says nothing when it takes a connection, but one that refuses a
@@ -37,7 +37,6 @@ public:
     ~NetworkLine() override;
 
     void open(const QString &device, const SerialSettings &settings, const QString &settingsText) override;
-    void limitOpeningTo(QDeadlineTimer deadline) override { m_openBy = deadline; }
     void close() override;
     bool isOpen() const override { return m_stage == Stage::Open; }
     bool write(const QByteArray &bytes) override;
@@ -77,7 +76,6 @@ private:
     SerialSettings m_settings;
     QString m_settingsText;
     Stage m_stage = Stage::Closed;
-    std::optional<QDeadlineTimer> m_openBy;
     QString m_failure;                  // why the opening failed
     QMap<quint8, QByteArray> m_awaited; // line settings sent and not yet confirmed
     ReceiveBuffer m_received;

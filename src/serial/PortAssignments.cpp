@@ -1,5 +1,7 @@
 #include "PortAssignments.h"
 
+#include "SystemReason.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -9,7 +11,6 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 
 namespace {
 
@@ -46,17 +47,17 @@ PortAssignments::PortAssignments(const QString &file)
         return;
     }
     settings.beginGroup(QString::fromLatin1(kGroup));
-    for (int port = kFirstPort; port <= kLastPort; ++port) {
+    for (int port = kFirstComPort; port <= kLastComPort; ++port) {
         const QVariant value = settings.value(keyFor(port));
         // A value with an unquoted comma reads as a list: no device is named so.
         if (value.typeId() == QMetaType::QString)
-            m_devices[static_cast<size_t>(port - 1)] = value.toString().trimmed();
+            m_devices[static_cast<size_t>(port - kFirstComPort)] = value.toString().trimmed();
     }
 }
 
 QString PortAssignments::device(int port) const
 {
-    return inRange(port) ? m_devices[static_cast<size_t>(port - 1)] : QString();
+    return inRange(port) ? m_devices[static_cast<size_t>(port - kFirstComPort)] : QString();
 }
 
 void PortAssignments::setDevice(int port, const QString &device)
@@ -64,7 +65,7 @@ void PortAssignments::setDevice(int port, const QString &device)
     if (!inRange(port))
         return;
     const QString trimmed = device.trimmed();
-    m_devices[static_cast<size_t>(port - 1)] = trimmed == defaultDevice(port) ? QString() : trimmed;
+    m_devices[static_cast<size_t>(port - kFirstComPort)] = trimmed == defaultDevice(port) ? QString() : trimmed;
 }
 
 bool PortAssignments::save(QString *why) const
@@ -110,8 +111,8 @@ bool PortAssignments::write(bool keepFile, QString *failure) const
     {
         QSettings settings(copyName, QSettings::IniFormat);
         settings.beginGroup(QString::fromLatin1(kGroup));
-        for (int port = kFirstPort; port <= kLastPort; ++port) {
-            const QString &device = m_devices[static_cast<size_t>(port - 1)];
+        for (int port = kFirstComPort; port <= kLastComPort; ++port) {
+            const QString &device = m_devices[static_cast<size_t>(port - kFirstComPort)];
             if (device.isEmpty())
                 settings.remove(keyFor(port));
             else
@@ -129,7 +130,7 @@ bool PortAssignments::write(bool keepFile, QString *failure) const
         return false;
     }
     if (std::rename(QFile::encodeName(copyName).constData(), QFile::encodeName(m_file).constData()) != 0) {
-        *failure = QStringLiteral("%1 cannot be replaced: %2").arg(m_file, QString::fromLocal8Bit(std::strerror(errno)));
+        *failure = QStringLiteral("%1 cannot be replaced: %2").arg(m_file, systemReason(errno));
         return false;
     }
     discard.dismiss();

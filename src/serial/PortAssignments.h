@@ -1,5 +1,7 @@
 #pragma once
 
+#include "PortNumbers.h"
+
 #include <QString>
 
 #include <array>
@@ -10,16 +12,13 @@
 // whole when this is made and written only by save().
 class PortAssignments {
 public:
-    static constexpr int kFirstPort = 1;
-    static constexpr int kLastPort = 4;
-
     // $XDG_CONFIG_HOME/orma-qx50-voice-mem/ports.conf, or under ~/.config when that
     // variable is unset or not an absolute path.
     static QString defaultFile();
     // The device a port uses when nothing names another: /dev/ttyS(n-1).
     static QString defaultDevice(int port);
 
-    explicit PortAssignments(const QString &file = defaultFile());
+    explicit PortAssignments(const QString &file);
 
     QString file() const { return m_file; }
     // The assigned device, or an empty text when the port has no entry (no file, an
@@ -34,11 +33,11 @@ public:
     bool save(QString *why) const;
 
 private:
-    static bool inRange(int port) { return port >= kFirstPort && port <= kLastPort; }
+    static bool inRange(int port) { return port >= kFirstComPort && port <= kLastComPort; }
     bool write(bool keepFile, QString *failure) const;
     bool moveAside(QString *failure) const;
 
     QString m_file;
-    std::array<QString, kLastPort> m_devices {};
+    std::array<QString, kComPortCount> m_devices {};
     bool m_unreadable = false; // present but not readable as settings
 };

@@ -5,7 +5,6 @@
 
 #include <QMetaObject>
 
-#include <algorithm>
 
 SerialComm::SerialComm(PortLookup lookup, QObject *parent)
     : QObject(parent)
@@ -71,7 +70,6 @@ void SerialComm::open()
     m_line = makeSerialLine(device, this);
     connect(m_line.get(), &SerialLine::failed, this, &SerialComm::failLine);
     m_device = device;
-    m_line->limitOpeningTo(openingDeadline());
     try {
         m_opening = true;
         m_line->open(device, m_settings, m_settingsText);
@@ -84,25 +82,6 @@ void SerialComm::open()
     m_lineFailed = false;
     m_received.clear();
     emit portOpenChanged(true);
-}
-
-QDeadlineTimer SerialComm::openingDeadline() const
-{
-    const QDeadlineTimer own(kOpeningTime);
-    if (!m_sharedDeadline)
-        return own;
-    return std::min(own, std::max(*m_sharedDeadline, QDeadlineTimer(kLeastOpeningTime)));
-}
-
-SerialComm::SharedOpeningTime::SharedOpeningTime(SerialComm &comm)
-    : m_comm(comm)
-{
-    m_comm.m_sharedDeadline = QDeadlineTimer(kSharedTime);
-}
-
-SerialComm::SharedOpeningTime::~SharedOpeningTime()
-{
-    m_comm.m_sharedDeadline.reset();
 }
 
 void SerialComm::close()

@@ -5,13 +5,10 @@
 #include "ReceiveBuffer.h"
 #include "SerialSettings.h"
 
-#include <QDeadlineTimer>
 #include <QObject>
 #include <QString>
 
-#include <chrono>
 #include <memory>
-#include <optional>
 
 // The window's serial component: the properties PortOpen, CommPort, Settings, Output
 // and Input over one line (see SerialLine.h). Every failure is thrown as SerialError.
@@ -50,28 +47,6 @@ public:
     // a byte with a parity error as '?'. Empty when nothing came.
     QString input();
 
-    // The device the open port uses, for messages.
-    QString deviceName() const { return m_device; }
-
-    // A port served over the network waits for its far end while opening, at most
-    // kOpeningTime. While the returned guard lives, the openings share one deadline
-    // kSharedTime away (each still gets kLeastOpeningTime), so probing several silent
-    // network ports takes about as long as one.
-    static constexpr std::chrono::milliseconds kOpeningTime {2000};
-    static constexpr std::chrono::milliseconds kSharedTime {2200};
-    static constexpr std::chrono::milliseconds kLeastOpeningTime {100};
-    class SharedOpeningTime {
-    public:
-        explicit SharedOpeningTime(SerialComm &comm);
-        ~SharedOpeningTime();
-        SharedOpeningTime(const SharedOpeningTime &) = delete;
-        SharedOpeningTime &operator=(const SharedOpeningTime &) = delete;
-
-    private:
-        SerialComm &m_comm;
-    };
-    [[nodiscard]] SharedOpeningTime shareOpeningTime() { return SharedOpeningTime(*this); }
-
 signals:
     // The line failed while open (device unplugged, hung up). Emitted once, after the
     // port has been closed; portOpen() reads false from the moment of the failure.
@@ -83,7 +58,6 @@ private:
     void open();
     void close();
     void failLine(const QString &why);
-    QDeadlineTimer openingDeadline() const;
 
     PortLookup m_lookup;
     std::unique_ptr<SerialLine> m_line; // made at each opening, from the device's name
@@ -93,6 +67,5 @@ private:
     SerialSettings m_settings;
     ReceiveBuffer m_received;
     bool m_lineFailed = false;
-    bool m_opening = false; // events flow while a network port opens
-    std::optional<QDeadlineTimer> m_sharedDeadline;
+    bool m_opening = false; // a line may let events flow while it opens
 };

@@ -3,7 +3,6 @@
 #include "SerialSettings.h"
 
 #include <QByteArray>
-#include <QDeadlineTimer>
 #include <QObject>
 #include <QString>
 
@@ -20,11 +19,9 @@ public:
 
     // Opens the device with the settings, DTR on and RTS off. Throws SerialError with
     // the reason, naming neither the port nor the device, when it cannot; the line is
-    // closed then.
+    // closed then. A line with a far end to wait for waits as OpeningTime allows,
+    // with the window's events flowing meanwhile.
     virtual void open(const QString &device, const SerialSettings &settings, const QString &settingsText) = 0;
-    // How long the next open() may wait for a far end, with the window's events
-    // flowing meanwhile. A device of this machine never waits.
-    virtual void limitOpeningTo(QDeadlineTimer /*deadline*/) {}
     // Closes the line; closing a closed line does nothing. Never emits failed().
     virtual void close() = 0;
     virtual bool isOpen() const = 0;

@@ -1,6 +1,7 @@
 #include "SettingsFile.h"
 
 #include "SettingsRecord.h"
+#include "SystemReason.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -12,7 +13,6 @@
 
 #ifdef Q_OS_UNIX
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
 #endif
@@ -28,13 +28,6 @@ namespace {
 {
     throw std::runtime_error(QStringLiteral("Cannot save %1: %2").arg(QDir::toNativeSeparators(path), reason).toStdString());
 }
-
-#ifdef Q_OS_UNIX
-QString systemReason()
-{
-    return QString::fromLocal8Bit(std::strerror(errno));
-}
-#endif
 
 // The bytes are on the disk, not only in the system's cache, before the name moves.
 bool syncToDisk(QFile &file)
@@ -113,7 +106,7 @@ void SettingsFile::replace(const QString &name, const QByteArray &bytes)
             failToSave(target, file.errorString());
         if (!syncToDisk(file)) {
 #ifdef Q_OS_UNIX
-            failToSave(target, systemReason());
+            failToSave(target, systemReason(errno));
 #endif
         }
         file.close();

@@ -55,8 +55,8 @@ PortDevicesDialog::PortDevicesDialog(const PortAssignments &assignments, int ope
     intro->setWordWrap(true);
 
     auto *grid = new QGridLayout;
-    for (int port = PortAssignments::kFirstPort; port <= PortAssignments::kLastPort; ++port) {
-        Row &row = m_rows[static_cast<size_t>(port - 1)];
+    for (int port = kFirstComPort; port <= kLastComPort; ++port) {
+        Row &row = m_rows[static_cast<size_t>(port - kFirstComPort)];
         auto *name = new QLabel(QStringLiteral("COM&%1").arg(port), this);
         row.device = new QComboBox(this);
         row.device->setObjectName(QStringLiteral("COM%1 device").arg(port));
@@ -75,7 +75,7 @@ PortDevicesDialog::PortDevicesDialog(const PortAssignments &assignments, int ope
         fillDevices(port, assigned.isEmpty() ? PortAssignments::defaultDevice(port) : deviceFromName(assigned));
         // A chosen entry shows the device it stands for, the text that is kept.
         connect(row.device, &QComboBox::currentIndexChanged, this, [this, port](int index) {
-            QComboBox *box = m_rows[static_cast<size_t>(port - 1)].device;
+            QComboBox *box = m_rows[static_cast<size_t>(port - kFirstComPort)].device;
             if (index >= 0)
                 box->setEditText(box->itemData(index).toString());
         });
@@ -84,9 +84,9 @@ PortDevicesDialog::PortDevicesDialog(const PortAssignments &assignments, int ope
             row.device->setEnabled(false);
         showState(port);
 
-        grid->addWidget(name, port - 1, 0);
-        grid->addWidget(row.device, port - 1, 1);
-        grid->addWidget(row.state, port - 1, 2);
+        grid->addWidget(name, port - kFirstComPort, 0);
+        grid->addWidget(row.device, port - kFirstComPort, 1);
+        grid->addWidget(row.state, port - kFirstComPort, 2);
     }
     grid->setColumnStretch(2, 1);
 
@@ -106,7 +106,7 @@ PortDevicesDialog::PortDevicesDialog(const PortAssignments &assignments, int ope
 
 void PortDevicesDialog::fillDevices(int port, const QString &current)
 {
-    QComboBox *box = m_rows[static_cast<size_t>(port - 1)].device;
+    QComboBox *box = m_rows[static_cast<size_t>(port - kFirstComPort)].device;
     const auto add = [box](const QString &device, const QString &label) {
         if (box->findData(device) < 0)
             box->addItem(label.isEmpty() ? device : QStringLiteral("%1 \u2014 %2").arg(device, label), device);
@@ -121,7 +121,7 @@ void PortDevicesDialog::fillDevices(int port, const QString &current)
 
 void PortDevicesDialog::showState(int port)
 {
-    const Row &row = m_rows[static_cast<size_t>(port - 1)];
+    const Row &row = m_rows[static_cast<size_t>(port - kFirstComPort)];
     QString state;
     if (port == m_openPort) {
         state = QStringLiteral("COM%1 is open: close the port first to change its device.").arg(port);
@@ -143,7 +143,7 @@ void PortDevicesDialog::showState(int port)
 
 QString PortDevicesDialog::chosenDevice(int port) const
 {
-    if (port < PortAssignments::kFirstPort || port > PortAssignments::kLastPort)
+    if (port < kFirstComPort || port > kLastComPort)
         return {};
-    return deviceFromName(m_rows[static_cast<size_t>(port - 1)].device->currentText());
+    return deviceFromName(m_rows[static_cast<size_t>(port - kFirstComPort)].device->currentText());
 }

@@ -33,6 +33,6 @@ private:
     void fillDevices(int port, const QString &current);
     void showState(int port);
 
-    std::array<Row, PortAssignments::kLastPort> m_rows {};
+    std::array<Row, kComPortCount> m_rows {};
     int m_openPort = 0;
 };
