@@ -34,7 +34,7 @@ void measureClickToByte(const Report &report)
         return;
     }
     SilentDesktop desktop;
-    Form1 form(desktop, [&](int port) { return port == 1 ? server.address() : QString(); });
+    Form1 form(desktop, PortDevices{[&](int port) { return port == 1 ? server.address() : QString(); }});
     form.Timer1.stop();
     form.Comm1.setPortOpen(true);
     std::vector<double> micros;
@@ -61,7 +61,7 @@ void measureSilentScan(const Report &report)
     const QString previous = QDir::currentPath();
     QDir::setCurrent(cwd.path()); // no settings file: the scan alone
     SilentDesktop desktop;
-    Form1 form(desktop, [&](int) { return address; });
+    Form1 form(desktop, PortDevices{[&](int) { return address; }});
     const auto start = Clock::now();
     form.Form_Load();
     const double seconds = std::chrono::duration<double>(Clock::now() - start).count();

@@ -227,7 +227,7 @@ void measureClickToByte()
 {
     Pty unit;
     SilentDesktop desktop;
-    Form1 form(desktop, [&unit](int port) { return port == 1 ? unit.device : QString(); });
+    Form1 form(desktop, PortDevices{[&unit](int port) { return port == 1 ? unit.device : QString(); }});
     form.Timer1.stop();
     form.Comm1.setPortOpen(true);
     std::vector<double> micros;

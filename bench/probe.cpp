@@ -8,6 +8,7 @@
 //                              "ready" once exposed, and when its standard input
 //                              closes prints the tick lateness and the panel's text;
 //                              any byte on standard input restarts the lateness count
+#include "serial/PortAssignments.h"
 #include "serial/PortDevices.h"
 #include "ui/Desktop.h"
 #include "ui/Form1.h"
@@ -46,7 +47,7 @@ int main(int argc, char *argv[])
             bare.show();
             return QApplication::exec();
         }
-        Form1 form(desktop, systemPortLookup());
+        Form1 form(desktop, PortDevices::system(PortAssignments::defaultFile()));
         form.loadAndShow();
         return QApplication::exec();
     }
@@ -66,7 +67,7 @@ int main(int argc, char *argv[])
     if (mode != QLatin1String("serve") || args.size() < 3)
         return 2;
     const QString device = args.at(2);
-    Form1 form(desktop, [device](int port) { return port == 1 ? device : QString(); });
+    Form1 form(desktop, PortDevices{[device](int port) { return port == 1 ? device : QString(); }});
     form.loadAndShow();
     form.menuCom(1)->trigger();
     form.menuShowSerialComRxData->trigger();

@@ -69,8 +69,8 @@ private slots:
             start.writePortsFile(file);
         if (!variable.isEmpty())
             qputenv("QX50_COM1", variable.toLocal8Bit());
-        QCOMPARE(systemPortLookup()(1), device);
-        QCOMPARE(systemPortLookup()(2), QStringLiteral("/dev/ttyS1"));
+        QCOMPARE(start.portDevices().lookup(1), device);
+        QCOMPARE(start.portDevices().lookup(2), QStringLiteral("/dev/ttyS1"));
         qunsetenv("QX50_COM1");
     }
 
@@ -79,14 +79,14 @@ private slots:
         LauncherStart start;
         const QByteArray bad("\x01[ports\nCOM1=/dev/ttyUSB3\n\xff=\n");
         start.writePortsFile(bad);
-        PortAssignments over;
+        PortAssignments over(start.portsFile());
         over.setDevice(3, QStringLiteral("/dev/ttyACM0"));
         QString why;
         QVERIFY2(over.save(&why), qPrintable(why));
         QFile kept(start.portsFile() + QStringLiteral(".bad"));
         QVERIFY(kept.open(QIODevice::ReadOnly));
         QCOMPARE(kept.readAll(), bad);
-        QCOMPARE(PortAssignments().device(3), QStringLiteral("/dev/ttyACM0"));
+        QCOMPARE(PortAssignments(start.portsFile()).device(3), QStringLiteral("/dev/ttyACM0"));
     }
 
     void assigningAPortWithKeysEnablesItsItem()
@@ -116,7 +116,7 @@ private slots:
 
         QCOMPARE(stateWhileTyped, QStringLiteral("present, free"));
         QVERIFY(start.form->menuCom(2)->isEnabled());
-        QCOMPARE(PortAssignments().device(2), unit.devicePath());
+        QCOMPARE(PortAssignments(start.portsFile()).device(2), unit.devicePath());
         QVERIFY(start.portsFileBytes() != portsBefore);
         QVERIFY2(!start.portsFileBytes().contains("COM1"), start.portsFileBytes().constData()); // default rows
         // Probed only: nothing sent, nothing said, no settings file, no port open.
@@ -167,7 +167,7 @@ private slots:
         QVERIFY(start.form->Comm1.portOpen());
         QCOMPARE(start.form->Comm1.commPort(), 1);
         QVERIFY(start.form->menuCom(1)->isChecked() && !start.form->menuCom(3)->isChecked());
-        QCOMPARE(PortAssignments().device(1), com1.devicePath());
+        QCOMPARE(PortAssignments(start.portsFile()).device(1), com1.devicePath());
         QCOMPARE(com1.received() + com3.received(), QByteArray());
         QCOMPARE(FormFixture::settingsFileBytes(), QByteArray("COM1:9600,N,8,1"));
     }

@@ -247,7 +247,7 @@ private slots:
         QVERIFY(child >= 0);
         if (child == 0) {
             QtDesktop desktop;
-            Form1 form(desktop, [&](int) { return unit.devicePath(); });
+            Form1 form(desktop, PortDevices{[&](int) { return unit.devicePath(); }});
             form.Form_Load();
             if (!form.Comm1.portOpen())
                 ::_exit(3);

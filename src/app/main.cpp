@@ -1,4 +1,5 @@
 #include "app/ControlBus.h"
+#include "serial/PortAssignments.h"
 #include "serial/PortDevices.h"
 #include "ui/Form1.h"
 #include "ui/QtDesktop.h"
@@ -13,7 +14,7 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(QString::fromLatin1(Desktop::kApplicationTitle));
 
     QtDesktop desktop;
-    Form1 form(desktop, systemPortLookup());
+    Form1 form(desktop, PortDevices::system(PortAssignments::defaultFile()));
     form.loadAndShow();
     // Served only once start-up is over, so no call arrives before the window is ready.
     ControlBus bus(form, desktop);

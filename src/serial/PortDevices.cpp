@@ -1,5 +1,6 @@
 #include "PortDevices.h"
 
+#include "NetworkAddress.h"
 #include "PortAssignments.h"
 
 #include <QtGlobal>
@@ -7,7 +8,7 @@
 QString deviceFromName(const QString &name)
 {
     const QString trimmed = name.trimmed();
-    if (trimmed.isEmpty() || trimmed.contains(QLatin1String("://")) || trimmed.startsWith(QLatin1Char('/'))
+    if (trimmed.isEmpty() || NetworkAddress::isNetworkName(trimmed) || trimmed.startsWith(QLatin1Char('/'))
         || trimmed.startsWith(QLatin1String("./")) || trimmed.startsWith(QLatin1String("../")))
         return trimmed;
     return QStringLiteral("/dev/") + trimmed;
@@ -23,9 +24,9 @@ QString portVariable(int port)
     return qEnvironmentVariable(qPrintable(portVariableName(port)));
 }
 
-PortLookup systemPortLookup()
+PortDevices PortDevices::system(const QString &assignmentsFile)
 {
-    return [](int port) -> QString {
+    return {[assignmentsFile](int port) -> QString {
         if (port < kLowestPort || port > kHighestPort)
             return {};
 #ifdef Q_OS_WIN
@@ -33,9 +34,10 @@ PortLookup systemPortLookup()
 #else
         if (const QString chosen = portVariable(port); !chosen.trimmed().isEmpty())
             return deviceFromName(chosen);
-        if (const QString assigned = PortAssignments().device(port); !assigned.isEmpty())
+        if (const QString assigned = PortAssignments(assignmentsFile).device(port); !assigned.isEmpty())
             return deviceFromName(assigned);
         return PortAssignments::defaultDevice(port);
 #endif
-    };
+    },
+            assignmentsFile};
 }

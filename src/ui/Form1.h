@@ -19,7 +19,8 @@ class QPushButton;
 
 // The program's one window. It owns every control, the menus, the serial component
 // Comm1 and the timer, and the operations the handlers share. The handlers of each
-// part of the program are defined beside that part (app/, serial/, ui/, help/).
+// part of the program are defined beside that part (app/, serial/window/, ui/,
+// help/); the serial layer itself (serial/) knows nothing of the window.
 class Form1 : public QMainWindow {
     Q_OBJECT
 
@@ -29,7 +30,7 @@ public:
     static constexpr int kFrameAllowance = 660;  // title bar, menu bar and borders
     static constexpr int kClientWidth = 4020;
 
-    Form1(Desktop &desktop, PortLookup ports, QWidget *parent = nullptr);
+    Form1(Desktop &desktop, PortDevices ports, QWidget *parent = nullptr);
     ~Form1() override;
 
     // The settings file's name: the executable's base name and ".ini", no directory.
@@ -63,7 +64,7 @@ public:
     QAction *menuPortDevices = nullptr; // "Port devices…", the Com menu's last item
     QAction *menuGuide = nullptr;
     QAction *menuAbout = nullptr;
-    // The Com items, one group addressed by the port number 1 to 4.
+    // The Com items, one group addressed by the port number kFirstComPort to kLastComPort.
     QAction *menuCom(int index) const;
 
     // Windowing operations.
@@ -152,10 +153,10 @@ private:
     bool OpenDocument(const QString &path, int showMode);
 
     Desktop &m_desktop;
-    PortLookup m_ports; // what Comm1 was given, for probing ports beside it
+    PortDevices m_ports; // what Comm1 opens by, for probing ports beside it, and ports.conf
     ContinueOnFailure m_onError; // the pending error of the procedures that run in that mode
     QWidget *m_controls = nullptr;
-    std::array<QAction *, 4> m_menuCom {};
+    std::array<QAction *, kComPortCount> m_menuCom {};
     int m_outerHeight = kDesignHeight;
     bool m_keyWarningPending = false; // a key's "Com Port is not open!" waits for the key to pass
 };

@@ -45,9 +45,10 @@ struct FormFixture {
     void restart()
     {
         form.reset();
-        form = std::make_unique<Form1>(desktop, [this](int port) {
+        const PortLookup lookup = [this](int port) {
             return ports.value(port, QStringLiteral("/nonexistent/ttyQX%1").arg(port));
-        });
+        };
+        form = std::make_unique<Form1>(desktop, PortDevices{lookup, cwd.path() + QStringLiteral("/ports.conf")});
         form->IniFile = QString::fromLatin1(kSettingsFile);
     }
 

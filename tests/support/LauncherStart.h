@@ -10,8 +10,8 @@
 #include <QTimer>
 
 // A start as from the desktop menu: the program's own device lookup, no QX50_COM
-// variable set, and a configuration folder of the test's own (XDG_CONFIG_HOME), so
-// ports.conf is the only thing that assigns devices.
+// variable set, and a ports.conf in a configuration folder of the test's own, so
+// that file is the only thing that assigns devices.
 struct LauncherStart {
     QTemporaryDir config;
     TemporaryWorkingDirectory cwd;
@@ -20,13 +20,12 @@ struct LauncherStart {
 
     LauncherStart()
     {
-        qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
         for (int port = 1; port <= 9; ++port)
             qunsetenv(qPrintable(portVariableName(port)));
     }
-    ~LauncherStart() { qunsetenv("XDG_CONFIG_HOME"); }
 
     QString portsFile() const { return config.filePath(QStringLiteral("orma-qx50-voice-mem/ports.conf")); }
+    PortDevices portDevices() const { return PortDevices::system(portsFile()); }
     void writePortsFile(const QByteArray &text) const
     {
         QDir().mkpath(config.filePath(QStringLiteral("orma-qx50-voice-mem")));
@@ -42,7 +41,7 @@ struct LauncherStart {
 
     void start()
     {
-        form = std::make_unique<Form1>(desktop, systemPortLookup());
+        form = std::make_unique<Form1>(desktop, portDevices());
         form->IniFile = QString::fromLatin1(FormFixture::kSettingsFile);
         form->Form_Load();
     }
