@@ -1,4 +1,4 @@
-#include "CommandTable.h"
+#include "StatusEffect.h"
 #include "ui/Form1.h"
 #include "serial/SerialError.h"
 #include "ui/VbColor.h"

@@ -101,11 +101,26 @@ public:
     }
 
 private:
-    Label *caption() const { return widget()->parentWidget()->findChild<Label *>(QStringLiteral("Label1")); }
+    Label *caption() const
+    {
+        auto *form = qobject_cast<Form1 *>(widget()->window());
+        return form ? form->Label1 : nullptr;
+    }
+};
+
+// An accessible object with no children whose text is not for editing.
+class LeafAccessible : public QAccessibleInterface {
+public:
+    QAccessibleInterface *child(int) const override { return nullptr; }
+    int childCount() const override { return 0; }
+    int indexOfChild(const QAccessibleInterface *) const override { return -1; }
+    QAccessibleInterface *childAt(int, int) const override { return nullptr; }
+    QAccessibleInterface *focusChild() const override { return nullptr; }
+    void setText(QAccessible::Text, const QString &) override {}
 };
 
 // A check item of a menu, with its check mark as a state a screen reader reads.
-class CheckMenuItemAccessible : public QAccessibleInterface, public QAccessibleActionInterface {
+class CheckMenuItemAccessible : public LeafAccessible, public QAccessibleActionInterface {
 public:
     CheckMenuItemAccessible(QMenu *menu, QAction *item)
         : m_menu(menu)
@@ -122,11 +137,6 @@ public:
         return m_menu->parentWidget() ? m_menu->parentWidget()->window()->windowHandle() : nullptr;
     }
     QAccessibleInterface *parent() const override { return QAccessible::queryAccessibleInterface(m_menu); }
-    QAccessibleInterface *child(int) const override { return nullptr; }
-    int childCount() const override { return 0; }
-    int indexOfChild(const QAccessibleInterface *) const override { return -1; }
-    QAccessibleInterface *childAt(int, int) const override { return nullptr; }
-    QAccessibleInterface *focusChild() const override { return nullptr; }
 
     QString text(QAccessible::Text t) const override
     {
@@ -136,7 +146,6 @@ public:
             return m_item->shortcut().toString(QKeySequence::NativeText);
         return {};
     }
-    void setText(QAccessible::Text, const QString &) override {}
     QRect rect() const override
     {
         const QRect area = m_menu->actionGeometry(m_item);
@@ -173,7 +182,7 @@ private:
 };
 
 // An announcement: a notification shown under the control it speaks for.
-class Notice : public QAccessibleInterface {
+class Notice : public LeafAccessible {
 public:
     Notice(QWidget *speaker, const QString &words)
         : m_speaker(speaker)
@@ -188,13 +197,7 @@ public:
     {
         return m_speaker ? QAccessible::queryAccessibleInterface(m_speaker) : nullptr;
     }
-    QAccessibleInterface *child(int) const override { return nullptr; }
-    int childCount() const override { return 0; }
-    int indexOfChild(const QAccessibleInterface *) const override { return -1; }
-    QAccessibleInterface *childAt(int, int) const override { return nullptr; }
-    QAccessibleInterface *focusChild() const override { return nullptr; }
     QString text(QAccessible::Text t) const override { return t == QAccessible::Name ? m_words : QString(); }
-    void setText(QAccessible::Text, const QString &) override {}
     QRect rect() const override
     {
         return m_speaker ? QRect(m_speaker->mapToGlobal(QPoint(0, 0)), QSize(1, 1)) : QRect();
@@ -217,13 +220,14 @@ QAccessibleInterface *accessibleFor(const QString &, QObject *object)
                 return new CheckMenuItemAccessible(menu, item);
         return nullptr;
     }
-    // The window's labels are named before anything is shown in them.
+    // The window holds its labels before anything is shown in them.
     auto *label = qobject_cast<Label *>(object);
-    if (!label || !qobject_cast<Form1 *>(label->window()))
+    auto *form = label ? qobject_cast<Form1 *>(label->window()) : nullptr;
+    if (!form)
         return nullptr;
-    if (label->objectName() == QLatin1String("Status"))
+    if (label == form->Status)
         return new StatusBarAccessible(label);
-    if (auto *panel = qobject_cast<TailLabel *>(label); panel && panel->objectName() == QLatin1String("TextBox"))
+    if (auto *panel = qobject_cast<TailLabel *>(label); panel && label == form->TextBox)
         return new ReceivedTextAccessible(panel);
     return nullptr;
 }

@@ -49,13 +49,14 @@ QFrame *makeLine(QWidget *parent, const char *name, int top)
     return line;
 }
 
-Label *makeLabel(QWidget *parent, const char *name, const QString &caption, QRect twips)
+// The window holds the label before its caption is set: screen readers ask which of
+// the window's labels it is as soon as it has text.
+void makeLabel(Label *&label, QWidget *parent, const char *name, const QString &caption, QRect twips)
 {
-    auto *label = new Label(parent);
+    label = new Label(parent);
     label->setObjectName(QString::fromLatin1(name));
     label->setCaption(caption);
     label->setGeometry(twips);
-    return label;
 }
 
 QAction *makeItem(QMenu *menu, const char *name, const QString &caption, bool checkable = false)
@@ -68,9 +69,9 @@ QAction *makeItem(QMenu *menu, const char *name, const QString &caption, bool ch
 
 } // namespace
 
-Form1::Form1(Desktop &desktop, PortLookup ports, QWidget *parent)
+Form1::Form1(Desktop &desktop, PortDevices ports, QWidget *parent)
     : QMainWindow(parent)
-    , Comm1(ports)
+    , Comm1(ports.lookup)
     , m_desktop(desktop)
     , m_ports(std::move(ports))
 {
@@ -135,7 +136,7 @@ void Form1::createControls()
     // The design width (975 twips) is narrower than "Com Port Closed": the label keeps
     // its design centre and takes the free width left of "Stop".
     constexpr int kStatusCentre = 570 + 975 / 2;
-    Status = makeLabel(m_controls, "Status", QStringLiteral("MIC record"), twipsRect(0, 2580, 2 * kStatusCentre, 195));
+    makeLabel(Status, m_controls, "Status", QStringLiteral("MIC record"), twipsRect(0, 2580, 2 * kStatusCentre, 195));
     QFont bold = font();
     bold.setBold(true);
     Status->setFont(bold);
@@ -144,7 +145,7 @@ void Form1::createControls()
 
     // The received-data panel, below the window's edge while it is hidden.
     Line2 = makeLine(m_controls, "Line2", 3120);
-    Label1 = makeLabel(m_controls, "Label1", QStringLiteral("Serial com RX data"), twipsRect(120, 3180, 3285, 195));
+    makeLabel(Label1, m_controls, "Label1", QStringLiteral("Serial com RX data"), twipsRect(120, 3180, 3285, 195));
     Command6 = makeButton(m_controls, "Command6", QStringLiteral("x"), twipsRect(3750, 3180, 225, 195));
     QFont xFont = font();
     xFont.setFamilies({QStringLiteral("Arial"), QStringLiteral("Liberation Sans"), xFont.family()});
@@ -179,10 +180,10 @@ void Form1::createMenus()
 
     QMenu *com = menuBar()->addMenu(QStringLiteral("&Com"));
     com->setObjectName(QStringLiteral("menu_mainCom"));
-    for (int index = 1; index <= 4; ++index) {
+    for (int index = kFirstComPort; index <= kLastComPort; ++index) {
         QAction *item = makeItem(com, "menuCom", QStringLiteral("Com%1").arg(index), true);
         item->setProperty("Index", index);
-        m_menuCom[static_cast<size_t>(index - 1)] = item;
+        m_menuCom[static_cast<size_t>(index - kFirstComPort)] = item;
     }
     com->addSeparator()->setObjectName(QStringLiteral("menuSpace1"));
     menuCloseComPort = makeItem(com, "menuCloseComPort", QStringLiteral("Close Com port"));
@@ -209,9 +210,9 @@ void Form1::setTabOrder()
 
 QAction *Form1::menuCom(int index) const
 {
-    if (index < 1 || index > 4)
+    if (index < kFirstComPort || index > kLastComPort)
         throw std::out_of_range("the Com menu has no item " + std::to_string(index));
-    return m_menuCom[static_cast<size_t>(index - 1)];
+    return m_menuCom[static_cast<size_t>(index - kFirstComPort)];
 }
 
 void Form1::setOuterHeight(int twips)
@@ -266,7 +267,7 @@ void Form1::connectHandlers()
         on(Number[digit], &QPushButton::clicked, kNumberClick[digit]);
 
     on(Exit, &QAction::triggered, &Form1::Exit_Click);
-    for (int index = 1; index <= 4; ++index)
+    for (int index = kFirstComPort; index <= kLastComPort; ++index)
         onMenuItem(menuCom(index), [this, index] { menuCom_Click(index); });
     on(menuCloseComPort, &QAction::triggered, &Form1::menuCloseComPort_Click);
     on(menuKeyboardCommands, &QAction::triggered, &Form1::menuKeyboardCommands_Click);

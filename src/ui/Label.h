@@ -1,5 +1,7 @@
 #pragma once
 
+#include "VbColor.h"
+
 #include <QLabel>
 #include <QtGlobal>
 
@@ -32,6 +34,6 @@ private:
     void applyColors();
 
     QString m_caption;
-    quint32 m_foreColor = 0x80000012;
+    quint32 m_foreColor = VbColor::kButtonText;
     std::optional<quint32> m_backColor;
 };
