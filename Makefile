@@ -72,6 +72,7 @@ bench: deps-bench $(BENCH_BUILD)/build.ninja
 	cmake --build $(BENCH_BUILD) -j $(JOBS) --target qx50-bench
 	./$(BENCH_BUILD)/bench/qx50-bench
 	./$(BENCH_BUILD)/bench/qx50-send-bench
+	./$(BENCH_BUILD)/bench/qx50-rigctld-bench
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(BENCH_BUILD)
