@@ -53,7 +53,7 @@ $(FUZZ_BUILD)/build.ninja: | deps-test
 
 test-fuzz: deps-test $(FUZZ_BUILD)/build.ninja
 	cmake --build $(FUZZ_BUILD) -j $(JOBS)
-	@for target in settings_text restore_settings; do \
+	@for target in settings_text restore_settings rigctl_protocol; do \
 	  seeds=$(CURDIR)/tests/fuzz/seeds/$$target; \
 	  scratch=$$(mktemp -d); mkdir $$scratch/corpus; \
 	  echo "fuzz_$$target: $(FUZZ_SECONDS) s"; \
@@ -63,7 +63,7 @@ test-fuzz: deps-test $(FUZZ_BUILD)/build.ninja
 	    exit $${PIPESTATUS[0]} ) || { echo "fuzz_$$target failed; see the crash file above"; exit 1; }; \
 	  rm -rf $$scratch; \
 	done; \
-	echo "fuzz: 2 passed, 0 failed"
+	echo "fuzz: 3 passed, 0 failed"
 
 $(BENCH_BUILD)/build.ninja: | deps
 	cmake -S . -B $(BENCH_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release
@@ -72,6 +72,7 @@ bench: deps-bench $(BENCH_BUILD)/build.ninja
 	cmake --build $(BENCH_BUILD) -j $(JOBS) --target qx50-bench
 	./$(BENCH_BUILD)/bench/qx50-bench
 	./$(BENCH_BUILD)/bench/qx50-send-bench
+	./$(BENCH_BUILD)/bench/qx50-rigctld-bench
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(BENCH_BUILD)

@@ -13,6 +13,7 @@ file(CREATE_LINK ${QX50_LINK_TARGET} ${CMAKE_BINARY_DIR}/install-link/orma-qx50-
 install(FILES ${CMAKE_BINARY_DIR}/install-link/orma-qx50-voice-mem DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(TARGETS qx50-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(TARGETS qx50-send RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS qx50-rigctld RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
 install(FILES resources/orma-qx50-voice-mem.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${CMAKE_BINARY_DIR}/orma-qx50-voice-mem.png DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/32x32/apps)

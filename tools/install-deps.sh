@@ -10,6 +10,8 @@ declare -A sets
 sets[build]="cmake ninja-build g++ make qt6-base-dev qt6-serialport-dev libtelnet-dev libxcb1-dev fonts-symbola"
 sets[test]="clang xvfb xauth xdotool imagemagick desktop-file-utils dpkg-dev appstream mandoc
             ser2net dbus at-spi2-core python3-pyatspi"
+# Loggers through qx50-send and qx50-rigctld: Hamlib's rigctld and rigctl, TLF in tmux.
+sets[test]+=" libhamlib-utils tlf tmux"
 sets[bench]="ser2net dbus"
 # The manual pages' and metainfo checks; the start-up figures on an X server.
 sets[test]+=" python3 groff-base"

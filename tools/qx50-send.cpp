@@ -1,23 +1,21 @@
-// qx50-send: hands one command character to the running panel over the session bus,
-// so a desktop-wide shortcut or a logger can drive the unit. It holds no port.
+// qx50-send: hands command characters to the running panel over the session bus, so
+// a desktop-wide shortcut or a logger can drive the unit. It holds no port.
 //   exit 0  sent
-//   exit 1  the panel refused it (port closed, not a command, a message open)
+//   exit 1  refused: the panel's reason (port closed, not a command, a message open),
+//           or a bad argument, refused before any panel is looked for
 //   exit 2  no panel to ask
-#include <QCoreApplication>
-#include <QDBusConnection>
-#include <QDBusError>
-#include <QDBusMessage>
+#include "PanelAddress.h"
+#include "SendOptions.h"
 
+#include <QCoreApplication>
+
+#include <cerrno>
+#include <csignal>
+#include <signal.h>
 #include <cstdio>
-#include <cstring>
+#include <ctime>
 
 namespace {
-
-constexpr auto kService = "org.orma.Qx50VoiceMemory";
-constexpr auto kPath = "/org/orma/Qx50VoiceMemory";
-constexpr auto kInterface = "org.orma.Qx50VoiceMemory";
-constexpr auto kPanelErrors = "org.orma.Qx50VoiceMemory.Error.";
-constexpr int kAnswerWithinMs = 5000; // a shortcut should not hang on a stuck panel
 
 void printLine(std::FILE *to, const QString &text)
 {
@@ -26,45 +24,102 @@ void printLine(std::FILE *to, const QString &text)
 
 int usage(std::FILE *to, int exitCode)
 {
-    std::fprintf(to, "usage: qx50-send COMMAND\n"
-                     "COMMAND is one of M R P T S (either case) or a memory digit 0 to 9.\n");
+    std::fprintf(to, "usage: qx50-send [--port N] COMMAND\n"
+                     "       qx50-send [--port N] --play N [--hold SECONDS]\n"
+                     "COMMAND is one of M R P T S (either case) or a memory digit 0 to 9.\n"
+                     "--play N sends memory N, then T; --hold SECONDS stays that long after it,\n"
+                     "and sends S when stopped by SIGTERM, SIGINT or SIGHUP meanwhile.\n"
+                     "--port N asks the panel whose open port is COM N (1 to 4).\n");
     return exitCode;
+}
+
+int exitCodeOf(const panel::Answer &answer)
+{
+    switch (answer.outcome) {
+    case panel::Outcome::Sent:
+        return 0;
+    case panel::Outcome::Refused:
+        printLine(stderr, answer.reason);
+        return 1;
+    case panel::Outcome::NoPanel:
+        break;
+    }
+    printLine(stderr, QStringLiteral("qx50-send: %1").arg(answer.reason));
+    return 2;
+}
+
+// Waits until `hold` has passed or a stopping signal came; true on the signal.
+bool stoppedDuring(std::chrono::milliseconds hold, const sigset_t &stopping)
+{
+    timespec deadline {};
+    ::clock_gettime(CLOCK_MONOTONIC, &deadline);
+    deadline.tv_sec += static_cast<time_t>(hold.count() / 1000);
+    deadline.tv_nsec += static_cast<long>(hold.count() % 1000) * 1000000L;
+    if (deadline.tv_nsec >= 1000000000L) {
+        ++deadline.tv_sec;
+        deadline.tv_nsec -= 1000000000L;
+    }
+    for (;;) {
+        timespec now {};
+        ::clock_gettime(CLOCK_MONOTONIC, &now);
+        long long left = (deadline.tv_sec - now.tv_sec) * 1000000000LL + (deadline.tv_nsec - now.tv_nsec);
+        if (left <= 0)
+            return false;
+        const timespec wait {static_cast<time_t>(left / 1000000000LL), static_cast<long>(left % 1000000000LL)};
+        if (::sigtimedwait(&stopping, nullptr, &wait) > 0)
+            return true;
+        if (errno != EINTR && errno != EAGAIN)
+            return false;
+    }
 }
 
 } // namespace
 
 int main(int argc, char *argv[])
 {
-    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0))
-        return usage(stdout, 0);
-    if (argc != 2)
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const SendOptions::Parsed parsed = SendOptions::parse(arguments);
+    if (!parsed.options) {
+        printLine(stderr, QStringLiteral("qx50-send: %1").arg(parsed.error));
         return usage(stderr, 1);
+    }
+    const SendOptions &options = *parsed.options;
+    if (options.help)
+        return usage(stdout, 0);
+
+    // The stopping signals wait for us from before the first byte, so one that comes
+    // while the message starts still stops it. Threads made later inherit the mask.
+    sigset_t stopping;
+    sigemptyset(&stopping);
+    if (options.hold) {
+        for (int signal : {SIGTERM, SIGINT, SIGHUP})
+            sigaddset(&stopping, signal);
+        ::pthread_sigmask(SIG_BLOCK, &stopping, nullptr);
+    }
 
     QCoreApplication app(argc, argv);
-    // Qt 6.4 registers these lazily, and the bus thread may meet them half made.
-    qRegisterMetaType<QDBusMessage>();
-    qRegisterMetaType<QDBusError>();
-    QDBusConnection bus = QDBusConnection::sessionBus();
+    QDBusConnection bus = panel::sessionBus();
     if (!bus.isConnected()) {
         printLine(stderr, QStringLiteral("qx50-send: no session bus: %1").arg(bus.lastError().message()));
         return 2;
     }
-    QDBusMessage call = QDBusMessage::createMethodCall(QString::fromLatin1(kService), QString::fromLatin1(kPath),
-                                                       QString::fromLatin1(kInterface), QStringLiteral("Send"));
-    call.setAutoStartService(false);
-    call << QString::fromLocal8Bit(argv[1]);
-    const QDBusMessage reply = bus.call(call, QDBus::Block, kAnswerWithinMs);
-    if (reply.type() == QDBusMessage::ReplyMessage)
-        return 0;
-    if (reply.errorName().startsWith(QLatin1String(kPanelErrors))) {
-        printLine(stderr, reply.errorMessage());
-        return 1;
+    QString why;
+    const QString service = panel::findPanel(bus, options.port, &why);
+    if (service.isEmpty()) {
+        printLine(stderr, QStringLiteral("qx50-send: %1").arg(why));
+        return 2;
     }
-    const QString error = reply.errorName();
-    if (error == QLatin1String("org.freedesktop.DBus.Error.NameHasNoOwner")
-        || error == QLatin1String("org.freedesktop.DBus.Error.ServiceUnknown"))
-        printLine(stderr, QStringLiteral("qx50-send: no orma-qx50-voice-mem panel is running"));
-    else
-        printLine(stderr, QStringLiteral("qx50-send: the panel did not answer: %1").arg(reply.errorMessage()));
-    return 2;
+    auto send = [&](const QString &command) {
+        return panel::readAnswer(bus.call(panel::sendCall(service, command), QDBus::Block, panel::kAnswerWithinMs));
+    };
+    for (const QString &command : options.commands) {
+        const panel::Answer answer = send(command);
+        if (answer.outcome != panel::Outcome::Sent)
+            return exitCodeOf(answer);
+    }
+    if (options.hold && stoppedDuring(*options.hold, stopping))
+        return exitCodeOf(send(QStringLiteral("S")));
+    return 0;
 }

@@ -22,6 +22,11 @@ QString onTheBus(QString text)
 
 } // namespace
 
+QString ControlBus::processName()
+{
+    return latin1(kProcessNamePrefix) + QString::number(QCoreApplication::applicationPid());
+}
+
 QDBusConnection ControlBus::sessionBus()
 {
     // Qt 6.4 registers these lazily, and the bus's own thread may meet them half made.
@@ -47,12 +52,17 @@ ControlBus::ControlBus(Form1 &form, Desktop &desktop, QDBusConnection connection
         m_whyNot = QStringLiteral("cannot serve %1 on the session bus; running without it").arg(latin1(kPath));
         return;
     }
-    if (!m_connection.registerService(latin1(kService))) {
+    m_reachable = m_connection.registerService(processName());
+    m_serving = m_connection.registerService(latin1(kService));
+    if (!m_reachable && !m_serving) {
         m_connection.unregisterObject(latin1(kPath));
         m_whyNot = QStringLiteral("another copy owns %1 on the session bus; this one runs without it").arg(latin1(kService));
         return;
     }
-    m_serving = true;
+    m_reachable = true;
+    if (!m_serving)
+        m_whyNot = QStringLiteral("another copy owns %1 on the session bus; this one answers as %2 only")
+                       .arg(latin1(kService), processName());
 
     connect(m_form.Status, &Label::captionChanged, this,
             [this](const QString &caption) { announce({{QStringLiteral("Status"), caption}}); });
@@ -65,9 +75,11 @@ ControlBus::ControlBus(Form1 &form, Desktop &desktop, QDBusConnection connection
 
 ControlBus::~ControlBus()
 {
-    if (!m_serving)
+    if (!m_reachable)
         return;
-    m_connection.unregisterService(latin1(kService));
+    if (m_serving)
+        m_connection.unregisterService(latin1(kService));
+    m_connection.unregisterService(processName());
     m_connection.unregisterObject(latin1(kPath));
 }
 

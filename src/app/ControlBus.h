@@ -29,16 +29,24 @@ public:
     static constexpr auto kNotACommand = "org.orma.Qx50VoiceMemory.Error.NotACommand";
     static constexpr auto kBusy = "org.orma.Qx50VoiceMemory.Error.Busy";
     static constexpr auto kNotSent = "org.orma.Qx50VoiceMemory.Error.NotSent";
+    // Every copy also takes a name of its own, kService + ".pid" + its process id, so
+    // that a second panel (a second unit) stays reachable while another owns kService.
+    static constexpr auto kProcessNamePrefix = "org.orma.Qx50VoiceMemory.pid";
+    static QString processName();
 
-    // Serves the window on the connection and takes the name there. When the name is
-    // another copy's, or there is no bus, the panel runs without it: see serving().
+    // Serves the window on the connection and takes the names there. When kService is
+    // another copy's the panel answers under its own name only; with no bus it runs
+    // without either: see serving() and reachable().
     ControlBus(Form1 &form, Desktop &desktop, QDBusConnection connection = sessionBus(), QObject *parent = nullptr);
     ~ControlBus() override;
 
     // The session bus, made ready for use from Qt's bus thread.
     static QDBusConnection sessionBus();
 
+    // Whether this copy owns kService.
     bool serving() const { return m_serving; }
+    // Whether callers reach this copy at all, under kService or processName().
+    bool reachable() const { return m_reachable; }
     // Why not, in one line for the operator.
     QString whyNotServing() const { return m_whyNot; }
 
@@ -60,5 +68,6 @@ private:
     Desktop &m_desktop;
     QDBusConnection m_connection;
     bool m_serving = false;
+    bool m_reachable = false;
     QString m_whyNot;
 };

@@ -20,7 +20,8 @@ real=$(readlink -f "$root/bin/orma-qx50-voice-mem")
 [ -f "$(dirname "$real")/guide.htm" ] || fail "guide.htm is not beside the program"
 [ -x "$root/bin/qx50-sim" ] || fail "no qx50-sim"
 [ -x "$root/bin/qx50-send" ] || fail "no qx50-send"
-for program in "$real" "$root/bin/qx50-sim" "$root/bin/qx50-send"; do
+[ -x "$root/bin/qx50-rigctld" ] || fail "no qx50-rigctld"
+for program in "$real" "$root/bin/qx50-sim" "$root/bin/qx50-send" "$root/bin/qx50-rigctld"; do
   stripped "$program" || fail "$program is not stripped"
 done
 if grep -qE '^CMAKE_BUILD_TYPE:[A-Z]+=(RelWithDebInfo|Debug)$' "$build/CMakeCache.txt"; then
@@ -46,6 +47,7 @@ deb=$(ls "$scratch"/package/orma-qx50-voice-mem_*_*.deb)
 dpkg-deb -c "$deb" | awk '{print $6}' | sed 's|^\./||' | grep -v '/$' | sort > "$scratch/files"
 cat > "$scratch/expected" <<'LIST'
 usr/bin/orma-qx50-voice-mem
+usr/bin/qx50-rigctld
 usr/bin/qx50-send
 usr/bin/qx50-sim
 usr/libexec/orma-qx50-voice-mem/guide.htm
@@ -55,6 +57,7 @@ usr/share/doc/orma-qx50-voice-mem/README.md
 usr/share/icons/hicolor/32x32/apps/orma-qx50-voice-mem.png
 usr/share/icons/hicolor/scalable/apps/orma-qx50-voice-mem.svg
 usr/share/man/man1/orma-qx50-voice-mem.1
+usr/share/man/man1/qx50-rigctld.1
 usr/share/man/man1/qx50-send.1
 usr/share/man/man1/qx50-sim.1
 usr/share/metainfo/orma-qx50-voice-mem.metainfo.xml
@@ -64,7 +67,7 @@ dpkg-deb -f "$deb" Depends | grep -q 'libqt6serialport6' || fail "the package do
 dpkg-deb -f "$deb" Depends | grep -q "fonts-symbola" || fail "the package does not depend on the control-character font"
 dpkg-deb -f "$deb" Depends | grep -q 'libqt6dbus6' || fail "the package does not depend on Qt D-Bus"
 dpkg-deb -x "$deb" "$scratch/unpacked"
-for program in usr/libexec/orma-qx50-voice-mem/orma-qx50-voice-mem usr/bin/qx50-sim usr/bin/qx50-send; do
+for program in usr/libexec/orma-qx50-voice-mem/orma-qx50-voice-mem usr/bin/qx50-sim usr/bin/qx50-send usr/bin/qx50-rigctld; do
   stripped "$scratch/unpacked/$program" || fail "the package's $program is not stripped"
 done
 echo "1 passed, 0 failed"

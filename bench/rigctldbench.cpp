@@ -1,0 +1,132 @@
+// qx50-rigctld from a logger's "\send_voice_mem 1" to the first byte at the unit,
+// with the panel in this process on a private session bus and a pseudo-terminal as
+// the unit; the logger is a TCP connection of this process, held open across runs.
+#include "SilentDesktop.h"
+#include "app/ControlBus.h"
+#include "ui/Form1.h"
+
+#include <QApplication>
+#include <QEventLoop>
+#include <QProcess>
+#include <QSocketNotifier>
+#include <QTcpSocket>
+#include <QTimer>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr int kRuns = 50;
+const QString kMeasure = QStringLiteral("qx50-rigctld send_voice_mem to byte (%1)").arg(kRuns);
+
+double milliseconds(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+
+double percentile(std::vector<double> values, int p)
+{
+    std::sort(values.begin(), values.end());
+    return values.empty() ? 0 : values[std::min(values.size() - 1, values.size() * static_cast<size_t>(p) / 100)];
+}
+
+void report(const QString &measure, const QString &figure, const QString &target)
+{
+    std::printf("  %-46s %-22s %s\n", qPrintable(measure), qPrintable(figure), qPrintable(target));
+    std::fflush(stdout);
+}
+
+template <typename Done>
+bool runUntil(Done done, int timeoutMs)
+{
+    QEventLoop loop;
+    QTimer deadline;
+    deadline.setSingleShot(true);
+    QObject::connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
+    deadline.start(timeoutMs);
+    while (!done() && deadline.isActive())
+        loop.processEvents(QEventLoop::WaitForMoreEvents);
+    return done();
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+
+    QProcess daemon;
+    daemon.start(QStringLiteral("dbus-daemon"), {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address")});
+    if (!daemon.waitForReadyRead(5000)) {
+        report(kMeasure, QStringLiteral("(no dbus-daemon here)"), QString());
+        return 0;
+    }
+    qputenv("DBUS_SESSION_BUS_ADDRESS", daemon.readLine().trimmed());
+
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    ::grantpt(master);
+    ::unlockpt(master);
+    const QString device = QString::fromLocal8Bit(::ptsname(master));
+    SilentDesktop desktop;
+    Form1 form(desktop, [&](int) { return device; });
+    form.Comm1.setPortOpen(true);
+    ControlBus bus(form, desktop);
+
+    QProcess front;
+    front.start(QStringLiteral(QX50_RIGCTLD), {QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0")});
+    QByteArray said;
+    runUntil([&] { return (said += front.readAllStandardOutput()).contains('\n'); }, 5000);
+    const auto port = static_cast<quint16>(said.mid(said.lastIndexOf(':') + 1).trimmed().toUInt());
+    QTcpSocket logger;
+    logger.setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    logger.connectToHost(QHostAddress::LocalHost, port);
+    if (!bus.serving() || port == 0 || !logger.waitForConnected(5000)) {
+        report(kMeasure, QStringLiteral("FAILED to start"), QString::fromLocal8Bit(front.readAllStandardError()));
+        return 1;
+    }
+
+    int bytes = 0;
+    Clock::time_point arrived;
+    QSocketNotifier readable(master, QSocketNotifier::Read);
+    QObject::connect(&readable, &QSocketNotifier::activated, [&] {
+        char buffer[64];
+        const auto n = ::read(master, buffer, sizeof buffer);
+        if (n > 0 && bytes == 0)
+            arrived = Clock::now();
+        bytes += n > 0 ? static_cast<int>(n) : 0;
+    });
+
+    std::vector<double> toByte, toAnswer;
+    for (int run = -3; run < kRuns; ++run) { // three to warm the caches
+        bytes = 0;
+        QByteArray answer;
+        const auto start = Clock::now();
+        logger.write("\\send_voice_mem 1\n");
+        const bool done = runUntil([&] { return bytes >= 2 && (answer += logger.readAll()).endsWith('\n'); }, 5000);
+        if (!done || answer != "RPRT 0\n") {
+            report(kMeasure, QStringLiteral("FAILED"), QString::fromLatin1(answer) + QString::fromLocal8Bit(front.readAllStandardError()));
+            return 1;
+        }
+        if (run >= 0) {
+            toByte.push_back(milliseconds(arrived - start));
+            toAnswer.push_back(milliseconds(Clock::now() - start));
+        }
+    }
+    report(kMeasure,
+           QStringLiteral("median %1 ms, p90 %2 ms").arg(percentile(toByte, 50), 0, 'f', 2).arg(percentile(toByte, 90), 0, 'f', 2),
+           QStringLiteral("target median < 10 ms"));
+    report(QStringLiteral("qx50-rigctld send_voice_mem to RPRT 0"), QStringLiteral("median %1 ms").arg(percentile(toAnswer, 50), 0, 'f', 2),
+           QStringLiteral("(no target)"));
+
+    logger.close();
+    front.terminate();
+    front.waitForFinished(5000);
+    ::close(master);
+    daemon.terminate();
+    daemon.waitForFinished(5000);
+    return 0;
+}

@@ -1,0 +1,36 @@
+// Arbitrary bytes from a rigctld client, fed in two pieces split where the input says:
+// never a crash, lines stay bounded, and a send_voice_mem memory is always 0 to 9.
+#include "RigctlProtocol.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+
+namespace {
+void require(bool condition)
+{
+    if (!condition)
+        std::abort();
+}
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    const QByteArray bytes(reinterpret_cast<const char *>(data), static_cast<qsizetype>(size));
+    const qsizetype split = size ? data[0] % (bytes.size() + 1) : 0;
+    rigctl::LineReader reader;
+    for (const QByteArray &piece : {bytes.left(split), bytes.mid(split)}) {
+        reader.feed(piece);
+        while (const auto line = reader.next()) {
+            require(line->text.size() <= rigctl::LineReader::kMaxLine);
+            const auto command = rigctl::parseLine(line->text);
+            if (!command)
+                continue;
+            if (const auto memory = rigctl::voiceMemory(*command))
+                require(*memory >= 0 && *memory <= 9);
+            const QByteArray answer = rigctl::report(*command, rigctl::NotImplemented);
+            require(answer.endsWith("RPRT -4\n"));
+        }
+    }
+    return 0;
+}

@@ -1,0 +1,315 @@
+// Loggers reach the unit through the panel: qx50-rigctld with Hamlib's own rigctld
+// as its upstream and Hamlib's own rigctl as a client, qx50-send's play and hold, and
+// a second panel found by its open port. A private bus, pseudo-terminal units.
+#include "support/FormFixture.h"
+#include "support/PtyUnit.h"
+#include "app/ControlBus.h"
+
+#include <QDBusConnectionInterface>
+#include <QProcess>
+#include <QScopeGuard>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTest>
+
+#include <csignal>
+
+namespace {
+
+constexpr int kBound = 10000;
+
+// A program the test starts and stops by its PID.
+struct Program {
+    QProcess process;
+    explicit Program(const QString &path, const QStringList &args, const QString &cwd = {})
+    {
+        if (!cwd.isEmpty())
+            process.setWorkingDirectory(cwd);
+        process.start(path, args);
+    }
+    ~Program()
+    {
+        if (process.state() != QProcess::NotRunning) {
+            ::kill(static_cast<pid_t>(process.processId()), SIGTERM);
+            if (!process.waitForFinished(5000))
+                process.kill();
+            process.waitForFinished(5000);
+        }
+    }
+    bool finished() { return QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, kBound); }
+    int exitCode() { return finished() && process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1; }
+};
+
+quint16 freeLoopbackPort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
+}
+
+// Hamlib's dummy rig behind a real rigctld, answering once it takes connections.
+struct HamlibRigctld : Program {
+    quint16 port;
+    explicit HamlibRigctld(quint16 p)
+        : Program(QStringLiteral("rigctld"), {"-m", "1", "-T", "127.0.0.1", "-t", QString::number(p)})
+        , port(p)
+    {
+    }
+    bool ready()
+    {
+        return QTest::qWaitFor([&] {
+            QTcpSocket probe;
+            probe.connectToHost(QHostAddress::LocalHost, port);
+            return probe.waitForConnected(200);
+        }, kBound);
+    }
+};
+
+// qx50-rigctld on a free port it picks and prints.
+struct Front : Program {
+    quint16 port = 0;
+    explicit Front(QStringList args)
+        : Program(QStringLiteral(QX50_RIGCTLD), args << QStringLiteral("--listen") << QStringLiteral("127.0.0.1:0"))
+    {
+        QByteArray said;
+        (void)QTest::qWaitFor([&] {
+            said += process.readAllStandardOutput();
+            return said.contains('\n');
+        }, kBound);
+        port = static_cast<quint16>(said.mid(said.lastIndexOf(':') + 1).trimmed().toUInt());
+    }
+};
+
+struct Client {
+    QTcpSocket socket;
+    explicit Client(quint16 port) { socket.connectToHost(QHostAddress::LocalHost, port); }
+    // Sends the bytes and waits for an answer that ends in a newline.
+    QByteArray ask(const QByteArray &bytes)
+    {
+        socket.write(bytes);
+        QByteArray got;
+        (void)QTest::qWaitFor([&] {
+            got += socket.readAll();
+            return got.endsWith('\n');
+        }, kBound);
+        return got;
+    }
+};
+
+// The unit's next bytes while this process's panel keeps answering the bus.
+QByteArray arriving(PtyUnit &unit, qsizetype count)
+{
+    QByteArray got;
+    (void)QTest::qWaitFor([&] {
+        got += unit.received();
+        return got.size() >= count;
+    }, kBound);
+    return got;
+}
+
+// The panel in this process, with COM2 open on a unit and the well-known name.
+struct Panel {
+    FormFixture f;
+    PtyUnit unit;
+    std::unique_ptr<ControlBus> bus;
+    Panel()
+    {
+        f.ports[2] = unit.devicePath();
+        bus = std::make_unique<ControlBus>(*f.form, f.desktop);
+        f.openPort(2);
+    }
+};
+
+} // namespace
+
+class RigctldTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void not1mmPlaysAndStopsWhileTheUpstreamKeepsTheRest()
+    {
+        Panel p;
+        HamlibRigctld hamlib(freeLoopbackPort());
+        QVERIFY(hamlib.ready());
+        Front front({QStringLiteral("--upstream"), QStringLiteral("127.0.0.1:%1").arg(hamlib.port)});
+        QVERIFY(front.port != 0);
+        Client logger(front.port);
+
+        QCOMPARE(logger.ask("\\send_voice_mem 2\n"), QByteArray("RPRT 0\n"));
+        QCOMPARE(p.unit.received(2), QByteArray("2T"));
+        QCOMPARE(p.f.form->Status->caption(), QStringLiteral("Transmit"));
+        QCOMPARE(logger.ask("\\stop_voice_mem\n"), QByteArray("RPRT 0\n"));
+        QCOMPARE(p.unit.received(1), QByteArray("S"));
+
+        QCOMPARE(logger.ask("f\n"), QByteArray("145000000\n")); // the dummy rig's frequency
+        QCOMPARE(logger.ask("+\\send_voice_mem 7\n"), QByteArray("send_voice_mem: 7\nRPRT 0\n"));
+        QCOMPARE(p.unit.received(2), QByteArray("7T"));
+        QCOMPARE(logger.ask("F 7074000\n"), QByteArray("RPRT 0\n"));
+        QCOMPARE(logger.ask("f\n"), QByteArray("7074000\n"));
+        QCOMPARE(p.unit.received(), QByteArray()); // nothing of the rig's reached the unit
+        QCOMPARE(p.f.desktop.events, QStringList());
+    }
+
+    void hamlibsOwnClientPlaysAMemory_data()
+    {
+        QTest::addColumn<bool>("upstream");
+        QTest::addRow("with an upstream rigctld") << true;
+        QTest::addRow("alone") << false;
+    }
+    void hamlibsOwnClientPlaysAMemory()
+    {
+        QFETCH(bool, upstream);
+        Panel p;
+        std::unique_ptr<HamlibRigctld> hamlib;
+        QStringList args;
+        if (upstream) {
+            hamlib = std::make_unique<HamlibRigctld>(freeLoopbackPort());
+            QVERIFY(hamlib->ready());
+            args << QStringLiteral("--upstream") << QStringLiteral("127.0.0.1:%1").arg(hamlib->port);
+        }
+        Front front(args);
+        Program rigctl(QStringLiteral("rigctl"), {"-m", "2", "-r", QStringLiteral("127.0.0.1:%1").arg(front.port), "send_voice_mem", "5"});
+        QCOMPARE(rigctl.exitCode(), 0);
+        QCOMPARE(p.unit.received(2), QByteArray("5T"));
+        QCOMPARE(QString::fromLocal8Bit(rigctl.process.readAllStandardError()), QString());
+    }
+
+    void refusalsAreHamlibCodesWithTheReasonOnStderr_data()
+    {
+        QTest::addColumn<bool>("panel");
+        QTest::addColumn<bool>("open");
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<QByteArray>("answer");
+        QTest::addColumn<QString>("reason");
+        QTest::addRow("no panel") << false << false << QByteArray("\\send_voice_mem 1\n") << QByteArray("RPRT -6\n")
+                                  << "send_voice_mem 1 refused: no orma-qx50-voice-mem panel is running";
+        QTest::addRow("port closed") << true << false << QByteArray("\\stop_voice_mem\n") << QByteArray("RPRT -9\n")
+                                     << "stop_voice_mem refused: Com Port is not open!";
+        QTest::addRow("not a memory") << true << true << QByteArray("\\send_voice_mem 12\n") << QByteArray("RPRT -1\n") << "";
+        QTest::addRow("no upstream") << true << true << QByteArray("+f\n") << QByteArray("f:\nRPRT -4\n") << "";
+    }
+    void refusalsAreHamlibCodesWithTheReasonOnStderr()
+    {
+        QFETCH(bool, panel);
+        QFETCH(bool, open);
+        QFETCH(QByteArray, line);
+        QFETCH(QByteArray, answer);
+        QFETCH(QString, reason);
+        std::unique_ptr<Panel> p;
+        if (panel) {
+            p = std::make_unique<Panel>();
+            if (!open)
+                p->f.form->Comm1.setPortOpen(false);
+        }
+        Front front({});
+        Client logger(front.port);
+        QCOMPARE(logger.ask(line), answer);
+        if (!reason.isEmpty()) {
+            QString said;
+            QTRY_VERIFY_WITH_TIMEOUT((said += QString::fromLocal8Bit(front.process.readAllStandardError())).contains(reason), kBound);
+        }
+        if (p)
+            QCOMPARE(p->unit.received(), QByteArray());
+    }
+
+    // A client that sends and never reads: the other client and the panel go on, and
+    // the silent one is dropped once its unread answers pass the bound.
+    void aClientThatStopsReadingHoldsUpNoOne()
+    {
+        Panel p;
+        Front front({});
+        Client stalled(front.port);
+        stalled.socket.setReadBufferSize(1); // this end stops taking the answers in
+        QVERIFY(stalled.socket.waitForConnected(kBound));
+        QByteArray flood;
+        for (int i = 0; i < 6000; ++i)
+            flood += "\\dump_state\n";
+        stalled.socket.write(flood);
+
+        Client logger(front.port);
+        QCOMPARE(logger.ask("\\send_voice_mem 3\n"), QByteArray("RPRT 0\n"));
+        QCOMPARE(p.unit.received(2), QByteArray("3T"));
+        QTRY_COMPARE_WITH_TIMEOUT(stalled.socket.state(), QAbstractSocket::UnconnectedState, kBound);
+        QCOMPARE(logger.ask("\\stop_voice_mem\n"), QByteArray("RPRT 0\n"));
+        QCOMPARE(p.unit.received(1), QByteArray("S"));
+    }
+
+    void playHoldsAndASignalStops()
+    {
+        Panel p;
+        Program held(QStringLiteral(QX50_SEND), {"--play", "4", "--hold", "600"});
+        QCOMPARE(arriving(p.unit, 2), QByteArray("4T"));
+        QCOMPARE(held.process.state(), QProcess::Running); // still holding the station
+        ::kill(static_cast<pid_t>(held.process.processId()), SIGTERM);
+        QCOMPARE(arriving(p.unit, 1), QByteArray("S"));
+        QCOMPARE(held.exitCode(), 0);
+
+        Program shortHold(QStringLiteral(QX50_SEND), {"--play", "9", "--hold", "0.2"});
+        QCOMPARE(shortHold.exitCode(), 0);
+        QCOMPARE(p.unit.received(2), QByteArray("9T"));
+        QCOMPARE(p.unit.received(), QByteArray()); // no stop when the time is up
+    }
+
+    void badArgumentsAreRefusedBeforeAnyPanelIsAsked_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addRow("memory 10") << QStringList {"--play", "10"};
+        QTest::addRow("hold 0") << QStringList {"--play", "1", "--hold", "0"};
+        QTest::addRow("hold past 600") << QStringList {"--play", "1", "--hold", "601"};
+        QTest::addRow("hold alone") << QStringList {"T", "--hold", "5"};
+        QTest::addRow("port 5") << QStringList {"--port", "5", "T"};
+    }
+    void badArgumentsAreRefusedBeforeAnyPanelIsAsked()
+    {
+        QFETCH(QStringList, args);
+        Panel p;
+        Program sender(QStringLiteral(QX50_SEND), args);
+        QCOMPARE(sender.exitCode(), 1);
+        QVERIFY(QString::fromLocal8Bit(sender.process.readAllStandardError()).startsWith(QStringLiteral("qx50-send: ")));
+        QCOMPARE(p.unit.received(), QByteArray());
+    }
+
+    // Two units: the second panel, another process, answers under its own name and is
+    // found by its open port, while the first keeps the well-known one.
+    void aSecondPanelIsFoundByItsPort()
+    {
+        Panel first;
+        PtyUnit second;
+        TemporaryWorkingDirectory cwd;
+        FormFixture::writeSettingsFile("COM3:9600,N,8,1"); // it opens COM3 at start-up
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        for (int n = 1; n <= 4; ++n)
+            env.insert(QStringLiteral("QX50_COM%1").arg(n), n == 3 ? second.devicePath() : QStringLiteral("/nonexistent/qx50-com%1").arg(n));
+        QProcess panelProcess;
+        panelProcess.setProcessEnvironment(env);
+        panelProcess.setWorkingDirectory(cwd.path());
+        auto stop = qScopeGuard([&] {
+            panelProcess.terminate();
+            if (!panelProcess.waitForFinished(5000))
+                panelProcess.kill();
+            panelProcess.waitForFinished(5000);
+        });
+        panelProcess.start(QStringLiteral(QX50_EXECUTABLE), QStringList());
+        QCOMPARE(second.received(1), QByteArray("P")); // start-up's Play
+        const QString own = QStringLiteral("org.orma.Qx50VoiceMemory.pid%1").arg(panelProcess.processId());
+        QTRY_VERIFY_WITH_TIMEOUT(QDBusConnection::sessionBus().interface()->isServiceRegistered(own).value(), kBound);
+
+        Program viaSend(QStringLiteral(QX50_SEND), {"--port", "3", "--play", "6"});
+        QCOMPARE(viaSend.exitCode(), 0);
+        QCOMPARE(second.received(2), QByteArray("6T"));
+        Front front({QStringLiteral("--port"), QStringLiteral("3")});
+        Client logger(front.port);
+        QCOMPARE(logger.ask("\\send_voice_mem 8\n"), QByteArray("RPRT 0\n"));
+        QCOMPARE(second.received(2), QByteArray("8T"));
+        Program noPort(QStringLiteral(QX50_SEND), {"--play", "1"});
+        QCOMPARE(noPort.exitCode(), 0);
+        QCOMPARE(first.unit.received(2), QByteArray("1T"));
+        Program nobody(QStringLiteral(QX50_SEND), {"--port", "4", "T"});
+        QCOMPARE(nobody.exitCode(), 2);
+        QCOMPARE(second.received(), QByteArray());
+    }
+};
+
+QTEST_MAIN(RigctldTest)
+#include "tst_rigctld.moc"

@@ -1,0 +1,82 @@
+#include "SendOptions.h"
+
+#include <QRegularExpression>
+
+#include <cmath>
+
+namespace {
+
+std::optional<int> memoryDigit(const QString &text)
+{
+    if (text.size() == 1 && text.front() >= QLatin1Char('0') && text.front() <= QLatin1Char('9'))
+        return text.front().unicode() - '0';
+    return std::nullopt;
+}
+
+std::optional<std::chrono::milliseconds> holdTime(const QString &text)
+{
+    // Digits with an optional fraction: no signs, exponents, "inf" or "nan".
+    static const QRegularExpression plain(QStringLiteral("^[0-9]{1,4}(\\.[0-9]{1,3})?$"));
+    if (!plain.match(text).hasMatch())
+        return std::nullopt;
+    const double seconds = text.toDouble();
+    if (!(seconds > 0) || seconds > SendOptions::kMaxHoldSeconds)
+        return std::nullopt;
+    return std::chrono::milliseconds(std::llround(seconds * 1000));
+}
+
+} // namespace
+
+SendOptions::Parsed SendOptions::parse(const QStringList &arguments)
+{
+    SendOptions options;
+    std::optional<int> play;
+    bool haveCommand = false;
+    auto refuse = [](const QString &why) { return Parsed {std::nullopt, why}; };
+
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString &argument = arguments[i];
+        auto value = [&]() -> std::optional<QString> {
+            if (i + 1 >= arguments.size())
+                return std::nullopt;
+            return arguments[++i];
+        };
+        if (argument == QLatin1String("--help") || argument == QLatin1String("-h")) {
+            options.help = true;
+        } else if (argument == QLatin1String("--play")) {
+            const auto text = value();
+            play = text ? memoryDigit(*text) : std::nullopt;
+            if (!play)
+                return refuse(QStringLiteral("--play takes a memory digit 0 to 9"));
+        } else if (argument == QLatin1String("--hold")) {
+            const auto text = value();
+            options.hold = text ? holdTime(*text) : std::nullopt;
+            if (!options.hold)
+                return refuse(QStringLiteral("--hold takes seconds, more than 0 and at most 600 (e.g. 4 or 2.5)"));
+        } else if (argument == QLatin1String("--port")) {
+            const auto text = value();
+            const auto digit = text ? memoryDigit(*text) : std::nullopt;
+            if (!digit || *digit < 1 || *digit > 4)
+                return refuse(QStringLiteral("--port takes a COM port number 1 to 4"));
+            options.port = *digit;
+        } else if (argument.startsWith(QLatin1String("--"))) {
+            return refuse(QStringLiteral("unknown option %1").arg(argument.left(40)));
+        } else if (haveCommand) {
+            return refuse(QStringLiteral("one COMMAND at a time"));
+        } else {
+            haveCommand = true;
+            options.commands = {argument};
+        }
+    }
+    if (options.help)
+        return {options, {}};
+    if (play && haveCommand)
+        return refuse(QStringLiteral("either COMMAND or --play N, not both"));
+    if (options.hold && !play)
+        return refuse(QStringLiteral("--hold goes with --play"));
+    if (play)
+        options.commands = {QString::number(*play), QStringLiteral("T")};
+    if (options.commands.isEmpty())
+        return refuse(QStringLiteral("no COMMAND and no --play"));
+    return {options, {}};
+}

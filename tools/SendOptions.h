@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <chrono>
+#include <optional>
+
+// qx50-send's command line, read apart from what is done with it.
+struct SendOptions {
+    // The characters handed to the panel, one call each, in order. A bare COMMAND goes
+    // as typed, for the panel to judge; --play N becomes N then "T".
+    QStringList commands;
+    // With --hold: how long to stay after playing, stopping the unit on a signal.
+    std::optional<std::chrono::milliseconds> hold;
+    int port = 0; // 0: the panel owning the well-known name; 1 to 4: the one with COM n open
+    bool help = false;
+
+    static constexpr double kMaxHoldSeconds = 600;
+
+    // The options, or the reason they are refused (with no panel asked).
+    struct Parsed;
+    static Parsed parse(const QStringList &arguments);
+};
+
+struct SendOptions::Parsed {
+    std::optional<SendOptions> options;
+    QString error;
+};

@@ -1,0 +1,111 @@
+// qx50-rigctld: answers Hamlib's rigctld protocol for the panel, so a contest logger
+// that plays a radio's voice keyer with "\send_voice_mem N" plays the unit instead.
+#include "PanelLink.h"
+#include "Session.h"
+
+#include <QCoreApplication>
+#include <QHostAddress>
+#include <QTcpServer>
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+struct Options {
+    QHostAddress address {QHostAddress::LocalHost};
+    quint16 port = 4532;
+    bool allowRemote = false;
+    Upstream upstream;
+    int panelPort = 0;
+};
+
+int usage(std::FILE *to, int exitCode)
+{
+    std::fprintf(to, "usage: qx50-rigctld [--listen [ADDR:]PORT] [--allow-remote] [--upstream HOST:PORT] [--port N]\n"
+                     "Answers Hamlib's rigctld protocol: \\send_voice_mem N plays memory N on the unit\n"
+                     "through the panel, \\stop_voice_mem stops it.\n"
+                     "--listen [ADDR:]PORT  where to listen, by default 127.0.0.1:4532 (port 0: any free one)\n"
+                     "--allow-remote        allow an address other than loopback (Hamlib has no authentication)\n"
+                     "--upstream HOST:PORT  the rigctld that controls the radio: every other command goes there\n"
+                     "--port N              the panel whose open port is COM N (1 to 4)\n");
+    return exitCode;
+}
+
+int refuse(const QString &why)
+{
+    std::fprintf(stderr, "qx50-rigctld: %s\n", why.toLocal8Bit().constData());
+    return usage(stderr, 1);
+}
+
+// "HOST:PORT" or "[V6]:PORT"; with hostRequired false also a bare "PORT".
+bool splitHostPort(const QString &text, bool hostRequired, QString *host, quint16 *port)
+{
+    const qsizetype colon = text.lastIndexOf(QLatin1Char(':'));
+    if (colon < 0 && hostRequired)
+        return false;
+    bool ok = false;
+    const uint number = text.mid(colon + 1).toUInt(&ok);
+    if (!ok || number > 65535 || text.mid(colon + 1).startsWith(QLatin1Char('+')))
+        return false;
+    *port = static_cast<quint16>(number);
+    *host = colon < 0 ? QString() : text.left(colon);
+    if (host->startsWith(QLatin1Char('[')) && host->endsWith(QLatin1Char(']')))
+        *host = host->mid(1, host->size() - 2);
+    return colon < 0 || !host->isEmpty();
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    Options options;
+    const QStringList args = QCoreApplication::arguments().mid(1);
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString &arg = args[i];
+        const bool hasValue = i + 1 < args.size();
+        if (arg == QLatin1String("--help") || arg == QLatin1String("-h"))
+            return usage(stdout, 0);
+        if (arg == QLatin1String("--allow-remote")) {
+            options.allowRemote = true;
+        } else if (arg == QLatin1String("--listen") && hasValue) {
+            QString host;
+            if (!splitHostPort(args[++i], false, &host, &options.port))
+                return refuse(QStringLiteral("--listen takes [ADDR:]PORT"));
+            if (!host.isEmpty() && !options.address.setAddress(host))
+                return refuse(QStringLiteral("--listen takes a numeric address, not %1").arg(host.left(60)));
+        } else if (arg == QLatin1String("--upstream") && hasValue) {
+            if (!splitHostPort(args[++i], true, &options.upstream.host, &options.upstream.port) || options.upstream.port == 0)
+                return refuse(QStringLiteral("--upstream takes HOST:PORT"));
+        } else if (arg == QLatin1String("--port") && hasValue) {
+            const QString n = args[++i];
+            if (n.size() != 1 || n[0] < QLatin1Char('1') || n[0] > QLatin1Char('4'))
+                return refuse(QStringLiteral("--port takes a COM port number 1 to 4"));
+            options.panelPort = n[0].unicode() - '0';
+        } else {
+            return refuse(QStringLiteral("unknown or incomplete option %1").arg(arg.left(40)));
+        }
+    }
+    if (!options.address.isLoopback() && !options.allowRemote)
+        return refuse(QStringLiteral("%1 is not a loopback address; Hamlib has no authentication, so anyone who "
+                                     "reaches it can key the transmitter. Add --allow-remote to listen there anyway.")
+                          .arg(options.address.toString()));
+
+    PanelLink panel(panel::sessionBus(), options.panelPort);
+    QTcpServer server;
+    if (!server.listen(options.address, options.port)) {
+        std::fprintf(stderr, "qx50-rigctld: cannot listen on %s:%u: %s\n", qPrintable(options.address.toString()),
+                     options.port, qPrintable(server.errorString()));
+        return 2;
+    }
+    QObject::connect(&server, &QTcpServer::newConnection, &server, [&] {
+        while (QTcpSocket *client = server.nextPendingConnection()) {
+            client->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+            new Session(client, panel, options.upstream);
+        }
+    });
+    std::printf("qx50-rigctld: listening on %s:%u\n", qPrintable(server.serverAddress().toString()), server.serverPort());
+    std::fflush(stdout);
+    return QCoreApplication::exec();
+}
