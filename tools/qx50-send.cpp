@@ -3,6 +3,8 @@
 //   exit 0  sent
 //   exit 1  the panel refused it (port closed, not a command, a message open)
 //   exit 2  no panel to ask
+#include "send/RepeatCall.h"
+
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusError>
@@ -26,8 +28,8 @@ void printLine(std::FILE *to, const QString &text)
 
 int usage(std::FILE *to, int exitCode)
 {
-    std::fprintf(to, "usage: qx50-send COMMAND\n"
-                     "COMMAND is one of M R P T S (either case) or a memory digit 0 to 9.\n");
+    std::fprintf(to, "usage: qx50-send COMMAND\n%s"
+                     "COMMAND is one of M R P T S (either case) or a memory digit 0 to 9.\n", kRepeatUsage);
     return exitCode;
 }
 
@@ -35,6 +37,8 @@ int usage(std::FILE *to, int exitCode)
 
 int main(int argc, char *argv[])
 {
+    if (isRepeatCall(argc, argv))
+        return runRepeatCall(argc, argv);
     if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0))
         return usage(stdout, 0);
     if (argc != 2)
