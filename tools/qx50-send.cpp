@@ -6,6 +6,7 @@
 //   exit 2  no panel to ask
 #include "PanelAddress.h"
 #include "SendOptions.h"
+#include "send/RepeatCall.h"
 
 #include <QCoreApplication>
 
@@ -25,14 +26,15 @@ void printLine(std::FILE *to, const QString &text)
 int usage(std::FILE *to, int exitCode)
 {
     std::fprintf(to, "usage: qx50-send [--port N] COMMAND\n"
-                     "       qx50-send [--port N] --play N [--hold SECONDS]\n"
+                     "       qx50-send [--port N] --play N [--hold SECONDS]\n%s"
                      "COMMAND is one of M R P T S (either case) or a memory digit 0 to 9.\n"
                      "--play N sends memory N, then T; --hold SECONDS stays that long after it,\n"
                      "and sends S when stopped by SIGTERM, SIGINT or SIGHUP meanwhile.\n"
                      "--port N asks the panel whose open port is COM N (1 to 4).\n"
                      "Exit status: 0 sent; 1 refused, with the reason (the panel's, or a bad\n"
                      "argument, refused before any panel is asked); 2 no panel to ask (none\n"
-                     "running, none with that port open, or no desktop session bus).\n");
+                     "running, none with that port open, or no desktop session bus).\n",
+                 kRepeatUsage);
     return exitCode;
 }
 
@@ -80,6 +82,8 @@ bool stoppedDuring(std::chrono::milliseconds hold, const sigset_t &stopping)
 
 int main(int argc, char *argv[])
 {
+    if (isRepeatCall(argc, argv))
+        return runRepeatCall(argc, argv);
     QStringList arguments;
     for (int i = 1; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);

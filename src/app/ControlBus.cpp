@@ -1,5 +1,6 @@
 #include "ControlBus.h"
 
+#include "RepeatTransmit.h"
 #include "UntrappedFailure.h"
 #include "ui/Form1.h"
 #include "ui/KeyCommand.h"
@@ -8,6 +9,7 @@
 #include <QDBusConnectionInterface>
 #include <QDBusError>
 #include <QDBusMessage>
+#include <QDBusServiceWatcher>
 
 namespace {
 
@@ -71,6 +73,13 @@ ControlBus::ControlBus(Form1 &form, Desktop &desktop, QDBusConnection connection
     connect(&m_form.Comm1, &SerialComm::portOpenChanged, this, [this](bool open) {
         announce({{QStringLiteral("PortOpen"), open}, {QStringLiteral("ComPort"), open ? m_form.Comm1.commPort() : 0}});
     });
+
+    // The caller of StartRepeat is watched while its repeat runs; when its connection
+    // ends, whatever the cause, the repeat ends with "S".
+    m_caller = new QDBusServiceWatcher(QString(), m_connection, QDBusServiceWatcher::WatchForUnregistration, this);
+    connect(m_caller, &QDBusServiceWatcher::serviceUnregistered, this,
+            [this] { runTrapped(m_desktop, [this] { m_form.repeat->stop(RepeatTransmit::Stop::CallerLeft); }); });
+    connect(m_form.repeat, &RepeatTransmit::changed, this, &ControlBus::repeatChanged);
 }
 
 ControlBus::~ControlBus()
@@ -87,6 +96,8 @@ QString ControlBus::status() const { return m_form.Status->caption(); }
 bool ControlBus::portOpen() const { return m_form.Comm1.portOpen(); }
 int ControlBus::comPort() const { return portOpen() ? m_form.Comm1.commPort() : 0; }
 QString ControlBus::received() const { return onTheBus(m_form.TextBox->caption()); }
+bool ControlBus::repeating() const { return m_form.repeat->repeating(); }
+uint ControlBus::repeatsLeft() const { return static_cast<uint>(m_form.repeat->left()); }
 
 void ControlBus::refuse(const char *error, const QString &text)
 {
@@ -116,6 +127,56 @@ void ControlBus::Send(const QString &command)
         else if (!sent) // the unit takes nothing more for now; the window says why
             refuse(kNotSent, QStringLiteral("The command was not sent"));
     });
+}
+
+void ControlBus::StartRepeat(const QString &memory, double seconds, uint count)
+{
+    if (const QString why = RepeatTransmit::refusal(memory, seconds, count); !why.isEmpty()) {
+        refuse(kInvalidArgs, why);
+        return;
+    }
+    if (!m_form.Comm1.portOpen()) {
+        refuse(kPortNotOpen, QStringLiteral("Com Port is not open!"));
+        return;
+    }
+    if (QApplication::activeModalWidget()) {
+        refuse(kBusy, QStringLiteral("The panel is showing a message; close it first."));
+        return;
+    }
+    if (m_form.repeat->repeating()) {
+        refuse(kRepeating, QStringLiteral("A repeat is running already; stop it first."));
+        return;
+    }
+    // Watched from before the first byte; a caller gone before the watch began is
+    // found by asking once afterwards.
+    const QString caller = calledFromDBus() ? message().service() : QString();
+    if (!caller.isEmpty())
+        m_caller->setWatchedServices({caller});
+    runTrapped(m_desktop, [&] {
+        const bool started = m_form.repeat->start(memory.front().toLatin1(), seconds, static_cast<int>(count));
+        if (!started || !m_form.repeat->repeating()) {
+            m_caller->setWatchedServices({});
+            if (!m_form.Comm1.portOpen())
+                refuse(kPortNotOpen, QStringLiteral("Com Port is not open!"));
+            else
+                refuse(kNotSent, QStringLiteral("The command was not sent"));
+            return;
+        }
+        if (!caller.isEmpty() && !m_connection.interface()->isServiceRegistered(caller).value())
+            m_form.repeat->stop(RepeatTransmit::Stop::CallerLeft);
+    });
+}
+
+void ControlBus::StopRepeat()
+{
+    runTrapped(m_desktop, [this] { m_form.repeat->stop(RepeatTransmit::Stop::Asked); });
+}
+
+void ControlBus::repeatChanged()
+{
+    if (!m_form.repeat->repeating())
+        m_caller->setWatchedServices({});
+    announce({{QStringLiteral("Repeating"), repeating()}, {QStringLiteral("RepeatsLeft"), repeatsLeft()}});
 }
 
 void ControlBus::announce(const QVariantMap &changed)

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QVariantMap>
 
+class QDBusServiceWatcher;
+
 class Desktop;
 class Form1;
 
@@ -20,6 +22,8 @@ class ControlBus : public QObject, protected QDBusContext {
     Q_PROPERTY(bool PortOpen READ portOpen)
     Q_PROPERTY(int ComPort READ comPort)
     Q_PROPERTY(QString Received READ received)
+    Q_PROPERTY(bool Repeating READ repeating)
+    Q_PROPERTY(uint RepeatsLeft READ repeatsLeft)
 
 public:
     static constexpr auto kService = "org.orma.Qx50VoiceMemory";
@@ -29,6 +33,8 @@ public:
     static constexpr auto kNotACommand = "org.orma.Qx50VoiceMemory.Error.NotACommand";
     static constexpr auto kBusy = "org.orma.Qx50VoiceMemory.Error.Busy";
     static constexpr auto kNotSent = "org.orma.Qx50VoiceMemory.Error.NotSent";
+    static constexpr auto kRepeating = "org.orma.Qx50VoiceMemory.Error.Repeating";
+    static constexpr auto kInvalidArgs = "org.freedesktop.DBus.Error.InvalidArgs";
     // Every copy also takes a name of its own, kService + ".pid" + its process id, so
     // that a second panel (a second unit) stays reachable while another owns kService.
     static constexpr auto kProcessNamePrefix = "org.orma.Qx50VoiceMemory.pid";
@@ -54,15 +60,26 @@ public:
     bool portOpen() const;
     int comPort() const; // 0 when no port is open
     QString received() const;
+    bool repeating() const;
+    uint repeatsLeft() const;
 
 public slots:
     // One command character, in either case as the keyboard takes it. The Keyboard
     // Commands switch does not apply: it governs keys typed in the window.
     Q_SCRIPTABLE void Send(const QString &command);
+    // Transmits a memory (one digit) count times, one period (seconds, start to
+    // start) apart, the first at once. The repeat ends with "S" when its caller
+    // leaves the bus: the caller is the remote operator's dead man's switch.
+    Q_SCRIPTABLE void StartRepeat(const QString &memory, double seconds, uint count);
+    // Ends the repeat that runs, with "S"; nothing when none runs.
+    Q_SCRIPTABLE void StopRepeat();
 
 private:
     void refuse(const char *error, const QString &text);
     void announce(const QVariantMap &changed);
+    void repeatChanged();
+
+    QDBusServiceWatcher *m_caller = nullptr; // the unique name that started the repeat
 
     Form1 &m_form;
     Desktop &m_desktop;

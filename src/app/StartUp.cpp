@@ -1,4 +1,5 @@
 // Start-up and shutdown of the program's one window.
+#include "RepeatTransmit.h"
 #include "UntrappedFailure.h"
 #include "ui/Form1.h"
 #include "ui/VbColor.h"
@@ -41,13 +42,19 @@ void Form1::Form_Unload()
         Comm1.setPortOpen(false);
 }
 
+// A repeat's message may be on the air: "S" cuts it before the port is given back.
 void Form1::closeEvent(QCloseEvent *event)
 {
-    runTrapped(m_desktop, [this] { Form_Unload(); });
+    runTrapped(m_desktop, [this] {
+        repeat->stop(RepeatTransmit::Stop::WindowClosing);
+        Form_Unload();
+    });
     event->accept(); // closing is never refused
 }
 
+// Ends at once, with no unload step; only a repeat's message on the air is cut.
 void Form1::Exit_Click()
 {
+    repeat->stop(RepeatTransmit::Stop::WindowClosing);
     m_desktop.endProgram(0);
 }

@@ -3,6 +3,7 @@
 #include "ArrivingLines.h"
 #include "Form1.h"
 #include "TailLabel.h"
+#include "app/RepeatTransmit.h"
 
 #include <QAccessible>
 #include <QAccessibleWidget>
@@ -245,6 +246,7 @@ public:
         connect(form.Status, &Label::captionChanged, this, &Announcer::statusChanged);
         connect(form.TextBox, &Label::captionChanged, this, &Announcer::panelChanged);
         connect(&form, &Form1::inputRead, this, &Announcer::inputRead);
+        connect(form.repeat, &RepeatTransmit::told, this, [this](const QString &words) { announce(m_form.Status, words); });
     }
 
     ~Announcer() override

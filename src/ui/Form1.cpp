@@ -2,10 +2,12 @@
 
 #include "Accessibility.h"
 #include "KeyPreview.h"
+#include "RepeatIndicator.h"
 #include "TailLabel.h"
 #include "Twips.h"
 #include "VbColor.h"
 #include "WindowIcon.h"
+#include "app/RepeatTransmit.h"
 #include "app/UntrappedFailure.h"
 
 #include <QAction>
@@ -86,6 +88,9 @@ Form1::Form1(Desktop &desktop, PortDevices ports, QWidget *parent)
     createControls();
     createMenus();
     setTabOrder();
+    // Before the handlers: a click or choice stops a repeat before it does its work.
+    repeat = new RepeatTransmit(*this);
+    new RepeatIndicator(*this);
     connectHandlers();
     makeAccessible(*this);
 
@@ -177,6 +182,8 @@ void Form1::createMenus()
     menuKeyboardCommands = makeItem(options, "menuKeyboardCommands", QStringLiteral("Keyboard Commands"), true);
     menuKeyboardCommands->setChecked(true);
     menuShowSerialComRxData = makeItem(options, "menuShowSerialComRxData", QStringLiteral("Show Serial Com RX data"), true);
+    options->addSeparator()->setObjectName(QStringLiteral("menuSpace4"));
+    menuRepeatTransmit = makeItem(options, "menuRepeatTransmit", RepeatIndicator::kStartCaption);
 
     QMenu *com = menuBar()->addMenu(QStringLiteral("&Com"));
     com->setObjectName(QStringLiteral("menu_mainCom"));
@@ -277,6 +284,7 @@ void Form1::connectHandlers()
     on(menuAbout, &QAction::triggered, &Form1::menuAbout_Click);
     on(&Timer1, &QTimer::timeout, &Form1::Timer1_Timer);
     on(menuPortDevices, &QAction::triggered, &Form1::menuPortDevices_Click);
+    on(menuRepeatTransmit, &QAction::triggered, &Form1::menuRepeatTransmit_Click);
     connect(&Comm1, &SerialComm::lineLost, this, [this](const QString &reason) {
         runTrapped(m_desktop, [this, &reason] { Comm1_LineLost(reason); });
     });

@@ -16,6 +16,7 @@ class QAction;
 class QFrame;
 class QGroupBox;
 class QPushButton;
+class RepeatTransmit;
 
 // The program's one window. It owns every control, the menus, the serial component
 // Comm1 and the timer, and the operations the handlers share. The handlers of each
@@ -60,6 +61,7 @@ public:
     QAction *Exit = nullptr;
     QAction *menuKeyboardCommands = nullptr;
     QAction *menuShowSerialComRxData = nullptr;
+    QAction *menuRepeatTransmit = nullptr; // "Repeat Transmit…", "Stop Repeat" while one runs
     QAction *menuCloseComPort = nullptr;
     QAction *menuPortDevices = nullptr; // "Port devices…", the Com menu's last item
     QAction *menuGuide = nullptr;
@@ -126,6 +128,10 @@ public:
     void Form_KeyPress(int characterCode);
     void menuKeyboardCommands_Click();
     void warnPortNotOpenAfterKey();
+
+    // Repeat transmit: the repeat itself, and its menu item (dialog or stop).
+    RepeatTransmit *repeat = nullptr;
+    void menuRepeatTransmit_Click();
 
     // Guide and About.
     void menuGuide_Click();

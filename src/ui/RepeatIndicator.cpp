@@ -1,0 +1,30 @@
+#include "RepeatIndicator.h"
+
+#include "Form1.h"
+#include "Twips.h"
+#include "app/RepeatTransmit.h"
+
+#include <QAction>
+#include <QLabel>
+
+RepeatIndicator::RepeatIndicator(Form1 &form)
+    : QObject(&form)
+    , m_form(form)
+    , m_line(new QLabel(form.controlsArea()))
+{
+    // Under the status, left of "Stop", above the received-data panel.
+    m_line->setObjectName(QStringLiteral("RepeatLine"));
+    m_line->setGeometry(twipsRect(0, 2820, 2340, 240));
+    m_line->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    m_line->setVisible(false);
+    connect(form.repeat, &RepeatTransmit::changed, this, &RepeatIndicator::show);
+}
+
+void RepeatIndicator::show()
+{
+    const RepeatTransmit &repeat = *m_form.repeat;
+    m_form.menuRepeatTransmit->setText(repeat.repeating() ? kStopCaption : kStartCaption);
+    if (repeat.repeating())
+        m_line->setText(QStringLiteral("Repeat %1: %2 left").arg(QChar::fromLatin1(repeat.memory())).arg(repeat.left()));
+    m_line->setVisible(repeat.repeating());
+}

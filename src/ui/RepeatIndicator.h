@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+class Form1;
+class QLabel;
+
+// What the window shows of a repeat: the repeat item's caption ("Stop Repeat" while
+// one runs), and a small line under the status naming the memory and the
+// transmissions left. The line is hidden while no repeat runs, and no specified
+// caption changes.
+class RepeatIndicator : public QObject {
+    Q_OBJECT
+
+public:
+    static inline const QString kStartCaption = QStringLiteral("Repeat Transmit\u2026");
+    static inline const QString kStopCaption = QStringLiteral("Stop Repeat");
+
+    explicit RepeatIndicator(Form1 &form);
+
+private:
+    void show();
+
+    Form1 &m_form;
+    QLabel *m_line;
+};

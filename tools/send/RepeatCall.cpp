@@ -1,0 +1,150 @@
+#include "RepeatCall.h"
+
+#include "PanelAddress.h"
+
+#include "app/RepeatTransmit.h"
+
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusError>
+#include <QDBusMessage>
+#include <QDBusServiceWatcher>
+#include <QDBusVariant>
+#include <QMap>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+const char *const kRepeatUsage = "       qx50-send --repeat N --every SECONDS --times K\n";
+
+namespace {
+
+constexpr auto kService = "org.orma.Qx50VoiceMemory";
+constexpr auto kPath = "/org/orma/Qx50VoiceMemory";
+constexpr auto kInterface = "org.orma.Qx50VoiceMemory";
+constexpr auto kProperties = "org.freedesktop.DBus.Properties";
+constexpr int kAnswerWithinMs = 5000;
+const char *const kOptions[] = {"--repeat", "--every", "--times"};
+
+QString latin1(const char *text) { return QString::fromLatin1(text); }
+
+int fail(int exitCode, const QString &text)
+{
+    std::fprintf(stderr, "qx50-send: %s\n", text.toLocal8Bit().constData());
+    return exitCode;
+}
+
+struct Request {
+    QString memory;
+    double seconds = 0;
+    qint64 count = 0;
+};
+
+// The three options, each once, in any order; the panel's own rule checks the values.
+QString parse(int argc, char *argv[], Request &request)
+{
+    QMap<QString, QString> given;
+    for (int i = 1; i < argc; i += 2) {
+        const QString option = QString::fromLocal8Bit(argv[i]);
+        if (std::find(std::begin(kOptions), std::end(kOptions), option) == std::end(kOptions))
+            return QStringLiteral("unknown option %1").arg(option);
+        if (i + 1 >= argc)
+            return QStringLiteral("%1 needs a value").arg(option);
+        if (given.contains(option))
+            return QStringLiteral("%1 is given twice").arg(option);
+        given.insert(option, QString::fromLocal8Bit(argv[i + 1]));
+    }
+    for (const char *option : kOptions)
+        if (!given.contains(latin1(option)))
+            return QStringLiteral("--repeat, --every and --times are all needed");
+    bool ok = false;
+    request.memory = given.value(QStringLiteral("--repeat"));
+    request.seconds = given.value(QStringLiteral("--every")).toDouble(&ok);
+    if (!ok)
+        return QStringLiteral("--every takes a number of seconds");
+    request.count = given.value(QStringLiteral("--times")).toLongLong(&ok);
+    if (!ok)
+        return QStringLiteral("--times takes a whole number");
+    return RepeatTransmit::refusal(request.memory, request.seconds, request.count);
+}
+
+// Waits for the repeat to end, as the panel announces it, or for the panel to go.
+class RepeatWatch : public QObject {
+    Q_OBJECT
+
+public:
+    int exitCode = 0;
+
+public slots:
+    void propertiesChanged(const QString &interface, const QVariantMap &changed, const QStringList &)
+    {
+        if (interface == latin1(kInterface) && changed.contains(QStringLiteral("Repeating"))
+            && !changed.value(QStringLiteral("Repeating")).toBool())
+            QCoreApplication::exit(0);
+    }
+    void panelGone()
+    {
+        exitCode = fail(2, QStringLiteral("the panel has gone"));
+        QCoreApplication::exit(exitCode);
+    }
+};
+
+QDBusMessage callPanel(QDBusConnection &bus, const char *interface, const QString &method, const QVariantList &args)
+{
+    QDBusMessage call = QDBusMessage::createMethodCall(latin1(kService), latin1(kPath), latin1(interface), method);
+    call.setAutoStartService(false);
+    call.setArguments(args);
+    return bus.call(call, QDBus::Block, kAnswerWithinMs);
+}
+
+} // namespace
+
+bool isRepeatCall(int argc, char *argv[])
+{
+    return argc > 1 && std::find_if(std::begin(kOptions), std::end(kOptions), [&](const char *option) {
+                           return std::strcmp(argv[1], option) == 0;
+                       }) != std::end(kOptions);
+}
+
+int runRepeatCall(int argc, char *argv[])
+{
+    Request request;
+    if (const QString wrong = parse(argc, argv, request); !wrong.isEmpty())
+        return fail(1, wrong);
+
+    QCoreApplication app(argc, argv);
+    QDBusConnection bus = panel::sessionBus();
+    if (!bus.isConnected())
+        return fail(2, panel::noSessionBus("it"));
+
+    // Listening before the repeat starts, so its end cannot pass unseen.
+    RepeatWatch watch;
+    bus.connect(latin1(kService), latin1(kPath), latin1(kProperties), QStringLiteral("PropertiesChanged"), &watch,
+                SLOT(propertiesChanged(QString, QVariantMap, QStringList)));
+    QDBusServiceWatcher panel(latin1(kService), bus, QDBusServiceWatcher::WatchForUnregistration);
+    QObject::connect(&panel, &QDBusServiceWatcher::serviceUnregistered, &watch, &RepeatWatch::panelGone);
+
+    const QDBusMessage reply = callPanel(bus, kInterface, QStringLiteral("StartRepeat"),
+                                         {request.memory, request.seconds, static_cast<uint>(request.count)});
+    if (reply.type() != QDBusMessage::ReplyMessage) {
+        const QString error = reply.errorName();
+        if (error.startsWith(latin1(kInterface) + QStringLiteral(".Error."))
+            || error == QLatin1String("org.freedesktop.DBus.Error.InvalidArgs")) {
+            std::fprintf(stderr, "%s\n", reply.errorMessage().toLocal8Bit().constData());
+            return 1;
+        }
+        if (error == QLatin1String("org.freedesktop.DBus.Error.NameHasNoOwner")
+            || error == QLatin1String("org.freedesktop.DBus.Error.ServiceUnknown"))
+            return fail(2, QStringLiteral("no orma-qx50-voice-mem panel is running"));
+        return fail(2, QStringLiteral("the panel did not answer: %1").arg(reply.errorMessage()));
+    }
+    const QDBusMessage state = callPanel(bus, kProperties, QStringLiteral("Get"),
+                                         {latin1(kInterface), QStringLiteral("Repeating")});
+    if (!state.arguments().value(0).value<QDBusVariant>().variant().toBool())
+        return 0;
+    const int ended = QCoreApplication::exec();
+    return watch.exitCode != 0 ? watch.exitCode : ended;
+}
+
+#include "RepeatCall.moc"

@@ -1,0 +1,16 @@
+#pragma once
+
+// qx50-send --repeat N --every SECONDS --times K: asks the panel to transmit memory N
+// K times, SECONDS apart (start to start), and stays until that repeat ends. Its
+// connection to the bus is the repeat's dead man's switch: however this process ends,
+// SIGKILL included, the panel stops the repeat with "S".
+
+// The usage line of the repeat, for the sender's --help.
+extern const char *const kRepeatUsage;
+
+// Whether the arguments ask for a repeat (the first one is --repeat, --every or --times).
+bool isRepeatCall(int argc, char *argv[]);
+
+// Runs the repeat call and gives the exit status: 0 once the repeat has ended, 1 for
+// arguments or a panel that refused, 2 when there is no panel or it went away.
+int runRepeatCall(int argc, char *argv[]);
