@@ -1,14 +1,16 @@
 // A network port whose server misbehaves: options nobody agreed to, a flood of
-// negotiation it never reads the answers to, a far end that may vanish. The server
-// is a plain QTcpServer of this test: it is the far end, written to do what a
-// hostile or broken server does.
+// negotiation it never reads the answers to, a far end that may vanish, and text
+// made to look like markup. The server is a plain QTcpServer of this test: it is the
+// far end, written to do what a hostile or broken server does.
 #include "serial/SerialComm.h"
 #include "serial/SerialError.h"
+#include "support/FormFixture.h"
 
 #include <QElapsedTimer>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
+#include <QTextDocument>
 #include <QTimer>
 
 #include <algorithm>
@@ -58,6 +60,17 @@ struct HostileServer {
 void takeUpSerialControl(QTcpSocket *peer)
 {
     peer->write(bytes({kIac, kDo, kComPort}));
+}
+
+// What the operator sees of a text Qt shows as a tooltip or in an automatic label.
+QString shownAs(const QString &text)
+{
+    QTextDocument document;
+    if (Qt::mightBeRichText(text))
+        document.setHtml(text);
+    else
+        document.setPlainText(text);
+    return document.toPlainText();
 }
 
 } // namespace
@@ -155,6 +168,23 @@ private slots:
         QVERIFY2(idle + interval * probes <= 30, qPrintable(QStringLiteral("%1 + %2 x %3 s").arg(idle).arg(interval).arg(probes)));
         const int userTimeout = option(IPPROTO_TCP, TCP_USER_TIMEOUT);
         QVERIFY2(userTimeout > 0 && userTimeout <= 30000, qPrintable(QString::number(userTimeout)));
+    }
+
+    // What a server says when it closes is quoted under the greyed Com item as it
+    // was sent, never drawn as markup.
+    void aServersWordsAreShownAsPlainText()
+    {
+        const QByteArray words("<font size=7 color=red>CALL 555-0100</font> & <b>now</b>");
+        HostileServer server([&](QTcpSocket *peer) {
+            peer->write(words + "\r\n");
+            peer->disconnectFromHost();
+        });
+        FormFixture f;
+        f.ports[1] = server.address();
+        f.form->Form_Load();
+        QVERIFY(!f.form->menuCom(1)->isEnabled());
+        const QString tip = f.form->menuCom(1)->toolTip();
+        QVERIFY2(shownAs(tip).contains(QString::fromLatin1(words)), qPrintable(tip));
     }
 };
 

@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QScopeGuard>
 #include <QTest>
+#include <QTextDocument>
 
 namespace {
 
@@ -20,6 +21,20 @@ QString stateOf(QDialog *dialog, int port)
 {
     const auto *state = dialog->findChild<QLabel *>(QStringLiteral("COM%1 state").arg(port));
     return state ? state->text() : QStringLiteral("<no state>");
+}
+
+// The row's state as the operator reads it, markup drawn as the label draws it.
+QString stateShown(QDialog *dialog, int port)
+{
+    const auto *state = dialog->findChild<QLabel *>(QStringLiteral("COM%1 state").arg(port));
+    if (!state)
+        return QStringLiteral("<no state>");
+    const Qt::TextFormat format = state->textFormat();
+    if (format == Qt::PlainText || (format == Qt::AutoText && !Qt::mightBeRichText(state->text())))
+        return state->text();
+    QTextDocument document;
+    document.setHtml(state->text());
+    return document.toPlainText();
 }
 
 // Replaces what the focused row's box holds with a typed device, as the operator would.
@@ -186,6 +201,25 @@ private slots:
         whenDialogShows([&](QDialog *dialog) {
             const QString state = stateOf(dialog, 1);
             QVERIFY2(state.contains(QLatin1String("QX50_COM1 is set, so COM1 uses ") + com1.devicePath()), qPrintable(state));
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+        }, &shown);
+        start.form->menuPortDevices->trigger();
+        QVERIFY(shown);
+    }
+
+    // A device name from outside the program is shown as it was written, never as markup.
+    void aRowShowsOutsideTextAsItIs()
+    {
+        LauncherStart start;
+        const QString device = QStringLiteral("/dev/<i>qx50</i>&amp;<br>x");
+        qputenv("QX50_COM2", device.toLocal8Bit());
+        const auto unset = qScopeGuard([] { qunsetenv("QX50_COM2"); });
+        start.start();
+        bool shown = false;
+        whenDialogShows([&](QDialog *dialog) {
+            const QString state = stateShown(dialog, 2);
+            QVERIFY2(state.endsWith(QLatin1String("QX50_COM2 is set, so COM2 uses ") + device + QLatin1String(" instead")),
+                     qPrintable(state));
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
         }, &shown);
         start.form->menuPortDevices->trigger();
