@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QScopeGuard>
 #include <QTest>
+#include <QTemporaryDir>
 #include <QTextDocument>
 
 namespace {
@@ -224,6 +225,39 @@ private slots:
         }, &shown);
         start.form->menuPortDevices->trigger();
         QVERIFY(shown);
+    }
+
+    // A ports.conf that is a link (into a folder of dotfiles) stays one: its target is
+    // rewritten in one step, beside itself, and keeps its mode.
+    void savingThroughALinkRewritesItsTarget()
+    {
+        LauncherStart start;
+        QTemporaryDir dotfiles;
+        const QString target = dotfiles.filePath(QStringLiteral("ports.conf"));
+        QFile file(target);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("[ports]\nCOM1=/dev/ttyUSB3\n");
+        file.close();
+        const auto mode = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther
+                          | QFile::ReadUser | QFile::WriteUser;
+        QVERIFY(QFile::setPermissions(target, mode));
+        QVERIFY(QDir().mkpath(QFileInfo(start.portsFile()).absolutePath()));
+        QVERIFY(QFile::link(target, start.portsFile()));
+
+        PortAssignments over(start.portsFile());
+        over.setDevice(3, QStringLiteral("/dev/ttyACM0"));
+        QString why;
+        QVERIFY2(over.save(&why), qPrintable(why));
+
+        QVERIFY(QFileInfo(start.portsFile()).isSymLink());
+        QCOMPARE(QFileInfo(start.portsFile()).symLinkTarget(), target);
+        const PortAssignments written(target);
+        QCOMPARE(written.device(1), QStringLiteral("/dev/ttyUSB3"));
+        QCOMPARE(written.device(3), QStringLiteral("/dev/ttyACM0"));
+        QCOMPARE(QFile::permissions(target), mode);
+        QCOMPARE(QDir(dotfiles.path()).entryList(QDir::Files), QStringList{"ports.conf"});
+        QCOMPARE(QDir(QFileInfo(start.portsFile()).absolutePath()).entryList(QDir::Files | QDir::System),
+                 QStringList{"ports.conf"});
     }
 };
 
