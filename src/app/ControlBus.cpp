@@ -96,13 +96,15 @@ void ControlBus::Send(const QString &command)
         return;
     }
     runTrapped(m_desktop, [&] {
-        const bool sent = m_form.Comm1.portOpen() && m_form.issueCommand(*character);
+        QString notSentWhy;
+        const bool sent = m_form.Comm1.portOpen() && m_form.issueCommand(*character, &notSentWhy);
         // Closed before, or lost under the write (the window reports the lost line
         // itself): either way the caller is told, not with a box of the window's.
         if (!m_form.Comm1.portOpen())
             refuse(kPortNotOpen, QStringLiteral("Com Port is not open!"));
-        else if (!sent) // the unit takes nothing more for now; the window says why
-            refuse(kNotSent, QStringLiteral("The command was not sent"));
+        else if (!sent) // the unit takes nothing more for now: the caller hears why, at once
+            refuse(kNotSent, notSentWhy.isEmpty() ? QStringLiteral("The command was not sent")
+                                                  : QStringLiteral("The command was not sent: %1").arg(notSentWhy));
     });
 }
 
