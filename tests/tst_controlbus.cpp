@@ -3,6 +3,7 @@
 #include "support/FormFixture.h"
 #include "support/PtyUnit.h"
 #include "app/ControlBus.h"
+#include "app/RepeatTransmit.h"
 
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
@@ -171,9 +172,26 @@ private slots:
         int sent = 0;
         while (sent < 4 * 1024 * 1024 && p.f.form->issueCommand('7'))
             ++sent;
-        QCOMPARE(p.f.desktop.prompts(), QStringList{"The command was not sent"});
+        QCOMPARE(p.f.desktop.prompts(), QStringList{"The command was not sent"}); // the window's own command
+        p.f.desktop.clear();
+
+        // A caller on the bus is answered at once with the reason; no box is put on
+        // the operator's screen, nor waited on.
         const QDBusMessage reply = send(QStringLiteral("T"));
         QCOMPARE(reply.errorName(), QString::fromLatin1(ControlBus::kNotSent));
+        QVERIFY2(reply.errorMessage().startsWith(QStringLiteral("The command was not sent: COM2 (%1)").arg(p.unit.devicePath()))
+                     && reply.errorMessage().endsWith(QStringLiteral("\"T\" was not sent")),
+                 qPrintable(reply.errorMessage()));
+        const Run run = runSender({QStringLiteral("5")});
+        QCOMPARE(run.exitCode, 1);
+        QVERIFY2(run.err.startsWith(QStringLiteral("The command was not sent: COM2")) && run.err.endsWith(QStringLiteral("\"5\" was not sent")),
+                 qPrintable(run.err));
+        // A repeat whose first transmission the unit does not take is refused the same way.
+        const QDBusMessage repeat = call(kInterface, QStringLiteral("StartRepeat"), {QStringLiteral("4"), 10.0, 3u});
+        QCOMPARE(repeat.errorName(), QString::fromLatin1(ControlBus::kNotSent));
+        QVERIFY2(repeat.errorMessage().startsWith(QStringLiteral("The command was not sent: COM2")), qPrintable(repeat.errorMessage()));
+        QVERIFY(!p.f.form->repeat->repeating());
+        QCOMPARE(p.f.desktop.events, QStringList());
         QVERIFY(p.f.form->Comm1.portOpen());
         QVERIFY(p.f.form->Status->caption() != QStringLiteral("Transmit"));
     }

@@ -171,13 +171,19 @@ private slots:
     void keysTheMenusTakeAreNotCommands_data()
     {
         QTest::addColumn<bool>("portOpen");
-        QTest::addRow("port closed") << false;
-        QTest::addRow("port open") << true;
+        QTest::addColumn<bool>("byMouse");
+        QTest::addRow("port closed, Alt+O") << false << false;
+        QTest::addRow("port open, Alt+O") << true << false;
+        QTest::addRow("port closed, clicked") << false << true;
+        QTest::addRow("port open, clicked") << true << true;
     }
 
+    // Only the keys that walk or open the menus are theirs: once Escape has closed a
+    // menu, the menu bar still holds the keyboard, but command keys are commands.
     void keysTheMenusTakeAreNotCommands()
     {
         QFETCH(bool, portOpen);
+        QFETCH(bool, byMouse);
         FormFixture f;
         PtyUnit unit;
         f.ports[1] = unit.devicePath();
@@ -185,21 +191,40 @@ private slots:
             f.openPort(1);
         f.form->show();
         QVERIFY(QTest::qWaitForWindowActive(f.form.get()));
+        auto *options = f.form->findChild<QMenu *>("menuOptions");
+        QMenuBar *bar = f.form->menuBar();
 
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_O, Qt::AltModifier); // Alt+O opens Options
-        QTRY_VERIFY(QApplication::activePopupWidget());
-        QCOMPARE(QApplication::activePopupWidget(), f.form->findChild<QMenu *>("menuOptions"));
-        QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_Escape); // closes the menu
+        if (byMouse)
+            QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(options->menuAction()).center());
+        else
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_O, Qt::AltModifier); // Alt+O opens Options
+        QTRY_COMPARE(QApplication::activePopupWidget(), static_cast<QWidget *>(options));
+        QTest::keyClick(options, Qt::Key_Escape); // closes the menu
         QTRY_VERIFY(!QApplication::activePopupWidget());
-        // The menu bar keeps the keyboard until a second Escape; letters there pick menus.
-        QCOMPARE(QApplication::focusWidget(), f.form->menuBar());
-        QTest::keyClick(f.form->menuBar(), 'm');
-        QTest::keyClick(f.form->menuBar(), Qt::Key_Escape);
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget *>(bar));
+        // A menu title's access key and the keys that walk the bar stay the menus'.
+        QTest::keyClick(bar, Qt::Key_Right);
+        QTest::keyClick(bar, 'o');
+        QTRY_COMPARE(QApplication::activePopupWidget(), static_cast<QWidget *>(options));
+        QTest::keyClick(options, Qt::Key_Escape);
+        QTRY_VERIFY(!QApplication::activePopupWidget());
         QCoreApplication::processEvents();
         QCOMPARE(f.desktop.events, QStringList());
         QCOMPARE(unit.received(), QByteArray());
 
-        // Back on the buttons, keys are commands again.
+        // Any other character key is previewed, as on the buttons.
+        QTest::keyClick(bar, 't');
+        if (portOpen) {
+            QCOMPARE(unit.received(1), QByteArray("T"));
+            QCOMPARE(f.form->Status->caption(), QStringLiteral("Transmit"));
+            QCOMPARE(f.desktop.events, QStringList());
+        } else {
+            QTRY_COMPARE(f.desktop.prompts(), QStringList({"Com Port is not open!"}));
+            QCOMPARE(f.desktop.beeps(), 1);
+        }
+
+        // A second Escape gives the keyboard back to the buttons; keys are commands there.
+        f.desktop.clear();
         f.form->activateWindow();
         f.form->Command3->setFocus();
         QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget *>(f.form->Command3));

@@ -8,6 +8,8 @@
 #include <QLabel>
 #include <QScopeGuard>
 #include <QTest>
+#include <QTemporaryDir>
+#include <QTextDocument>
 
 namespace {
 
@@ -20,6 +22,20 @@ QString stateOf(QDialog *dialog, int port)
 {
     const auto *state = dialog->findChild<QLabel *>(QStringLiteral("COM%1 state").arg(port));
     return state ? state->text() : QStringLiteral("<no state>");
+}
+
+// The row's state as the operator reads it, markup drawn as the label draws it.
+QString stateShown(QDialog *dialog, int port)
+{
+    const auto *state = dialog->findChild<QLabel *>(QStringLiteral("COM%1 state").arg(port));
+    if (!state)
+        return QStringLiteral("<no state>");
+    const Qt::TextFormat format = state->textFormat();
+    if (format == Qt::PlainText || (format == Qt::AutoText && !Qt::mightBeRichText(state->text())))
+        return state->text();
+    QTextDocument document;
+    document.setHtml(state->text());
+    return document.toPlainText();
 }
 
 // Replaces what the focused row's box holds with a typed device, as the operator would.
@@ -190,6 +206,58 @@ private slots:
         }, &shown);
         start.form->menuPortDevices->trigger();
         QVERIFY(shown);
+    }
+
+    // A device name from outside the program is shown as it was written, never as markup.
+    void aRowShowsOutsideTextAsItIs()
+    {
+        LauncherStart start;
+        const QString device = QStringLiteral("/dev/<i>qx50</i>&amp;<br>x");
+        qputenv("QX50_COM2", device.toLocal8Bit());
+        const auto unset = qScopeGuard([] { qunsetenv("QX50_COM2"); });
+        start.start();
+        bool shown = false;
+        whenDialogShows([&](QDialog *dialog) {
+            const QString state = stateShown(dialog, 2);
+            QVERIFY2(state.endsWith(QLatin1String("QX50_COM2 is set, so COM2 uses ") + device + QLatin1String(" instead")),
+                     qPrintable(state));
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+        }, &shown);
+        start.form->menuPortDevices->trigger();
+        QVERIFY(shown);
+    }
+
+    // A ports.conf that is a link (into a folder of dotfiles) stays one: its target is
+    // rewritten in one step, beside itself, and keeps its mode.
+    void savingThroughALinkRewritesItsTarget()
+    {
+        LauncherStart start;
+        QTemporaryDir dotfiles;
+        const QString target = dotfiles.filePath(QStringLiteral("ports.conf"));
+        QFile file(target);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("[ports]\nCOM1=/dev/ttyUSB3\n");
+        file.close();
+        const auto mode = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther
+                          | QFile::ReadUser | QFile::WriteUser;
+        QVERIFY(QFile::setPermissions(target, mode));
+        QVERIFY(QDir().mkpath(QFileInfo(start.portsFile()).absolutePath()));
+        QVERIFY(QFile::link(target, start.portsFile()));
+
+        PortAssignments over(start.portsFile());
+        over.setDevice(3, QStringLiteral("/dev/ttyACM0"));
+        QString why;
+        QVERIFY2(over.save(&why), qPrintable(why));
+
+        QVERIFY(QFileInfo(start.portsFile()).isSymLink());
+        QCOMPARE(QFileInfo(start.portsFile()).symLinkTarget(), target);
+        const PortAssignments written(target);
+        QCOMPARE(written.device(1), QStringLiteral("/dev/ttyUSB3"));
+        QCOMPARE(written.device(3), QStringLiteral("/dev/ttyACM0"));
+        QCOMPARE(QFile::permissions(target), mode);
+        QCOMPARE(QDir(dotfiles.path()).entryList(QDir::Files), QStringList{"ports.conf"});
+        QCOMPARE(QDir(QFileInfo(start.portsFile()).absolutePath()).entryList(QDir::Files | QDir::System),
+                 QStringList{"ports.conf"});
     }
 };
 

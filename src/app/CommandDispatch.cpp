@@ -23,7 +23,7 @@ void Form1::sendCommand(char command)
 }
 
 // The byte goes out first; only then does the status line name the function.
-bool Form1::issueCommand(char command)
+bool Form1::issueCommand(char command, QString *notSentWhy)
 {
     try {
         Comm1.setOutput(QString(QChar::fromLatin1(command)));
@@ -31,6 +31,10 @@ bool Form1::issueCommand(char command)
         return false; // not sent, so not shown; Comm1_LineLost tells the operator once
     } catch (const OutputRefused &refused) {
         // The unit has stopped reading; the port stays open for the next command.
+        if (notSentWhy) {
+            *notSentWhy = QString::fromUtf8(refused.what());
+            return false;
+        }
         m_desktop.beep();
         m_desktop.messageBox(QStringLiteral("The command was not sent"), Desktop::Plain, {},
                              QString::fromUtf8(refused.what()));

@@ -22,6 +22,13 @@ QString onTheBus(QString text)
     return text.replace(QChar(u'\0'), QChar(u'\u2400'));
 }
 
+// The panel's text for a command the unit did not take, with the reason after it.
+QString notSentText(const QString &why)
+{
+    const QString text = QStringLiteral("The command was not sent");
+    return why.isEmpty() ? text : QStringLiteral("%1: %2").arg(text, why);
+}
+
 } // namespace
 
 QString ControlBus::processName()
@@ -119,13 +126,14 @@ void ControlBus::Send(const QString &command)
         return;
     }
     runTrapped(m_desktop, [&] {
-        const bool sent = m_form.Comm1.portOpen() && m_form.issueCommand(*character);
+        QString notSentWhy;
+        const bool sent = m_form.Comm1.portOpen() && m_form.issueCommand(*character, &notSentWhy);
         // Closed before, or lost under the write (the window reports the lost line
         // itself): either way the caller is told, not with a box of the window's.
         if (!m_form.Comm1.portOpen())
             refuse(kPortNotOpen, QStringLiteral("Com Port is not open!"));
-        else if (!sent) // the unit takes nothing more for now; the window says why
-            refuse(kNotSent, QStringLiteral("The command was not sent"));
+        else if (!sent) // the unit takes nothing more for now: the caller hears why, at once
+            refuse(kNotSent, notSentText(notSentWhy));
     });
 }
 
@@ -153,13 +161,14 @@ void ControlBus::StartRepeat(const QString &memory, double seconds, uint count)
     if (!caller.isEmpty())
         m_caller->setWatchedServices({caller});
     runTrapped(m_desktop, [&] {
-        const bool started = m_form.repeat->start(memory.front().toLatin1(), seconds, static_cast<int>(count));
+        QString notSentWhy; // never a box inside a bus call
+        const bool started = m_form.repeat->start(memory.front().toLatin1(), seconds, static_cast<int>(count), &notSentWhy);
         if (!started || !m_form.repeat->repeating()) {
             m_caller->setWatchedServices({});
             if (!m_form.Comm1.portOpen())
                 refuse(kPortNotOpen, QStringLiteral("Com Port is not open!"));
             else
-                refuse(kNotSent, QStringLiteral("The command was not sent"));
+                refuse(kNotSent, notSentText(notSentWhy));
             return;
         }
         if (!caller.isEmpty() && !m_connection.interface()->isServiceRegistered(caller).value())

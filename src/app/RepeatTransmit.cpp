@@ -54,7 +54,7 @@ RepeatTransmit::RepeatTransmit(Form1 &form)
 
 RepeatTransmit::~RepeatTransmit() = default;
 
-bool RepeatTransmit::start(char memory, double seconds, int count)
+bool RepeatTransmit::start(char memory, double seconds, int count, QString *notSentWhy)
 {
     if (m_repeating || !m_form.Comm1.portOpen()
         || !refusal(QString(QChar::fromLatin1(memory)), seconds, count).isEmpty())
@@ -67,7 +67,7 @@ bool RepeatTransmit::start(char memory, double seconds, int count)
     emit told(QStringLiteral("Repeating memory %1, %2 times, every %3 seconds.")
                   .arg(QChar::fromLatin1(memory)).arg(count).arg(seconds));
     m_timer.start(m_periodMs);
-    transmit();
+    transmit(notSentWhy);
     return true;
 }
 
@@ -83,10 +83,10 @@ void RepeatTransmit::tick()
 
 // The memory digit, then "T"; either one not taken ends the repeat (a lost line has
 // ended it already through the port's closing).
-void RepeatTransmit::transmit()
+void RepeatTransmit::transmit(QString *notSentWhy)
 {
     m_sending = true;
-    const bool sent = m_form.issueCommand(m_memory) && m_repeating && m_form.issueCommand('T');
+    const bool sent = m_form.issueCommand(m_memory, notSentWhy) && m_repeating && m_form.issueCommand('T', notSentWhy);
     m_sending = false;
     if (!m_repeating)
         return;

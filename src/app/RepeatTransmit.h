@@ -66,8 +66,9 @@ public:
 
     // Starts a repeat and sends its first transmission at once. Requires values that
     // refusal() lets through, an open port and no repeat running; false otherwise.
-    // A first transmission the line did not take ends it again at once.
-    bool start(char memory, double seconds, int count);
+    // A first transmission the line did not take ends it again at once: with
+    // notSentWhy the reason is handed back instead of shown in a box (a bus caller).
+    bool start(char memory, double seconds, int count, QString *notSentWhy = nullptr);
     // Ends a running repeat for this reason; nothing happens when none runs.
     void stop(Stop why);
 
@@ -79,7 +80,7 @@ signals:
     void stopped(Stop why);
 
 private:
-    void transmit();
+    void transmit(QString *notSentWhy = nullptr);
     void tick();
 
     Form1 &m_form;

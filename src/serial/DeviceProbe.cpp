@@ -10,6 +10,7 @@
 #include <cerrno>
 
 #ifdef Q_OS_UNIX
+#include <dirent.h>
 #include <grp.h>
 #include <pwd.h>
 #include <signal.h>
@@ -32,14 +33,22 @@ bool processAlive(qint64 pid)
 // A lock whose owner is gone from sight (it handed the device to a child and ended).
 constexpr qint64 kUnseenHolder = -1;
 
+QByteArray procFile(qint64 pid, const char *name)
+{
+    QFile file(QStringLiteral("/proc/%1/%2").arg(pid).arg(QLatin1String(name)));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Named as it was started (the last part of its first argument): the kernel's own
+// name for it is cut at 15 characters.
 QString programName(qint64 pid)
 {
     if (pid == kUnseenHolder)
         return QStringLiteral("another program");
-    QFile comm(QStringLiteral("/proc/%1/comm").arg(pid));
-    QString name;
-    if (comm.open(QIODevice::ReadOnly))
-        name = QString::fromLocal8Bit(comm.readAll()).trimmed();
+    const QByteArray argv0 = procFile(pid, "cmdline").split('\0').constFirst();
+    QString name = QString::fromLocal8Bit(argv0.mid(argv0.lastIndexOf('/') + 1)).trimmed();
+    if (name.isEmpty())
+        name = QString::fromLocal8Bit(procFile(pid, "comm")).trimmed();
     if (name.isEmpty())
         name = QStringLiteral("a program");
     return QStringLiteral("%1 (PID %2)").arg(name).arg(pid);
@@ -92,6 +101,52 @@ qint64 deviceLockHolder(const struct stat &info)
     return 0;
 }
 
+// A process with the device open, among those this user may look into; one whose
+// descriptor carries a lock on it comes first. Only the names of the descriptors are
+// read, never what they lead to: a file on a hung network mount would hold us up.
+enum class Holding { Locked, AnyOpen };
+qint64 processWithDeviceOpen(const QString &device, Holding holding)
+{
+    const QByteArray path = QFile::encodeName(QFileInfo(device).canonicalFilePath());
+    if (path.isEmpty())
+        return 0;
+    qint64 firstOpen = 0;
+    const QDir proc(QStringLiteral("/proc"));
+    for (const QString &entry : proc.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        bool number = false;
+        const qint64 pid = entry.toLongLong(&number);
+        if (!number || pid == ::getpid())
+            continue;
+        const QByteArray fdFolder = "/proc/" + QByteArray::number(pid) + "/fd";
+        DIR *fds = ::opendir(fdFolder.constData());
+        if (!fds)
+            continue;
+        bool locked = false;
+        bool open = false;
+        while (const struct dirent *fd = ::readdir(fds)) {
+            if (fd->d_name[0] == '.')
+                continue;
+            char target[4096];
+            const QByteArray link = fdFolder + '/' + fd->d_name;
+            const ssize_t size = ::readlink(link.constData(), target, sizeof target);
+            if (size <= 0 || QByteArray(target, size) != path)
+                continue;
+            open = true;
+            const QByteArray info = procFile(pid, QByteArray("fdinfo/" + QByteArray(fd->d_name)).constData());
+            if (info.startsWith("lock:") || info.contains("\nlock:")) {
+                locked = true;
+                break;
+            }
+        }
+        ::closedir(fds);
+        if (locked)
+            return pid;
+        if (open && !firstOpen)
+            firstOpen = pid;
+    }
+    return holding == Holding::AnyOpen ? firstOpen : 0;
+}
+
 qint64 lockHolder(const QString &device, const struct stat &info)
 {
     if (const qint64 pid = lockFileHolder(device))
@@ -100,27 +155,13 @@ qint64 lockHolder(const QString &device, const struct stat &info)
     if (!real.isEmpty() && real != device)
         if (const qint64 pid = lockFileHolder(real))
             return pid;
-    return deviceLockHolder(info);
-}
-
-// A process with the device open, among those this user may look into.
-qint64 processWithDeviceOpen(const struct stat &info)
-{
-    const QDir proc(QStringLiteral("/proc"));
-    for (const QString &entry : proc.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-        bool number = false;
-        const qint64 pid = entry.toLongLong(&number);
-        if (!number || pid == ::getpid())
-            continue;
-        const QDir fds(QStringLiteral("/proc/%1/fd").arg(pid));
-        for (const QString &fd : fds.entryList(QDir::System | QDir::NoDotAndDotDot)) {
-            struct stat open {};
-            if (::stat(fds.filePath(fd).toLocal8Bit().constData(), &open) == 0 && S_ISCHR(open.st_mode)
-                && open.st_rdev == info.st_rdev)
-                return pid;
-        }
-    }
-    return 0;
+    const qint64 pid = deviceLockHolder(info);
+    if (pid != kUnseenHolder)
+        return pid;
+    // The lock's taker has ended, handing the device on (to a child, say): the
+    // lock now belongs to whoever has that descriptor.
+    const qint64 heir = processWithDeviceOpen(device, Holding::Locked);
+    return heir ? heir : kUnseenHolder;
 }
 
 QString groupName(gid_t gid)
@@ -231,7 +272,7 @@ QString deviceHolder(const QString &device)
         return {};
     qint64 pid = lockHolder(device, info);
     if (pid <= 0 && S_ISCHR(info.st_mode))
-        pid = processWithDeviceOpen(info);
+        pid = processWithDeviceOpen(device, Holding::AnyOpen);
     return pid > 0 ? programName(pid) : QString();
 #else
     (void)device;

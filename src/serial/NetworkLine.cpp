@@ -5,6 +5,7 @@
 #include "SerialError.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QMetaObject>
 #include <QTcpSocket>
@@ -13,6 +14,12 @@
 #include <libtelnet.h>
 
 #include <algorithm>
+
+#ifdef Q_OS_LINUX
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#endif
 
 namespace {
 
@@ -28,6 +35,12 @@ const telnet_telopt_t kTelnetOptions[] = {
 
 // Enough of what the server said to quote it under a message.
 constexpr qsizetype kQuoteLength = 120;
+
+// Bytes handed to telnet at once: what one slice of received data may cost is
+// bounded even when it unfolds (an option the server should not have used).
+constexpr qint64 kSliceBytes = 4096;
+// The most received data held unread: the server waits while it is full.
+constexpr qint64 kReadBufferBytes = 64 * 1024;
 
 rfc2217::StopSize stopSizeOf(SerialSettings::StopBits stopBits)
 {
@@ -55,6 +68,7 @@ NetworkLine::NetworkLine(QObject *parent)
     : SerialLine(parent)
     , m_socket(new QTcpSocket(this))
 {
+    m_socket->setReadBufferSize(kReadBufferBytes);
     connect(m_socket, &QTcpSocket::connected, this, &NetworkLine::onConnected);
     connect(m_socket, &QTcpSocket::readyRead, this, &NetworkLine::onReadyRead);
     // A failure can surface inside our own handling (a write while telnet is taking in
@@ -96,6 +110,7 @@ void NetworkLine::open(const QString &device, const SerialSettings &settings, co
     m_received.clear();
     m_unreadTail.clear();
     m_lossReported = false;
+    m_streamBroken = false;
     m_telnet.reset();
     const qint64 allowedMs = std::max<qint64>(0, openBy.remainingTime());
 
@@ -138,7 +153,7 @@ void NetworkLine::close()
 
 bool NetworkLine::write(const QByteArray &bytes)
 {
-    if (m_stage != Stage::Open || m_socket->state() != QAbstractSocket::ConnectedState)
+    if (m_stage != Stage::Open || m_streamBroken || m_socket->state() != QAbstractSocket::ConnectedState)
         return false;
     m_writeFailed = false;
     if (m_telnet)
@@ -160,6 +175,7 @@ void NetworkLine::onConnected()
     if (m_stage != Stage::Connecting)
         return;
     m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1); // one command byte, sent at once
+    keepAlive();
     if (m_address.kind == NetworkAddress::Kind::Socket) {
         setStage(Stage::Confirming); // a raw stream has nothing to negotiate
         return;
@@ -176,16 +192,57 @@ void NetworkLine::onConnected()
     m_socket->flush();
 }
 
+// Keepalive probes find a far end that is gone while the line is idle; the user
+// timeout gives up unacknowledged commands as soon. Both are the system's own, so a
+// system without them keeps its defaults.
+void NetworkLine::keepAlive()
+{
+    m_socket->setSocketOption(QAbstractSocket::KeepAliveOption, 1);
+#ifdef Q_OS_LINUX
+    const auto fd = static_cast<int>(m_socket->socketDescriptor());
+    const auto set = [fd](int name, int value) { (void)::setsockopt(fd, IPPROTO_TCP, name, &value, sizeof value); };
+    set(TCP_KEEPIDLE, kKeepAliveIdleS);
+    set(TCP_KEEPINTVL, kKeepAliveIntervalS);
+    set(TCP_KEEPCNT, kKeepAliveProbes);
+    set(TCP_USER_TIMEOUT, kUnacknowledgedMs);
+#endif
+}
+
 void NetworkLine::onReadyRead()
 {
-    while (m_socket->bytesAvailable() > 0) {
-        const QByteArray bytes = m_socket->read(64 * 1024);
+    takeIn(false);
+}
+
+// Takes in what has arrived, slice by slice, for kTakeInBudgetMs at most unless all
+// is asked for; the rest is taken at the next turn of the event loop.
+void NetworkLine::takeIn(bool all)
+{
+    QElapsedTimer spent;
+    spent.start();
+    while (!m_streamBroken && m_stage != Stage::Closed && m_stage != Stage::Failed && m_socket->bytesAvailable() > 0) {
+        if (!all && spent.hasExpired(kTakeInBudgetMs)) {
+            if (!m_takeInQueued) {
+                m_takeInQueued = true;
+                QMetaObject::invokeMethod(
+                    this,
+                    [this, connection = m_connection] {
+                        m_takeInQueued = false;
+                        if (connection == m_connection)
+                            takeIn(false);
+                    },
+                    Qt::QueuedConnection);
+            }
+            return;
+        }
+        const QByteArray bytes = m_socket->read(kSliceBytes);
         if (bytes.isEmpty())
             break;
-        if (m_telnet)
+        if (m_telnet) {
             telnet_recv(m_telnet.get(), bytes.constData(), static_cast<size_t>(bytes.size()));
-        else
+            m_socket->flush(); // telnet's answers go while the system takes them
+        } else {
             onReceived(bytes.constData(), bytes.size());
+        }
     }
 }
 
@@ -193,7 +250,7 @@ void NetworkLine::onSocketError(QAbstractSocket::SocketError error)
 {
     if (m_stage == Stage::Closed || m_stage == Stage::Failed)
         return;
-    onReadyRead(); // the server's last words come before its closing
+    takeIn(true); // the server's last words come before its closing
     if (opening())
         failOpening(describe(error));
     else if (error != QAbstractSocket::SocketTimeoutError)
@@ -214,6 +271,8 @@ void NetworkLine::onTelnetEvent(telnet_t *, telnet_event_t *event, void *line)
 
 void NetworkLine::handleTelnetEvent(const telnet_event_t &event)
 {
+    if (m_streamBroken)
+        return; // what telnet still makes of the rest of a slice
     switch (event.type) {
     case TELNET_EV_DATA:
         onReceived(event.data.buffer, static_cast<qsizetype>(event.data.size));
@@ -230,17 +289,18 @@ void NetworkLine::handleTelnetEvent(const telnet_event_t &event)
             failOpening(QStringLiteral("%1 refuses RFC 2217 serial control (a raw TCP port is written socket://HOST:PORT)").arg(where()));
         break;
     case TELNET_EV_SUBNEGOTIATION:
+        // Serial control is the one option with settings of its own that we agree to.
+        // Anything else (compression, which would unfold the rest) breaks the stream.
         if (event.sub.telopt == rfc2217::kComPortOption)
             onServerCommand(QByteArray(event.sub.buffer, static_cast<qsizetype>(event.sub.size)));
-        break;
-    case TELNET_EV_ERROR: {
-        const QString why = QStringLiteral("%1 sent a malformed telnet stream (%2)").arg(where(), QString::fromLatin1(event.error.msg));
-        if (opening())
-            failOpening(why);
         else
-            reportLost(why);
+            breakStream(QStringLiteral("%1 sent a malformed telnet stream (settings of option %2, which was not agreed)")
+                            .arg(where())
+                            .arg(event.sub.telopt));
         break;
-    }
+    case TELNET_EV_ERROR:
+        breakStream(QStringLiteral("%1 sent a malformed telnet stream (%2)").arg(where(), QString::fromLatin1(event.error.msg)));
+        break;
     default:
         break; // warnings and options nobody asked for
     }
@@ -300,10 +360,35 @@ void NetworkLine::onServerCommand(const QByteArray &command)
 // Qt's socket engine sets SIGPIPE to be ignored before its first write, so a write to
 // a connection the server has dropped fails (and is reported) instead of ending the
 // program.
+// What waits to be sent is capped (see kMaxUnsentBytes).
 void NetworkLine::sendToSocket(const char *bytes, qsizetype size)
 {
+    if (m_streamBroken) {
+        m_writeFailed = true;
+        return;
+    }
+    if (m_socket->bytesToWrite() + size > kMaxUnsentBytes) {
+        m_writeFailed = true;
+        breakStream(QStringLiteral("%1: the server does not read what is sent (%2 bytes wait)")
+                        .arg(where())
+                        .arg(m_socket->bytesToWrite()));
+        return;
+    }
     if (m_socket->write(bytes, size) != size)
         m_writeFailed = true;
+}
+
+// This connection is of no more use: nothing more is taken in or sent, and the
+// opening fails or the line is lost with the reason.
+void NetworkLine::breakStream(const QString &why)
+{
+    if (m_streamBroken)
+        return;
+    m_streamBroken = true;
+    if (opening())
+        failOpening(why);
+    else
+        reportLost(why);
 }
 
 bool NetworkLine::opening() const

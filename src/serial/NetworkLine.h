@@ -32,6 +32,18 @@ public:
     // A raw server says nothing when it takes a connection, but one that refuses a
     // second connection says so and closes at once; that long is given for it.
     static constexpr qint64 kRefusalMs = 150;
+    // What may wait to be sent: one-byte commands and the odd telnet answer need far
+    // less. A server that lets more pile up does not read, and the line is lost.
+    static constexpr qint64 kMaxUnsentBytes = 4096;
+    // The received bytes are taken in slices; after this long the rest waits for the
+    // next turn of the event loop, so no input holds up the window for a tick.
+    static constexpr qint64 kTakeInBudgetMs = 20;
+    // A far end that vanished without closing (its link or power gone) is given up
+    // after about this long: keepalive probes when idle, and unacknowledged data.
+    static constexpr int kKeepAliveIdleS = 10;
+    static constexpr int kKeepAliveIntervalS = 5;
+    static constexpr int kKeepAliveProbes = 3;
+    static constexpr int kUnacknowledgedMs = 25000;
 
     explicit NetworkLine(QObject *parent = nullptr);
     ~NetworkLine() override;
@@ -53,6 +65,9 @@ private:
     void handleTelnetEvent(const telnet_event_t &event);
     void onConnected();
     void onReadyRead();
+    void takeIn(bool all);
+    void keepAlive();
+    void breakStream(const QString &why);
     void onSocketError(QAbstractSocket::SocketError error);
     void onReceived(const char *bytes, qsizetype size);
     void onServerCommand(const QByteArray &command);
@@ -82,6 +97,8 @@ private:
     QByteArray m_unreadTail; // the newest bytes not yet taken: what the server last said
     bool m_writeFailed = false;
     bool m_lossReported = false;
+    bool m_streamBroken = false; // nothing more is taken in or sent on this connection
+    bool m_takeInQueued = false;
     int m_connection = 0; // counts connections, so news of an old one is ignored
     QEventLoop *m_waiting = nullptr;
 };

@@ -21,6 +21,20 @@ QString keyFor(int port)
     return QStringLiteral("COM%1").arg(port);
 }
 
+// The file a path stands for: a link (into a folder of dotfiles, say) is followed to
+// its target, which need not exist yet. A loop of links ends where the system's does.
+QString fileBehindLinks(const QString &path)
+{
+    QString file = path;
+    for (int hops = 0; hops < 40; ++hops) {
+        const QFileInfo info(file);
+        if (!info.isSymLink())
+            break;
+        file = info.symLinkTarget();
+    }
+    return file;
+}
+
 } // namespace
 
 QString PortAssignments::defaultFile()
@@ -72,27 +86,29 @@ bool PortAssignments::save(QString *why) const
 {
     QString failure;
     const bool saved = [&] {
-        const QFileInfo info(m_file);
+        const QString file = fileBehindLinks(m_file); // the link stays a link
+        const QFileInfo info(file);
         if (!QDir().mkpath(info.absolutePath())) {
             failure = QStringLiteral("the folder %1 cannot be made").arg(info.absolutePath());
             return false;
         }
-        if (!m_unreadable && write(true, &failure))
+        if (!m_unreadable && write(file, true, &failure))
             return true;
         // What the file holds cannot be read or written back as settings: it is kept
         // aside as it is, and a new file holds the assignments alone.
-        return moveAside(&failure) && write(false, &failure);
+        return moveAside(file, &failure) && write(file, false, &failure);
     }();
     if (!saved && why)
         *why = failure;
     return saved;
 }
 
-// QSettings rewrites a copy, which then takes the file's place in one step: the file
-// is never half-written, and is left as it was when the copy cannot be written.
-bool PortAssignments::write(bool keepFile, QString *failure) const
+// QSettings rewrites a copy beside the file, which then takes the file's place in one
+// step, with the file's mode: the file is never half-written, and is left as it was
+// when the copy cannot be written.
+bool PortAssignments::write(const QString &file, bool keepFile, QString *failure) const
 {
-    QTemporaryFile copy(m_file + QStringLiteral(".XXXXXX"));
+    QTemporaryFile copy(file + QStringLiteral(".XXXXXX"));
     copy.setAutoRemove(false);
     if (!copy.open()) {
         *failure = QStringLiteral("%1 cannot be written: %2").arg(copy.fileName(), copy.errorString());
@@ -100,8 +116,10 @@ bool PortAssignments::write(bool keepFile, QString *failure) const
     }
     const QString copyName = copy.fileName();
     auto discard = qScopeGuard([&] { QFile::remove(copyName); });
+    if (QFileInfo::exists(file))
+        copy.setPermissions(QFile::permissions(file));
     if (keepFile) {
-        QFile original(m_file);
+        QFile original(file);
         if (original.open(QIODevice::ReadOnly))
             copy.write(original.readAll());
     }
@@ -124,27 +142,27 @@ bool PortAssignments::write(bool keepFile, QString *failure) const
     }
     if (status != QSettings::NoError) {
         *failure = QStringLiteral("%1 cannot be written: %2")
-                       .arg(m_file, status == QSettings::AccessError
+                       .arg(file, status == QSettings::AccessError
                                         ? QStringLiteral("access denied, or the disk is full")
                                         : QStringLiteral("what it holds cannot be written back as settings"));
         return false;
     }
-    if (std::rename(QFile::encodeName(copyName).constData(), QFile::encodeName(m_file).constData()) != 0) {
-        *failure = QStringLiteral("%1 cannot be replaced: %2").arg(m_file, systemReason(errno));
+    if (std::rename(QFile::encodeName(copyName).constData(), QFile::encodeName(file).constData()) != 0) {
+        *failure = QStringLiteral("%1 cannot be replaced: %2").arg(file, systemReason(errno));
         return false;
     }
     discard.dismiss();
     return true;
 }
 
-bool PortAssignments::moveAside(QString *failure) const
+bool PortAssignments::moveAside(const QString &file, QString *failure) const
 {
-    if (!QFileInfo::exists(m_file))
+    if (!QFileInfo::exists(file))
         return true;
-    const QString kept = m_file + QStringLiteral(".bad");
+    const QString kept = file + QStringLiteral(".bad");
     QFile::remove(kept);
-    if (QFile::rename(m_file, kept))
+    if (QFile::rename(file, kept))
         return true;
-    *failure = QStringLiteral("%1 cannot be read as settings, nor moved aside to %2").arg(m_file, kept);
+    *failure = QStringLiteral("%1 cannot be read as settings, nor moved aside to %2").arg(file, kept);
     return false;
 }

@@ -34,8 +34,8 @@ public:
 
 private:
     static bool inRange(int port) { return port >= kFirstComPort && port <= kLastComPort; }
-    bool write(bool keepFile, QString *failure) const;
-    bool moveAside(QString *failure) const;
+    bool write(const QString &file, bool keepFile, QString *failure) const;
+    bool moveAside(const QString &file, QString *failure) const;
 
     QString m_file;
     std::array<QString, kComPortCount> m_devices {};

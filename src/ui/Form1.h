@@ -77,7 +77,9 @@ public:
 
     // Command dispatch.
     void sendCommand(char command);
-    bool issueCommand(char command); // true when the byte went out
+    // True when the byte went out. A command the unit does not take now is reported
+    // with a box, or, for a caller that is no operator, in `notSentWhy` alone.
+    bool issueCommand(char command, QString *notSentWhy = nullptr);
     void warnPortNotOpen();
 
     void Command1_Click();

@@ -19,11 +19,31 @@ bool KeyPreview::isInWindow(QObject *object) const
     return object->isWidgetType() && static_cast<QWidget *>(object)->window() == m_window;
 }
 
-// The menu bar holds the keyboard only while the operator walks the menus with it
-// (after Escape has closed an open menu, or after Alt): its keys are the menus'.
-static bool belongsToMenus(QObject *object)
+// The menu bar holds the keyboard while the operator walks the menus with it (after
+// Escape has closed an open menu, or after Alt). Only the keys that walk or open the
+// menus are theirs there: arrows, Return, Enter, Space, Escape, and a letter that is a
+// menu title's access key. Every other character key is still a key of the window.
+static bool belongsToMenus(QObject *object, const QKeyEvent &key)
 {
-    return qobject_cast<QMenuBar *>(object) || qobject_cast<QMenu *>(object);
+    if (qobject_cast<QMenu *>(object))
+        return true;
+    const auto *bar = qobject_cast<QMenuBar *>(object);
+    if (!bar)
+        return false;
+    switch (key.key()) {
+    case Qt::Key_Escape:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Space:
+        return true;
+    default:
+        break;
+    }
+    const QKeySequence accessKey(QKeyCombination(Qt::AltModifier, Qt::Key(key.text().toUpper().front().unicode())));
+    for (const QAction *title : bar->actions())
+        if (title->isVisible() && title->isEnabled() && QKeySequence::mnemonic(title->text()) == accessKey)
+            return true;
+    return false;
 }
 
 bool KeyPreview::eventFilter(QObject *watched, QEvent *event)
@@ -46,13 +66,13 @@ bool KeyPreview::eventFilter(QObject *watched, QEvent *event)
     }
     m_lastKey = event;
     m_lastTarget = watched;
-    if (belongsToMenus(watched))
-        return false; // nor when the menu bar passes it on to the window
 
     const auto *key = static_cast<QKeyEvent *>(event);
     if (key->text().isEmpty() || key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab
         || (key->modifiers() & Qt::AltModifier))
         return false;
+    if (belongsToMenus(watched, *key))
+        return false; // nor when the menu bar passes it on to the window
     const char16_t c = key->text().front().unicode();
     m_handler(c <= 0xFF ? c : '?'); // outside Latin-1: no command, but still a key
     return false;

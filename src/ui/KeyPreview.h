@@ -8,8 +8,8 @@ class QWidget;
 
 // Shows every character key typed in one window to a handler before the focused
 // control sees it, as an 8-bit (Latin-1) character code. The key then goes on
-// unchanged. Keys that give no character, Tab, Alt combinations and keys the menus
-// take (the menu bar has them while the operator walks the menus) are not shown.
+// unchanged. Keys that give no character, Tab, Alt combinations and the keys that
+// walk or open the menus while the menus hold the keyboard are not shown.
 // A key the focused control ignores travels up to its parents; the handler sees it
 // on its first delivery only.
 class KeyPreview : public QObject {

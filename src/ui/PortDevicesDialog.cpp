@@ -68,6 +68,7 @@ PortDevicesDialog::PortDevicesDialog(const PortAssignments &assignments, int ope
         name->setBuddy(row.device);
         row.state = new QLabel(this);
         row.state->setObjectName(QStringLiteral("COM%1 state").arg(port));
+        row.state->setTextFormat(Qt::PlainText); // device and program names come from outside
         row.state->setTextInteractionFlags(Qt::TextSelectableByMouse);
         row.state->setWordWrap(true);
 

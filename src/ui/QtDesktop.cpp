@@ -1,5 +1,7 @@
 #include "QtDesktop.h"
 
+#include "OutsideText.h"
+
 #include "serial/OpenLines.h"
 #include "app/FailureLog.h"
 
@@ -47,7 +49,7 @@ void QtDesktop::messageBox(const QString &prompt, int style, const QString &titl
     box.setTextFormat(Qt::PlainText);
     if (!detail.isEmpty()) {
         qCWarning(failureLog).noquote() << withLineFeeds(prompt) << "--" << detail;
-        box.setInformativeText(withLineFeeds(detail).toHtmlEscaped().replace(QLatin1Char('\n'), QLatin1String("<br>")));
+        box.setInformativeText(shownAsWritten(withLineFeeds(detail)));
     }
     box.setDefaultButton(QMessageBox::Ok);
     box.exec();

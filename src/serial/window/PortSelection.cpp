@@ -4,6 +4,7 @@
 #include "serial/OpeningTime.h"
 #include "serial/PortAssignments.h"
 #include "ui/Form1.h"
+#include "ui/OutsideText.h"
 #include "ui/PortDevicesDialog.h"
 #include "ui/VbColor.h"
 
@@ -21,7 +22,7 @@ void Form1::ScanComPort(SerialComm &component, int port)
     m_onError([&] { component.setPortOpen(false); });
     const bool failed = m_onError.errorPending();
     menuCom(port)->setEnabled(!failed);
-    menuCom(port)->setToolTip(failed ? m_onError.pendingError() : QString());
+    menuCom(port)->setToolTip(failed ? shownAsWritten(m_onError.pendingError()) : QString());
     if (failed)
         qCWarning(failureLog).noquote() << QStringLiteral("Com%1 is greyed out:").arg(port) << m_onError.pendingError();
     m_onError.clear();
