@@ -28,6 +28,19 @@ QFont windowFont()
     return font;
 }
 
+// The panel's own font, with Symbola behind it only for the pictures of control
+// characters (U+2400 on), which the usual fonts lack.
+QFont receivedDataFont(QFont font)
+{
+    QStringList families = font.families();
+    if (families.isEmpty())
+        families << font.family();
+    families.removeAll(QStringLiteral("Symbola"));
+    families << QStringLiteral("Symbola");
+    font.setFamilies(families);
+    return font;
+}
+
 QPushButton *makeButton(QWidget *parent, const char *name, const QString &caption, QRect twips)
 {
     auto *button = new QPushButton(caption, parent);
@@ -157,9 +170,7 @@ void Form1::createControls()
     TextBox->setGeometry(twipsRect(60, 3420, 3915, 3075));
     TextBox->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     TextBox->setWordWrap(true);
-    QFont received = font(); // Symbola draws the control characters' symbols (U+2400 on)
-    received.setFamilies(received.families() << QStringLiteral("Symbola"));
-    TextBox->setFont(received);
+    TextBox->setFont(receivedDataFont(font()));
     TextBox->setBackColor(VbColor::kWindowBackground);
     TextBox->setVisible(false);
 }
