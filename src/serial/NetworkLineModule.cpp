@@ -13,6 +13,8 @@ namespace {
 
 using Entry = SerialLine *(*)(QObject *);
 
+QLibrary *s_module = nullptr; // once loaded, kept for the rest of the run
+
 // A line that cannot be opened, for the reason it was given.
 class UnavailableLine final : public SerialLine {
 public:
@@ -72,7 +74,7 @@ Entry entry(QString *why)
         *why = QStringLiteral("network ports cannot be used: the module %1 is missing%2").arg(paths.first(), reinstall);
         return nullptr;
     }
-    auto *library = new QLibrary(path); // kept for the rest of the run
+    auto *library = new QLibrary(path);
     library->setLoadHints(QLibrary::ResolveAllSymbolsHint);
     const auto *interface = library->load()
         ? reinterpret_cast<const int *>(library->resolve(NetworkLineModule::kInterfaceName))
@@ -86,6 +88,7 @@ Entry entry(QString *why)
         delete library;
         return nullptr;
     }
+    s_module = library;
     loaded = make;
     return loaded;
 }

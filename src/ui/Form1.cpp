@@ -12,6 +12,7 @@
 #include <QApplication>
 #include <QFrame>
 #include <QGroupBox>
+#include <QFontInfo>
 #include <QLayout>
 #include <QMenuBar>
 #include <QPushButton>
@@ -29,12 +30,17 @@ QFont windowFont()
 }
 
 // The panel's own font, with Symbola behind it only for the pictures of control
-// characters (U+2400 on), which the usual fonts lack.
+// characters (U+2400 on), which the usual fonts lack. The family the window's font
+// resolves to goes before Symbola, so that a wanted family that is not installed
+// ("MS Sans Serif") does not hand the letters to Symbola.
 QFont receivedDataFont(QFont font)
 {
     QStringList families = font.families();
     if (families.isEmpty())
         families << font.family();
+    const QString drawnIn = QFontInfo(font).family();
+    if (!families.contains(drawnIn))
+        families << drawnIn;
     families.removeAll(QStringLiteral("Symbola"));
     families << QStringLiteral("Symbola");
     font.setFamilies(families);
