@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QPushButton>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -21,6 +22,7 @@
 #include <chrono>
 #include <cmath>
 #include <functional>
+#include <map>
 #include <cstdio>
 #include <fcntl.h>
 #include <poll.h>
@@ -105,16 +107,13 @@ ProcessFigures figuresOf(qint64 pid)
     return figures;
 }
 
-// The programs whose start-up is compared: the panel, a Qt window with the same menus,
-// buttons and label and nothing else, and an empty Qt window.
+// The programs whose start-up is compared: the panel (and, with --before, the panel of
+// another build), a Qt window with the same menus, buttons and label and nothing
+// else, and an empty Qt window.
 struct Contender {
+    QString name;
     QString program;
     QStringList args;
-};
-struct StartUpFigures {
-    double panel;
-    double text;
-    double empty;
 };
 constexpr int kStartUpRuns = 15;
 
@@ -123,41 +122,84 @@ QString yardstickPath()
     return QCoreApplication::applicationDirPath() + QStringLiteral("/qx50-yardstick");
 }
 
+// The build directory of a panel to compare with (--before DIR), or empty.
+QString beforeBuild;
+
+// One run of a contender: its figures (one per measure), NaN where it failed.
+using Timing = std::function<std::vector<double>(const Contender &)>;
+
 // Runs each contender in turn, kStartUpRuns times, after one run each to warm the
-// file cache; the medians, or NaN for a contender that once failed to show its window.
-StartUpFigures medianStartUp(const Contender &panel, const std::function<double(const Contender &)> &time)
+// file cache: per contender, the median of each figure (NaN when one run failed).
+std::vector<std::vector<double>> medianStartUp(const std::vector<Contender> &contenders, const Timing &time)
 {
-    const Contender text {yardstickPath(), {QStringLiteral("expose")}};
-    const Contender empty {probePath(), {QStringLiteral("expose"), QStringLiteral("bare")}};
-    const Contender *contenders[] = {&panel, &text, &empty};
-    std::vector<double> figures[3];
-    for (const Contender *contender : contenders)
-        time(*contender);
+    std::vector<std::vector<std::vector<double>>> runs(contenders.size());
+    for (const Contender &contender : contenders)
+        time(contender);
     for (int run = 0; run < kStartUpRuns; ++run)
-        for (int i = 0; i < 3; ++i)
-            figures[i].push_back(time(*contenders[i]));
-    auto median = [](const std::vector<double> &values) {
-        return std::any_of(values.begin(), values.end(), [](double v) { return std::isnan(v); }) ? std::nan("")
-                                                                                                 : percentile(values, 50);
-    };
-    return {median(figures[0]), median(figures[1]), median(figures[2])};
+        for (size_t i = 0; i < contenders.size(); ++i)
+            runs[i].push_back(time(contenders[i]));
+    std::vector<std::vector<double>> medians(contenders.size());
+    for (size_t i = 0; i < contenders.size(); ++i) {
+        for (size_t k = 0; k < runs[i].front().size(); ++k) {
+            std::vector<double> values;
+            for (const auto &figures : runs[i])
+                values.push_back(figures[k]);
+            const bool failed = std::any_of(values.begin(), values.end(), [](double v) { return std::isnan(v); });
+            medians[i].push_back(failed ? std::nan("") : percentile(values, 50));
+        }
+    }
+    return medians;
 }
 
-void reportStartUp(const QString &measure, const StartUpFigures &f)
+// The contenders: panels first, then the text window and the empty one, last.
+void reportStartUp(const QString &measure, const std::vector<Contender> &contenders,
+                   const std::vector<std::vector<double>> &medians, size_t k, double target)
 {
-    if (std::isnan(f.panel) || std::isnan(f.text) || std::isnan(f.empty)) {
-        report(measure, QStringLiteral("(a window did not appear)"), QString());
-        return;
+    const size_t text = contenders.size() - 2;
+    const size_t empty = contenders.size() - 1;
+    for (size_t i = 0; i < text; ++i) {
+        const double panel = medians[i][k];
+        const QString name = contenders[i].name.isEmpty() ? QString() : QStringLiteral(" [%1]").arg(contenders[i].name);
+        if (std::isnan(panel) || std::isnan(medians[text][k]) || std::isnan(medians[empty][k])) {
+            report(measure + name, QStringLiteral("(a window did not appear)"), QString());
+            continue;
+        }
+        report(measure + name,
+               QStringLiteral("%1 ms (text window %2 ms, empty %3 ms)")
+                   .arg(panel, 0, 'f', 1)
+                   .arg(medians[text][k], 0, 'f', 1)
+                   .arg(medians[empty][k], 0, 'f', 1),
+               QStringLiteral("%1x the text window, target <= %2 (%3x the empty one)")
+                   .arg(panel / medians[text][k], 0, 'f', 2)
+                   .arg(target, 0, 'f', 2)
+                   .arg(panel / medians[empty][k], 0, 'f', 2));
     }
-    report(measure,
-           QStringLiteral("%1 ms (text window %2 ms, empty %3 ms)").arg(f.panel, 0, 'f', 1).arg(f.text, 0, 'f', 1).arg(f.empty, 0, 'f', 1),
-           QStringLiteral("%1x the text window, target <= 1.1 (%2x the empty one)")
-               .arg(f.panel / f.text, 0, 'f', 2)
-               .arg(f.panel / f.empty, 0, 'f', 2));
+}
+
+// The shared objects a process has mapped, by file name.
+QStringList mappedLibraries(qint64 pid)
+{
+    QFile maps(QStringLiteral("/proc/%1/maps").arg(pid));
+    QStringList libraries;
+    if (maps.open(QIODevice::ReadOnly))
+        for (const QByteArray &line : maps.readAll().split('\n'))
+            if (const qsizetype slash = line.indexOf('/'); slash > 0 && line.contains(".so"))
+                libraries << QFileInfo(QString::fromLocal8Bit(line.mid(slash))).fileName();
+    libraries.removeDuplicates();
+    libraries.sort();
+    return libraries;
+}
+
+std::map<QString, QStringList> librariesAtStart; // by contender, seen once each
+
+void noteLibraries(const Contender &contender, qint64 pid)
+{
+    if (!librariesAtStart.count(contender.name + contender.program))
+        librariesAtStart[contender.name + contender.program] = mappedLibraries(pid);
 }
 
 // Offscreen nothing is mapped: each program says when its window is first exposed.
-double timeToExpose(const Contender &contender, const QProcessEnvironment &environment)
+std::vector<double> timeToExpose(const Contender &contender, const QProcessEnvironment &environment)
 {
     QProcess process;
     process.setProcessEnvironment(environment);
@@ -169,19 +211,55 @@ double timeToExpose(const Contender &contender, const QProcessEnvironment &envir
     const bool exposed = process.canReadLine();
     process.kill();
     process.waitForFinished(5000);
-    return exposed ? std::chrono::duration<double, std::milli>(end - start).count() : std::nan("");
+    return {exposed ? std::chrono::duration<double, std::milli>(end - start).count() : std::nan("")};
+}
+
+// No port of COM1 to COM4 present, or the machine's own (where /dev/ttyS0 exists).
+QProcessEnvironment withoutPorts(QProcessEnvironment environment)
+{
+    for (int port = 1; port <= 4; ++port)
+        environment.insert(QStringLiteral("QX50_COM%1").arg(port), QStringLiteral("/nonexistent/qx50-bench-%1").arg(port));
+    return environment;
+}
+
+QProcessEnvironment withSystemPorts(QProcessEnvironment environment)
+{
+    for (int port = 1; port <= 4; ++port)
+        environment.remove(QStringLiteral("QX50_COM%1").arg(port));
+    return environment;
+}
+
+std::vector<Contender> startUpContenders(const QString &panelProgram, const QString &beforeProgram, const QStringList &panelArgs,
+                                         const QStringList &textArgs, const QStringList &emptyArgs, const QString &emptyProgram)
+{
+    std::vector<Contender> contenders {{beforeBuild.isEmpty() ? QString() : QStringLiteral("after"), panelProgram, panelArgs}};
+    if (!beforeBuild.isEmpty())
+        contenders.push_back({QStringLiteral("before"), beforeProgram, panelArgs});
+    contenders.push_back({QString(), yardstickPath(), textArgs});
+    contenders.push_back({QString(), emptyProgram, emptyArgs});
+    return contenders;
 }
 
 void measureStartUpOffscreen(const QProcessEnvironment &offscreen)
 {
-    const Contender panel {probePath(), {QStringLiteral("expose")}};
-    reportStartUp(QStringLiteral("start-up to window, offscreen (median of %1)").arg(kStartUpRuns),
-                  medianStartUp(panel, [&](const Contender &c) { return timeToExpose(c, offscreen); }));
+    const QStringList expose {QStringLiteral("expose")};
+    const auto contenders = startUpContenders(probePath(), beforeBuild + QStringLiteral("/bench/qx50-probe"), expose, expose,
+                                              {QStringLiteral("expose"), QStringLiteral("bare")}, probePath());
+    const QProcessEnvironment none = withoutPorts(offscreen);
+    reportStartUp(QStringLiteral("start-up to window, offscreen (median of %1)").arg(kStartUpRuns), contenders,
+                  medianStartUp(contenders, [&](const Contender &c) { return timeToExpose(c, none); }), 0, 1.05);
+    if (QFileInfo::exists(QStringLiteral("/dev/ttyS0"))) {
+        const QProcessEnvironment system = withSystemPorts(offscreen);
+        reportStartUp(QStringLiteral("the same with /dev/ttyS0 present"), contenders,
+                      medianStartUp(contenders, [&](const Contender &c) { return timeToExpose(c, system); }), 0, 1.10);
+    }
 }
 
-// On an X server the window is timed from outside: from exec to the server mapping it.
-// The panel is the installed program itself, started where no settings file lies.
-double timeToMap(MapWatch &watch, const Contender &contender, const QProcessEnvironment &environment, const QString &directory)
+// On an X server the window is timed from outside: from exec to the server mapping it,
+// and to the first drawing in it. The panel is the program itself, started where no
+// settings file lies.
+std::vector<double> timeToMap(MapWatch &watch, const Contender &contender, const QProcessEnvironment &environment,
+                              const QString &directory)
 {
     QProcess process;
     process.setProcessEnvironment(environment);
@@ -190,11 +268,15 @@ double timeToMap(MapWatch &watch, const Contender &contender, const QProcessEnvi
     watch.forget();
     const auto start = Clock::now();
     process.start(contender.program, contender.args);
-    const bool mapped = watch.waitForMap(std::chrono::seconds(10));
-    const auto end = Clock::now();
+    const MapWatch::Appearance seen = watch.waitForWindow(std::chrono::seconds(10));
+    if (seen.mapped)
+        noteLibraries(contender, process.processId());
     process.kill();
     process.waitForFinished(5000);
-    return mapped ? std::chrono::duration<double, std::milli>(end - start).count() : std::nan("");
+    auto since = [&](const std::optional<Clock::time_point> &at) {
+        return at ? std::chrono::duration<double, std::milli>(*at - start).count() : std::nan("");
+    };
+    return {since(seen.mapped), since(seen.painted)};
 }
 
 void measureStartUpMapped(const QString &xvfb)
@@ -212,12 +294,26 @@ void measureStartUpMapped(const QString &xvfb)
     if (display.size() < 2 || !watch.connected()) {
         report(measure, QStringLiteral("(Xvfb did not start)"), QString());
     } else {
-        QProcessEnvironment x11 = QProcessEnvironment::systemEnvironment();
+        QProcessEnvironment x11 = withoutPorts(QProcessEnvironment::systemEnvironment());
         x11.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
         x11.insert(QStringLiteral("DISPLAY"), QString::fromLatin1(display));
         QTemporaryDir directory;
-        const Contender panel {QStringLiteral(QX50_PROGRAM), {}};
-        reportStartUp(measure, medianStartUp(panel, [&](const Contender &c) { return timeToMap(watch, c, x11, directory.path()); }));
+        const auto contenders = startUpContenders(QStringLiteral(QX50_PROGRAM), beforeBuild + QStringLiteral("/orma-qx50-voice-mem"),
+                                                  {}, {}, {QStringLiteral("tick")}, probePath());
+        const auto medians = medianStartUp(contenders, [&](const Contender &c) { return timeToMap(watch, c, x11, directory.path()); });
+        reportStartUp(measure, contenders, medians, 0, 1.05);
+        if (watch.seesPaint())
+            reportStartUp(QStringLiteral("start-up, exec to first paint on Xvfb (median of %1)").arg(kStartUpRuns), contenders,
+                          medians, 1, 1.05);
+        else
+            report(QStringLiteral("start-up, exec to first paint on Xvfb"), QStringLiteral("(no DAMAGE here)"), QString());
+        for (const Contender &contender : contenders) {
+            const QStringList &libraries = librariesAtStart[contender.name + contender.program];
+            std::printf("\n  libraries mapped at start by %s%s (%lld): %s\n", qPrintable(QFileInfo(contender.program).fileName()),
+                        qPrintable(contender.name.isEmpty() ? QString() : QStringLiteral(" [%1]").arg(contender.name)),
+                        static_cast<long long>(libraries.size()), qPrintable(libraries.join(QStringLiteral(" "))));
+        }
+        std::printf("\n");
     }
     server.terminate();
     server.waitForFinished(5000);
@@ -373,6 +469,13 @@ int main(int argc, char *argv[])
     std::printf("orma-qx50-voice-mem benchmarks on %s, %d cores\n\n", qPrintable(cpuModel()), QThread::idealThreadCount());
     std::printf("  %-46s %-22s %s\n", "measure", "figure", "target");
 
+    // --start-up: only the start-up figures; --before DIR: the panel of the build in
+    // DIR (its program and bench/qx50-probe) is timed beside this one, in the same run.
+    const QStringList args = QCoreApplication::arguments();
+    const bool startUpOnly = args.contains(QStringLiteral("--start-up"));
+    if (const qsizetype before = args.indexOf(QStringLiteral("--before")); before > 0)
+        beforeBuild = args.value(before + 1);
+
     QProcessEnvironment offscreen = QProcessEnvironment::systemEnvironment();
     offscreen.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     measureStartUpOffscreen(offscreen);
@@ -382,6 +485,8 @@ int main(int argc, char *argv[])
         measureStartUpMapped(xvfb);
     else
         report(QStringLiteral("start-up, exec to window mapped on Xvfb"), QStringLiteral("(no Xvfb here)"), QString());
+    if (startUpOnly)
+        return 0;
 
     measureClickToByte();
     measureRemote(report);

@@ -11,6 +11,9 @@ file(RELATIVE_PATH QX50_LINK_TARGET ${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BIND
 file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/install-link)
 file(CREATE_LINK ${QX50_LINK_TARGET} ${CMAKE_BINARY_DIR}/install-link/orma-qx50-voice-mem SYMBOLIC)
 install(FILES ${CMAKE_BINARY_DIR}/install-link/orma-qx50-voice-mem DESTINATION ${CMAKE_INSTALL_BINDIR})
+# The network line, loaded from beside the program when a port is a network address.
+install(TARGETS qx50networkline LIBRARY DESTINATION ${QX50_PRIVATE_DIR})
+
 install(TARGETS qx50-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(TARGETS qx50-send RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(TARGETS qx50-rigctld RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})

@@ -9,6 +9,7 @@
 #include <QFontMetrics>
 #include <QImage>
 #include <QPushButton>
+#include <QFontInfo>
 #include <QTest>
 
 namespace {
@@ -113,6 +114,16 @@ private slots:
             QVERIFY2(metrics.inFontUcs4(picture) || (picture > 0x241F && picture < 0x2421),
                      qPrintable(QStringLiteral("U+%1 has no glyph; is fonts-symbola installed?")
                                     .arg(quint32(picture), 4, 16, QLatin1Char('0'))));
+    }
+
+    // Letters and digits keep the window's font; Symbola only fills in the pictures.
+    void thePanelKeepsTheWindowsFont()
+    {
+        FormFixture f;
+        const QFont panel = f.form->TextBox->font();
+        QCOMPARE(QFontInfo(panel).family(), QFontInfo(f.form->font()).family());
+        QCOMPARE(panel.families().constLast(), QStringLiteral("Symbola"));
+        QCOMPARE(panel.families().count(QStringLiteral("Symbola")), 1);
     }
 
     void whatTheUnitSendsAppearsUnaltered()

@@ -15,7 +15,7 @@ sets[test]+=" libhamlib-utils tlf tmux"
 sets[bench]="ser2net dbus"
 # The manual pages' and metainfo checks; the start-up figures on an X server.
 sets[test]+=" python3 groff-base"
-sets[bench]+=" xvfb"
+sets[bench]+=" xvfb libxcb-damage0-dev"
 
 list_only=false
 if [ "${1:-}" = "--list" ]; then

@@ -1,4 +1,6 @@
 #include "app/ControlBus.h"
+#include "app/EndingSignals.h"
+#include "app/FirstPaint.h"
 #include "serial/PortAssignments.h"
 #include "serial/PortDevices.h"
 #include "ui/Form1.h"
@@ -7,6 +9,7 @@
 #include <QApplication>
 
 #include <cstdio>
+#include <optional>
 
 int main(int argc, char *argv[])
 {
@@ -15,10 +18,26 @@ int main(int argc, char *argv[])
 
     QtDesktop desktop;
     Form1 form(desktop, PortDevices::system(PortAssignments::defaultFile()));
+
+    // A logout, kill or Ctrl+C ends the panel as closing its window does: the port is
+    // closed and its locks given back; the settings file is left alone.
+    EndingSignals endingSignals;
+    QObject::connect(&endingSignals, &EndingSignals::ending, &form, [&form] {
+        form.close();
+        QApplication::exit(0); // also ends a message box the operator has not closed
+    });
+
     form.loadAndShow();
-    // Served only once start-up is over, so no call arrives before the window is ready.
-    ControlBus bus(form, desktop);
-    if (!bus.serving())
-        std::fprintf(stderr, "%s: %s\n", Desktop::kApplicationTitle, qPrintable(bus.whyNotServing()));
+    if (endingSignals.received()) // during start-up, while a message box waited
+        return 0;
+
+    // Served once the window has been painted, so the bus costs the window's first
+    // appearance nothing; no call arrives before start-up is over.
+    std::optional<ControlBus> bus;
+    FirstPaint::whenPainted(&form, [&] {
+        bus.emplace(form, desktop);
+        if (!bus->serving())
+            std::fprintf(stderr, "%s: %s\n", Desktop::kApplicationTitle, qPrintable(bus->whyNotServing()));
+    });
     return QApplication::exec();
 }

@@ -56,7 +56,7 @@ QString programName(qint64 pid)
 
 // Qt and UUCP-style programs announce their use of a device with a file LCK..<name>
 // holding their PID, where <name> is the path without "/dev/", slashes made "_".
-qint64 lockFileHolder(const QString &device)
+qint64 lockFileHolderByName(const QString &device)
 {
     QString name = device;
     if (name.startsWith(QLatin1String("/dev/")))
@@ -151,10 +151,6 @@ qint64 lockHolder(const QString &device, const struct stat &info)
 {
     if (const qint64 pid = lockFileHolder(device))
         return pid;
-    const QString real = QFileInfo(device).canonicalFilePath();
-    if (!real.isEmpty() && real != device)
-        if (const qint64 pid = lockFileHolder(real))
-            return pid;
     const qint64 pid = deviceLockHolder(info);
     if (pid != kUnseenHolder)
         return pid;
@@ -262,6 +258,20 @@ QString permissionReason(const QString &device)
     (void)device;
     return QStringLiteral("permission denied");
 #endif
+}
+
+qint64 lockFileHolder(const QString &device)
+{
+#ifdef Q_OS_UNIX
+    if (const qint64 pid = lockFileHolderByName(device))
+        return pid;
+    const QString real = QFileInfo(device).canonicalFilePath();
+    if (!real.isEmpty() && real != device)
+        return lockFileHolderByName(real);
+#else
+    (void)device;
+#endif
+    return 0;
 }
 
 QString deviceHolder(const QString &device)

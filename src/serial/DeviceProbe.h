@@ -38,6 +38,10 @@ DeviceProbe probePresence(const QString &device);
 QString permissionReason(const QString &device);
 QString inUseReason(const QString &device);
 
+// The PID of another live program whose lock file (Qt or UUCP style) announces
+// that it uses the device, under this name or the one its links lead to; 0 when none.
+qint64 lockFileHolder(const QString &device);
+
 // The program that holds the device, as "minicom (PID 1234)": the one behind a lock
 // file of Qt or UUCP style, the one holding a lock on the device, or a process of
 // this user with the device open. This process is never named. Empty when none is

@@ -117,6 +117,34 @@ void LocalLine::open(const QString &device, const SerialSettings &settings, cons
     m_parityMarks.reset();
 }
 
+void LocalLine::probe(const QString &device, const SerialSettings &settings, const QString &settingsText)
+{
+#ifdef Q_OS_UNIX
+    (void)settings;
+    (void)settingsText;
+    if (const DeviceProbe probe = probePresence(device); probe.rulesOutOpening())
+        throw SerialError(probe.reason);
+    if (lockFileHolder(device) != 0)
+        throw SerialError(inUseReason(device));
+    const int error = holdDevice(device); // refused when another program holds it
+    if (error != 0) {
+        if (error == EACCES || error == EPERM)
+            throw SerialError(permissionReason(device));
+        if (error == EBUSY) // opened exclusively by another program
+            throw SerialError(inUseReason(device));
+        throw SerialError(systemReason(error));
+    }
+    termios tio {};
+    const bool serial = ::tcgetattr(m_lock, &tio) == 0;
+    const int notSerial = errno;
+    releaseDevice();
+    if (!serial)
+        throw SerialError(notSerial == ENOTTY ? QStringLiteral("it is not a serial device") : systemReason(notSerial));
+#else
+    SerialLine::probe(device, settings, settingsText);
+#endif
+}
+
 // The device's lock is taken on a descriptor of our own before Qt opens or configures
 // anything, so a refused opening never touches the line of the program holding it.
 // Qt's lock file only guards against programs using the same name for the device; a

@@ -14,6 +14,10 @@ public:
     ~LocalLine() override;
 
     void open(const QString &device, const SerialSettings &settings, const QString &settingsText) override;
+    // Without a lock file: the device is opened and closed in an instant, and
+    // announcing that to other programs is not worth a synced write to disk. Another
+    // program's lock file, lock or exclusive opening still refuses it.
+    void probe(const QString &device, const SerialSettings &settings, const QString &settingsText) override;
     void close() override;
     bool isOpen() const override { return m_port->isOpen(); }
     bool write(const QByteArray &bytes) override;

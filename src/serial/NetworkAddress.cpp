@@ -1,7 +1,10 @@
 #include "NetworkAddress.h"
 
-#include <QHostAddress>
 #include <QStringList>
+
+#include <arpa/inet.h>
+#include <cctype>
+#include <netinet/in.h>
 
 namespace {
 
@@ -13,6 +16,20 @@ bool isPyserialOption(QStringView option)
 {
     const QStringView name = option.left(option.indexOf(u'='));
     return name == u"logging" || name == u"ign_set_control" || name == u"poll_modem" || name == u"timeout";
+}
+
+// The address in its usual short form, or empty when the text is no IPv6 address.
+// Read by the C library, so that naming a port needs no network library.
+QString ipv6Address(QStringView text)
+{
+    for (QChar c : text)
+        if (c.unicode() > 0x7f || (!std::isxdigit(c.unicode()) && c != u':' && c != u'.'))
+            return {};
+    in6_addr address {};
+    if (::inet_pton(AF_INET6, text.toLatin1().constData(), &address) != 1)
+        return {};
+    char written[INET6_ADDRSTRLEN] = {};
+    return ::inet_ntop(AF_INET6, &address, written, sizeof written) ? QString::fromLatin1(written) : QString();
 }
 
 bool isHostCharacter(QChar c)
@@ -59,10 +76,10 @@ std::optional<NetworkAddress> NetworkAddress::parse(QStringView device, QString 
     QStringView portText;
     if (rest.startsWith(u'[')) {
         const qsizetype close = rest.indexOf(u']');
-        const QHostAddress ip6(close > 0 ? rest.mid(1, close - 1).toString() : QString());
-        if (close < 0 || ip6.protocol() != QAbstractSocket::IPv6Protocol)
+        const QString ip6 = close > 0 ? ipv6Address(rest.mid(1, close - 1)) : QString();
+        if (ip6.isEmpty())
             return refuse(problem, QStringLiteral("the address in brackets is not an IPv6 address"));
-        address.host = ip6.toString();
+        address.host = ip6;
         if (!rest.mid(close + 1).startsWith(u':'))
             return refuse(problem, QStringLiteral("the port number is missing (HOST:PORT)"));
         portText = rest.mid(close + 2);

@@ -52,19 +52,30 @@ void SerialComm::setSettings(const QString &text)
     m_settingsText = text;
 }
 
-void SerialComm::open()
+// The device the next opening uses, once the port may be opened at all.
+QString SerialComm::deviceToOpen()
 {
     if (portOpen())
         throw SerialError(QStringLiteral("COM%1 is already open").arg(m_commPort));
     if (m_opening)
         throw SerialError(QStringLiteral("COM%1 is still being opened").arg(m_commPort));
     close(); // a failed line not yet closed: the operator has moved on, nothing to report
-
     const QString device = m_lookup(m_commPort);
     if (device.isEmpty())
         throw SerialError(QStringLiteral("COM%1 names no serial device").arg(m_commPort));
     if (m_settings.dataBits < 5)
         throw SerialError(QStringLiteral("COM%1: this system cannot use %2 data bits").arg(m_commPort).arg(m_settings.dataBits));
+    return device;
+}
+
+SerialError SerialComm::failure(const QString &device, const SerialError &why) const
+{
+    return SerialError(QStringLiteral("COM%1 (%2): %3").arg(m_commPort).arg(device, QString::fromUtf8(why.what())));
+}
+
+void SerialComm::open()
+{
+    const QString device = deviceToOpen();
 
     m_line.reset();
     m_line = makeSerialLine(device, this);
@@ -74,14 +85,32 @@ void SerialComm::open()
         m_opening = true;
         m_line->open(device, m_settings, m_settingsText);
         m_opening = false;
-    } catch (const SerialError &failure) {
+    } catch (const SerialError &why) {
         m_opening = false;
-        throw SerialError(QStringLiteral("COM%1 (%2): %3").arg(m_commPort).arg(device, QString::fromUtf8(failure.what())));
+        throw failure(device, why);
     }
     OpenLines::add(m_line.get());
     m_lineFailed = false;
     m_received.clear();
     emit portOpenChanged(true);
+}
+
+void SerialComm::probe()
+{
+    const QString device = deviceToOpen();
+
+    m_line.reset();
+    m_line = makeSerialLine(device, this);
+    m_device = device;
+    try {
+        m_opening = true;
+        m_line->probe(device, m_settings, m_settingsText);
+        m_opening = false;
+    } catch (const SerialError &why) {
+        m_opening = false;
+        m_line->close();
+        throw failure(device, why);
+    }
 }
 
 void SerialComm::close()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "SerialError.h"
 #include "SerialLine.h"
 #include "PortDevices.h"
 #include "ReceiveBuffer.h"
@@ -29,6 +30,11 @@ public:
     bool portOpen() const;
     void setPortOpen(bool open);
 
+    // Opens the port and closes it again at once, as the start-up scan tries a port:
+    // throws SerialError as an opening would, and leaves the port closed. Only while
+    // closed; portOpenChanged() is not emitted.
+    void probe();
+
     // CommPort: the port number for the next opening; only while closed.
     int commPort() const { return m_commPort; }
     void setCommPort(int port);
@@ -57,6 +63,8 @@ signals:
 private:
     void open();
     void close();
+    QString deviceToOpen();
+    SerialError failure(const QString &device, const SerialError &why) const;
     void failLine(const QString &why);
 
     PortLookup m_lookup;

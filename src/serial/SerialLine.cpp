@@ -2,11 +2,11 @@
 
 #include "LocalLine.h"
 #include "NetworkAddress.h"
-#include "NetworkLine.h"
+#include "NetworkLineModule.h"
 
 std::unique_ptr<SerialLine> makeSerialLine(const QString &device, QObject *parent)
 {
     if (NetworkAddress::isNetworkName(device))
-        return std::make_unique<NetworkLine>(parent);
+        return NetworkLineModule::makeLine(parent);
     return std::make_unique<LocalLine>(parent);
 }

@@ -22,6 +22,14 @@ public:
     // closed then. A line with a far end to wait for waits as OpeningTime allows,
     // with the window's events flowing meanwhile.
     virtual void open(const QString &device, const SerialSettings &settings, const QString &settingsText) = 0;
+    // Opens the device and closes it again at once, to learn whether it could be used
+    // now: throws SerialError as open() would. Leaves the line closed. A line may do
+    // this more lightly than a full opening; this one opens and closes.
+    virtual void probe(const QString &device, const SerialSettings &settings, const QString &settingsText)
+    {
+        open(device, settings, settingsText);
+        close();
+    }
     // Closes the line; closing a closed line does nothing. Never emits failed().
     virtual void close() = 0;
     virtual bool isOpen() const = 0;

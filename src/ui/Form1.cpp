@@ -14,6 +14,7 @@
 #include <QApplication>
 #include <QFrame>
 #include <QGroupBox>
+#include <QFontInfo>
 #include <QLayout>
 #include <QMenuBar>
 #include <QPushButton>
@@ -27,6 +28,24 @@ QFont windowFont()
     QFont font = QApplication::font();
     font.setFamilies({QStringLiteral("MS Sans Serif"), font.family()});
     font.setPointSizeF(8.25);
+    return font;
+}
+
+// The panel's own font, with Symbola behind it only for the pictures of control
+// characters (U+2400 on), which the usual fonts lack. The family the window's font
+// resolves to goes before Symbola, so that a wanted family that is not installed
+// ("MS Sans Serif") does not hand the letters to Symbola.
+QFont receivedDataFont(QFont font)
+{
+    QStringList families = font.families();
+    if (families.isEmpty())
+        families << font.family();
+    const QString drawnIn = QFontInfo(font).family();
+    if (!families.contains(drawnIn))
+        families << drawnIn;
+    families.removeAll(QStringLiteral("Symbola"));
+    families << QStringLiteral("Symbola");
+    font.setFamilies(families);
     return font;
 }
 
@@ -162,9 +181,7 @@ void Form1::createControls()
     TextBox->setGeometry(twipsRect(60, 3420, 3915, 3075));
     TextBox->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     TextBox->setWordWrap(true);
-    QFont received = font(); // Symbola draws the control characters' symbols (U+2400 on)
-    received.setFamilies(received.families() << QStringLiteral("Symbola"));
-    TextBox->setFont(received);
+    TextBox->setFont(receivedDataFont(font()));
     TextBox->setBackColor(VbColor::kWindowBackground);
     TextBox->setVisible(false);
 }

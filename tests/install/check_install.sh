@@ -21,7 +21,8 @@ real=$(readlink -f "$root/bin/orma-qx50-voice-mem")
 [ -x "$root/bin/qx50-sim" ] || fail "no qx50-sim"
 [ -x "$root/bin/qx50-send" ] || fail "no qx50-send"
 [ -x "$root/bin/qx50-rigctld" ] || fail "no qx50-rigctld"
-for program in "$real" "$root/bin/qx50-sim" "$root/bin/qx50-send" "$root/bin/qx50-rigctld"; do
+[ -f "$(dirname "$real")/orma-qx50-networkline.so" ] || fail "the network line module is not beside the program"
+for program in "$real" "$(dirname "$real")/orma-qx50-networkline.so" "$root/bin/qx50-sim" "$root/bin/qx50-send" "$root/bin/qx50-rigctld"; do
   stripped "$program" || fail "$program is not stripped"
 done
 if grep -qE '^CMAKE_BUILD_TYPE:[A-Z]+=(RelWithDebInfo|Debug)$' "$build/CMakeCache.txt"; then
@@ -51,6 +52,7 @@ usr/bin/qx50-rigctld
 usr/bin/qx50-send
 usr/bin/qx50-sim
 usr/libexec/orma-qx50-voice-mem/guide.htm
+usr/libexec/orma-qx50-voice-mem/orma-qx50-networkline.so
 usr/libexec/orma-qx50-voice-mem/orma-qx50-voice-mem
 usr/share/applications/orma-qx50-voice-mem.desktop
 usr/share/doc/orma-qx50-voice-mem/README.md
@@ -66,8 +68,10 @@ diff -u "$scratch/expected" "$scratch/files" || fail "the package's files differ
 dpkg-deb -f "$deb" Depends | grep -q 'libqt6serialport6' || fail "the package does not depend on Qt Serial Port"
 dpkg-deb -f "$deb" Depends | grep -q "fonts-symbola" || fail "the package does not depend on the control-character font"
 dpkg-deb -f "$deb" Depends | grep -q 'libqt6dbus6' || fail "the package does not depend on Qt D-Bus"
+dpkg-deb -f "$deb" Depends | grep -q 'libtelnet' || fail "the package does not depend on libtelnet (the network line module)"
 dpkg-deb -x "$deb" "$scratch/unpacked"
-for program in usr/libexec/orma-qx50-voice-mem/orma-qx50-voice-mem usr/bin/qx50-sim usr/bin/qx50-send usr/bin/qx50-rigctld; do
+for program in usr/libexec/orma-qx50-voice-mem/orma-qx50-voice-mem usr/libexec/orma-qx50-voice-mem/orma-qx50-networkline.so \
+               usr/bin/qx50-sim usr/bin/qx50-send usr/bin/qx50-rigctld; do
   stripped "$scratch/unpacked/$program" || fail "the package's $program is not stripped"
 done
 echo "1 passed, 0 failed"

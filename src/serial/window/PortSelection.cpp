@@ -18,8 +18,7 @@ void Form1::ScanComPorts()
 void Form1::ScanComPort(SerialComm &component, int port)
 {
     m_onError([&] { component.setCommPort(port); });
-    m_onError([&] { component.setPortOpen(true); });
-    m_onError([&] { component.setPortOpen(false); });
+    m_onError([&] { component.probe(); }); // opened and closed again at once
     const bool failed = m_onError.errorPending();
     menuCom(port)->setEnabled(!failed);
     menuCom(port)->setToolTip(failed ? shownAsWritten(m_onError.pendingError()) : QString());
