@@ -1,3 +1,4 @@
+#include "app/CommandLine.h"
 #include "app/ControlBus.h"
 #include "serial/PortAssignments.h"
 #include "serial/PortDevices.h"
@@ -10,6 +11,14 @@
 
 int main(int argc, char *argv[])
 {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    if (const auto answer = answerCommandLine(arguments, executableDirectoryBeforeStart(argv[0]))) {
+        std::fputs(answer->text.toLocal8Bit().constData(), stdout);
+        return answer->exitCode;
+    }
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromLatin1(Desktop::kApplicationTitle));
 
