@@ -144,7 +144,9 @@ void PortDevicesDialog::fitToContent()
     const QSize inside = room - frame;
     const int widest = std::max(160, inside.width() - besides - margins.left() - margins.right());
     for (const Row &row : m_rows) {
-        const int oneLine = row.state->fontMetrics().horizontalAdvance(row.state->text()) + 2 * row.state->margin() + 4;
+        constexpr int kLabelSlack = 4; // the label's own frame and rounding
+        const int oneLine =
+            row.state->fontMetrics().horizontalAdvance(row.state->text()) + 2 * row.state->margin() + kLabelSlack;
         const int width = std::min(oneLine, widest);
         row.state->setMinimumWidth(width);
         row.state->setMinimumHeight(row.state->heightForWidth(width));
@@ -188,7 +190,7 @@ void PortDevicesDialog::showState(int port)
         const QString device = decidedByVariable ? deviceFromName(variable) : chosenDevice(port);
         state = device.isEmpty() ? QStringLiteral("no device: the default is used") : probeDevice(device).summary;
     }
-    // The open port's row too: what it shows may not be what the port uses.
+    // The open port's row too: the variable, not this dialog, chose its device.
     if (decidedByVariable)
         state += QStringLiteral("%1 %2 is set, so COM%3 uses %4; unset it to choose the device here.")
                      .arg(state.endsWith(QLatin1Char('.')) ? QString() : QStringLiteral("."))
