@@ -51,5 +51,8 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The package carries stripped programs; the build tree keeps the debug information.
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-symbola") # the received-data panel's control-character symbols
+# Help -> Guide hands guide.htm to xdg-open, which needs a program that shows HTML.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "firefox-esr | chromium | www-browser")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 include(CPack)

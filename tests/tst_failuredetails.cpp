@@ -178,7 +178,9 @@ private slots:
             f.form->SelectComPort(1);
             QCOMPARE(f.desktop.prompts(), QStringList{"The Com Port is not available"});
             QCOMPARE(f.desktop.boxes.at(0).detail,
-                     QStringLiteral("COM1 (%1): the port is in use by another program: %2").arg(unit.devicePath(), holder));
+                     QStringLiteral("COM1 (%1): the port is in use by another program: %2; close that program, "
+                                    "or choose another port in Com \u2192 Port devices\u2026")
+                         .arg(unit.devicePath(), holder));
         }
         QVERIFY(unit.received(1).isEmpty());
         {
@@ -190,7 +192,9 @@ private slots:
             f.desktop.clear();
             f.form->SelectComPort(1);
             QCOMPARE(f.desktop.boxes.size(), 1);
-            QVERIFY2(f.desktop.boxes.at(0).detail.endsWith(QStringLiteral("in use by another program: ") + holder),
+            QVERIFY2(f.desktop.boxes.at(0).detail.endsWith(QStringLiteral("in use by another program: ") + holder
+                                                           + QStringLiteral("; close that program, or choose another "
+                                                                            "port in Com \u2192 Port devices\u2026")),
                      qPrintable(f.desktop.boxes.at(0).detail));
             QVERIFY(!f.form->Comm1.portOpen());
         }

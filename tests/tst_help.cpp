@@ -1,9 +1,29 @@
 // The Help menu: the guide beside the executable, and the About box.
 #include "help/GuidePath.h"
 #include "support/FormFixture.h"
+#include "ui/ViewerHandOver.h"
 
 #include <QAction>
 #include <QTest>
+
+#include <csignal>
+
+namespace {
+
+// An opener of the test's own, a real program run as the desktop's would be: its
+// shell body gets the document's path as $1.
+QString writeOpener(const QTemporaryDir &dir, const QByteArray &body)
+{
+    const QString path = dir.filePath(QStringLiteral("opener"));
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly))
+        file.write("#!/bin/sh\n" + body + "\n");
+    file.close();
+    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    return path;
+}
+
+} // namespace
 
 class HelpTest : public QObject {
     Q_OBJECT
@@ -47,6 +67,49 @@ private slots:
         QCOMPARE(f.desktop.prompts(), QStringList{"Help file not found!"});
         QCOMPARE(f.desktop.boxes.at(0).style, 48);
         QCOMPARE(f.desktop.boxes.at(0).title, QStringLiteral("orma-qx50-voice-mem"));
+        const QString detail = f.desktop.boxes.at(0).detail;
+        QVERIFY2(detail.contains(guide.fileName()), qPrintable(detail));
+        QVERIFY2(detail.contains(QLatin1String("this desktop has no program to show HTML documents; install a web browser")),
+                 qPrintable(detail));
+    }
+
+    // Whether the desktop took the guide is read from the opener's exit status: xdg-open
+    // exits 3 when nothing can show HTML. An opener still running a moment later runs
+    // the viewer itself, and the viewer outlives the hand-over.
+    void theHandOverReadsTheOpenersStatus_data()
+    {
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<bool>("taken");
+        QTest::addRow("handed on") << QByteArray("test -f \"$1\"") << true;
+        QTest::addRow("no program for HTML") << QByteArray("exit 3") << false;
+        QTest::addRow("file not found") << QByteArray("exit 2") << false;
+        QTest::addRow("killed") << QByteArray("kill -9 $$") << false;
+        QTest::addRow("no such opener") << QByteArray() << false;
+    }
+    void theHandOverReadsTheOpenersStatus()
+    {
+        QFETCH(QByteArray, body);
+        QFETCH(bool, taken);
+        QTemporaryDir dir;
+        const QString opener = body.isEmpty() ? dir.filePath(QStringLiteral("missing")) : writeOpener(dir, body);
+        QFile guide(dir.filePath(QStringLiteral("guide.htm")));
+        QVERIFY(guide.open(QIODevice::WriteOnly));
+        guide.close();
+        QCOMPARE(ViewerHandOver(opener).hand(guide.fileName()), taken);
+    }
+
+    void aViewerStillRunningHasTakenTheGuide()
+    {
+        QTemporaryDir dir;
+        const QString pidFile = dir.filePath(QStringLiteral("viewer.pid"));
+        const QString opener = writeOpener(dir, "echo $$ > \"" + pidFile.toLocal8Bit() + "\"; exec tail -f /dev/null");
+        QVERIFY(ViewerHandOver(opener, std::chrono::milliseconds(300)).hand(dir.filePath(QStringLiteral("guide.htm"))));
+        QFile file(pidFile);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const pid_t viewer = static_cast<pid_t>(file.readAll().trimmed().toLongLong());
+        QVERIFY(viewer > 0);
+        QCOMPARE(::kill(viewer, 0), 0); // left running, not ended with the hand-over
+        ::kill(viewer, SIGTERM);
     }
 
     void aMissingGuideIsReportedAndChangesNothing()

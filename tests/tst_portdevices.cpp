@@ -1,11 +1,15 @@
 // Which device each port uses (QX50_COMn, then ports.conf, then /dev/ttyS(n-1)), and
 // the "Port devices" dialog that assigns them, driven by keys alone.
+#include "serial/BrailleClaim.h"
 #include "serial/PortAssignments.h"
 #include "support/LauncherStart.h"
 #include "support/PtyUnit.h"
 
 #include <QComboBox>
+#include <QDialogButtonBox>
 #include <QLabel>
+#include <QPushButton>
+#include <QScreen>
 #include <QScopeGuard>
 #include <QTest>
 #include <QTemporaryDir>
@@ -45,6 +49,40 @@ void typeDevice(const QString &device)
     QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
     QTest::keyClicks(box, device);
 }
+
+// A sysfs and /proc of the test's own: one USB device with one interface.
+struct FakeSystem {
+    QTemporaryDir root;
+    QString sys() const { return root.filePath(QStringLiteral("sys")); }
+    QString proc() const { return root.filePath(QStringLiteral("proc")); }
+
+    static void write(const QString &path, const QByteArray &text)
+    {
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        QFile file(path);
+        if (file.open(QIODevice::WriteOnly))
+            file.write(text);
+    }
+    void addUsbDevice(const QByteArray &vendor, const QByteArray &product, const QString &driver, bool withTty) const
+    {
+        const QString devices = sys() + QStringLiteral("/bus/usb/devices/");
+        write(devices + QStringLiteral("1-2/idVendor"), vendor + "\n");
+        write(devices + QStringLiteral("1-2/idProduct"), product + "\n");
+        const QString interface = devices + QStringLiteral("1-2:1.0");
+        QDir().mkpath(interface);
+        if (!driver.isEmpty()) {
+            const QString target = sys() + QStringLiteral("/bus/usb/drivers/") + driver;
+            QDir().mkpath(target);
+            QFile::link(target, interface + QStringLiteral("/driver"));
+        }
+        if (withTty)
+            QDir().mkpath(interface + QStringLiteral("/ttyUSB0"));
+    }
+    void addProcess(int pid, const QByteArray &name) const
+    {
+        write(proc() + QStringLiteral("/%1/comm").arg(pid), name + "\n");
+    }
+};
 
 } // namespace
 
@@ -219,7 +257,7 @@ private slots:
         bool shown = false;
         whenDialogShows([&](QDialog *dialog) {
             const QString state = stateShown(dialog, 2);
-            QVERIFY2(state.endsWith(QLatin1String("QX50_COM2 is set, so COM2 uses ") + device + QLatin1String(" instead")),
+            QVERIFY2(state.contains(QLatin1String("QX50_COM2 is set, so COM2 uses ") + device + u';'),
                      qPrintable(state));
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
         }, &shown);
@@ -258,6 +296,168 @@ private slots:
         QCOMPARE(QDir(dotfiles.path()).entryList(QDir::Files), QStringList{"ports.conf"});
         QCOMPARE(QDir(QFileInfo(start.portsFile()).absolutePath()).entryList(QDir::Files | QDir::System),
                  QStringList{"ports.conf"});
+    }
+
+    // OK tries every greyed port again, changed or not: an adapter plugged in since
+    // brings its item back, and a port still failing gets its reason told afresh.
+    void okTriesGreyedPortsAgain()
+    {
+        LauncherStart start;
+        PtyUnit unit;
+        const QString adapter = start.config.filePath(QStringLiteral("adapter"));
+        const QString notYet = start.config.filePath(QStringLiteral("not-yet"));
+        start.writePortsFile("[ports]\nCOM2=" + adapter.toLocal8Bit() + "\nCOM3=" + notYet.toLocal8Bit() + "\n");
+        start.start();
+        QVERIFY(!start.form->menuCom(2)->isEnabled());
+        QVERIFY(start.form->menuCom(2)->toolTip().contains(QLatin1String("no such device")));
+        QVERIFY(!start.form->menuCom(3)->isEnabled());
+        const QByteArray portsBefore = start.portsFileBytes();
+
+        QVERIFY(QFile::link(unit.devicePath(), adapter)); // plugged in
+        QFile notSerial(notYet); // something there now, but no serial device
+        QVERIFY(notSerial.open(QIODevice::WriteOnly));
+        notSerial.close();
+
+        bool shown = false;
+        QString stateShown;
+        whenDialogShows([&](QDialog *dialog) {
+            stateShown = stateOf(dialog, 2);
+            dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
+        }, &shown);
+        start.form->menuPortDevices->trigger();
+        QVERIFY(shown);
+        QCOMPARE(stateShown, QStringLiteral("present, free"));
+        QVERIFY2(start.form->menuCom(2)->isEnabled(), qPrintable(start.form->menuCom(2)->toolTip()));
+        QVERIFY(!start.form->menuCom(2)->toolTip().contains(QLatin1String("no such device")));
+        QVERIFY(!start.form->menuCom(3)->isEnabled());
+        QVERIFY2(start.form->menuCom(3)->toolTip().contains(QLatin1String("not a serial device")),
+                 qPrintable(start.form->menuCom(3)->toolTip()));
+        QCOMPARE(start.portsFileBytes(), portsBefore); // nothing changed, nothing written
+        QCOMPARE(unit.received(), QByteArray());
+        QCOMPARE(start.desktop.events, QStringList());
+        QVERIFY(!start.form->Comm1.portOpen());
+
+        start.form->menuCom(2)->trigger();
+        QCOMPARE(unit.received(1), QByteArray("P"));
+    }
+
+    // Every row's state shows whole: on one line where the screen has room, wrapped
+    // and given the lines it needs where it has not; the dialog stays on the screen.
+    void theDialogShowsEveryStateWhole()
+    {
+        LauncherStart start;
+        PtyUnit free;
+        const QByteArray deep = "/nonexistent/" + QByteArray(30, 'd') + "/" + QByteArray(30, 'e') + "/ttyUSB9";
+        start.writePortsFile("[ports]\nCOM2=" + free.devicePath().toLocal8Bit() + "\nCOM3=" + deep + "\n");
+        qputenv("QX50_COM4", "/nonexistent/" + QByteArray(60, 'v'));
+        const auto unset = qScopeGuard([] { qunsetenv("QX50_COM4"); });
+        start.start();
+
+        bool shown = false;
+        whenDialogShows([&](QDialog *dialog) {
+            const QSize room = dialog->screen()->availableGeometry().size();
+            QVERIFY2(dialog->frameGeometry().width() <= room.width(),
+                     qPrintable(QStringLiteral("%1 on %2").arg(dialog->frameGeometry().width()).arg(room.width())));
+            QVERIFY(dialog->frameGeometry().height() <= room.height());
+            for (int port = 1; port <= 4; ++port) {
+                const auto *state = dialog->findChild<QLabel *>(QStringLiteral("COM%1 state").arg(port));
+                const QString text = state->text();
+                QVERIFY2(state->height() >= state->heightForWidth(state->width()), qPrintable(text));
+                const int oneLine = state->fontMetrics().horizontalAdvance(text);
+                if (oneLine < room.width() / 3)
+                    QVERIFY2(state->width() >= oneLine, qPrintable(text));
+                QVERIFY2(state->geometry().right() < dialog->width(), qPrintable(text));
+            }
+            QCOMPARE(stateOf(dialog, 2), QStringLiteral("present, free"));
+            // Typing a longer path grows the row rather than cutting it.
+            deviceBox(dialog, 3)->setFocus();
+            typeDevice(QString::fromLatin1(deep) + QStringLiteral("/more/and/more/of/it"));
+            const auto *state3 = dialog->findChild<QLabel *>(QStringLiteral("COM3 state"));
+            QVERIFY(state3->minimumHeight() >= state3->heightForWidth(state3->minimumWidth()));
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+        }, &shown);
+        start.form->menuPortDevices->trigger();
+        QVERIFY(shown);
+    }
+
+    // Where QX50_COMn decides, the row shows that device, cannot be edited, says why,
+    // and OK keeps the port's entry in ports.conf as it was.
+    void aVariableShowsItsDeviceReadOnly()
+    {
+        LauncherStart start;
+        PtyUnit unit;
+        start.writePortsFile("[ports]\nCOM2=/dev/ttyUSB7\n");
+        qputenv("QX50_COM2", unit.devicePath().toLocal8Bit());
+        const auto unset = qScopeGuard([] { qunsetenv("QX50_COM2"); });
+        start.start();
+        QVERIFY(start.form->menuCom(2)->isEnabled());
+
+        bool shown = false;
+        whenDialogShows([&](QDialog *dialog) {
+            QComboBox *box = deviceBox(dialog, 2);
+            QVERIFY(!box->isEditable());
+            QCOMPARE(box->count(), 1);
+            QVERIFY2(box->currentText().startsWith(unit.devicePath()), qPrintable(box->currentText()));
+            QCOMPARE(stateOf(dialog, 2), QStringLiteral("present, free. QX50_COM2 is set, so COM2 uses %1; unset it to "
+                                                         "choose the device here.").arg(unit.devicePath()));
+            dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
+        }, &shown);
+        start.form->menuPortDevices->trigger();
+        QVERIFY(shown);
+        QCOMPARE(PortAssignments(start.portsFile()).device(2), QStringLiteral("/dev/ttyUSB7"));
+    }
+
+    // brltty's claim on a USB serial bridge, told from a sysfs and /proc of the test's own.
+    void aBridgeClaimedByBrlttyIsFound_data()
+    {
+        QTest::addColumn<QByteArray>("vendor");
+        QTest::addColumn<QByteArray>("product");
+        QTest::addColumn<QString>("driver");
+        QTest::addColumn<bool>("withTty");
+        QTest::addColumn<QByteArray>("process");
+        QTest::addColumn<QString>("chip"); // empty: no claim
+        QTest::addRow("CH340 taken") << QByteArray("1a86") << QByteArray("7523") << "usbfs" << false << QByteArray("brltty") << "CH340";
+        QTest::addRow("CP210x taken") << QByteArray("10c4") << QByteArray("ea60") << "usbfs" << false << QByteArray("brltty") << "CP210x";
+        QTest::addRow("FTDI FT-X") << QByteArray("0403") << QByteArray("6015") << "usbfs" << false << QByteArray("brltty") << "FTDI FT-X";
+        QTest::addRow("upper case") << QByteArray("10c4") << QByteArray("ea60") << "usbfs" << false << QByteArray("brltty") << "CP210x";
+        QTest::addRow("serial driver, tty") << QByteArray("1a86") << QByteArray("7523") << "ch341" << true << QByteArray("brltty") << "";
+        QTest::addRow("usbfs, tty left") << QByteArray("1a86") << QByteArray("7523") << "usbfs" << true << QByteArray("brltty") << "";
+        QTest::addRow("no brltty") << QByteArray("1a86") << QByteArray("7523") << "usbfs" << false << QByteArray("bash") << "";
+        QTest::addRow("unbound") << QByteArray("1a86") << QByteArray("7523") << "" << false << QByteArray("brltty") << "";
+        QTest::addRow("not a bridge") << QByteArray("046d") << QByteArray("c52b") << "usbfs" << false << QByteArray("brltty") << "";
+    }
+    void aBridgeClaimedByBrlttyIsFound()
+    {
+        QFETCH(QByteArray, vendor);
+        QFETCH(QByteArray, product);
+        QFETCH(QString, driver);
+        QFETCH(bool, withTty);
+        QFETCH(QByteArray, process);
+        QFETCH(QString, chip);
+        FakeSystem fake;
+        const bool upper = QTest::currentDataTag() == QByteArray("upper case");
+        fake.addUsbDevice(upper ? vendor.toUpper() : vendor, upper ? product.toUpper() : product, driver, withTty);
+        fake.addProcess(1, "systemd");
+        fake.addProcess(812, process);
+        const auto claim = findBrailleClaim(fake.sys(), fake.proc());
+        QCOMPARE(claim.has_value(), !chip.isEmpty());
+        if (!claim)
+            return;
+        QCOMPARE(claim->chip, chip);
+        QCOMPARE(claim->id, QString::fromLatin1(vendor + ":" + product));
+        QCOMPARE(claim->usbPath, QStringLiteral("1-2"));
+        QVERIFY(claim->summary().contains(claim->id));
+        // What to do names the device's own rule and leaves braille displays working.
+        for (const char *part : {"brltty", "/etc/udev/rules.d", "/usr/share/doc/brltty", "plug it in again"})
+            QVERIFY2(claim->reason().contains(QLatin1String(part)), part);
+        QVERIFY(claim->reason().contains(claim->id));
+    }
+
+    void anEmptySystemShowsNoClaim()
+    {
+        FakeSystem fake;
+        QVERIFY(!findBrailleClaim(fake.sys(), fake.proc()));
+        QVERIFY(!findBrailleClaim(QStringLiteral("/nonexistent"), QStringLiteral("/nonexistent")));
     }
 };
 

@@ -1,3 +1,4 @@
+#include "app/CommandLine.h"
 #include "app/ControlBus.h"
 #include "app/EndingSignals.h"
 #include "app/FirstPaint.h"
@@ -13,6 +14,14 @@
 
 int main(int argc, char *argv[])
 {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    if (const auto answer = answerCommandLine(arguments, executableDirectoryBeforeStart(argv[0]))) {
+        std::fputs(answer->text.toLocal8Bit().constData(), stdout);
+        return answer->exitCode;
+    }
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromLatin1(Desktop::kApplicationTitle));
 

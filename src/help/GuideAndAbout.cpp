@@ -19,8 +19,8 @@ QString whyGuideNotShown(const QString &path)
         return QStringLiteral("%1 is not a file.").arg(path);
     if (!document.isReadable())
         return QStringLiteral("The guide at %1 cannot be read: permission denied.").arg(path);
-    return QStringLiteral("The guide is at %1, but this desktop has no program to show HTML documents "
-                          "(a web browser set as the default for them).")
+    return QStringLiteral("The guide is at %1, but this desktop has no program to show HTML documents; "
+                          "install a web browser.")
         .arg(path);
 }
 } // namespace

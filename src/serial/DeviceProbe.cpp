@@ -1,5 +1,6 @@
 #include "DeviceProbe.h"
 
+#include "BrailleClaim.h"
 #include "NetworkAddress.h"
 #include "SystemReason.h"
 
@@ -22,6 +23,14 @@
 namespace {
 
 const QString kPlugInHint = QStringLiteral("Is the adapter plugged in? Com \u2192 Port devices\u2026 shows what is present.");
+
+// The way out of a port that another program holds.
+QString inUseBy(const QString &holder)
+{
+    const QString next = QStringLiteral("close that program, or choose another port in Com \u2192 Port devices\u2026");
+    return holder.isEmpty() ? QStringLiteral("the port is in use by another program: %1").arg(next)
+                            : QStringLiteral("the port is in use by another program: %1; %2").arg(holder, next);
+}
 
 #ifdef Q_OS_UNIX
 
@@ -202,8 +211,7 @@ DeviceProbe probeDevice(const QString &device)
         return probe;
     if (const qint64 holder = lockHolder(device, info))
         return {DeviceProbe::Finding::Held, QStringLiteral("present, in use by %1").arg(programName(holder)),
-                holder == kUnseenHolder ? QStringLiteral("the port is in use by another program")
-                                        : QStringLiteral("the port is in use by another program: %1").arg(programName(holder))};
+                inUseBy(holder == kUnseenHolder ? QString() : programName(holder))};
 #endif
     return probe;
 }
@@ -221,9 +229,13 @@ DeviceProbe probePresence(const QString &device)
     struct stat info {};
     if (::stat(device.toLocal8Bit().constData(), &info) != 0) {
         const int error = errno;
-        if (error == ENOENT || error == ENOTDIR)
+        if (error == ENOENT || error == ENOTDIR) {
+            if (const auto claim = findBrailleClaim())
+                return {Finding::Missing, QStringLiteral("not present: ") + claim->summary(),
+                        QStringLiteral("there is no such device. ") + claim->reason()};
             return {Finding::Missing, QStringLiteral("not present"),
                     QStringLiteral("there is no such device. ") + kPlugInHint};
+        }
         return {Finding::Unknown, QStringLiteral("cannot be examined: %1").arg(systemReason(error)),
                 QStringLiteral("it cannot be examined: %1").arg(systemReason(error))};
     }
@@ -292,7 +304,5 @@ QString deviceHolder(const QString &device)
 
 QString inUseReason(const QString &device)
 {
-    const QString holder = deviceHolder(device);
-    return holder.isEmpty() ? QStringLiteral("the port is in use by another program")
-                            : QStringLiteral("the port is in use by another program: %1").arg(holder);
+    return inUseBy(deviceHolder(device));
 }

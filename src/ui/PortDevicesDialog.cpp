@@ -10,8 +10,11 @@
 #include <QGridLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QSerialPortInfo>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace {
 
@@ -73,14 +76,22 @@ PortDevicesDialog::PortDevicesDialog(const PortAssignments &assignments, int ope
         row.state->setWordWrap(true);
 
         const QString assigned = assignments.device(port);
-        fillDevices(port, assigned.isEmpty() ? PortAssignments::defaultDevice(port) : deviceFromName(assigned));
+        if (const QString variable = portVariable(port); !variable.trimmed().isEmpty()) {
+            row.kept = assigned;
+            showVariableDevice(port, deviceFromName(variable));
+        } else {
+            fillDevices(port, assigned.isEmpty() ? PortAssignments::defaultDevice(port) : deviceFromName(assigned));
+        }
         // A chosen entry shows the device it stands for, the text that is kept.
         connect(row.device, &QComboBox::currentIndexChanged, this, [this, port](int index) {
             QComboBox *box = m_rows[static_cast<size_t>(port - kFirstComPort)].device;
             if (index >= 0)
                 box->setEditText(box->itemData(index).toString());
         });
-        connect(row.device, &QComboBox::editTextChanged, this, [this, port] { showState(port); });
+        connect(row.device, &QComboBox::editTextChanged, this, [this, port] {
+            showState(port);
+            fitToContent();
+        });
         if (port == m_openPort)
             row.device->setEnabled(false);
         showState(port);
@@ -103,6 +114,54 @@ PortDevicesDialog::PortDevicesDialog(const PortAssignments &assignments, int ope
 
     QWidget *first = m_rows[0].device->isEnabled() ? m_rows[0].device : m_rows[1].device;
     first->setFocus();
+    fitToContent();
+}
+
+// The variable decides: the row shows that device alone and cannot be edited.
+void PortDevicesDialog::showVariableDevice(int port, const QString &device)
+{
+    QComboBox *box = m_rows[static_cast<size_t>(port - kFirstComPort)].device;
+    box->setEditable(false);
+    box->addItem(QStringLiteral("%1 \u2014 %2").arg(device, portVariableName(port)), device);
+    box->setCurrentIndex(0);
+}
+
+void PortDevicesDialog::fitToContent()
+{
+    const QScreen *screen = parentWidget() ? parentWidget()->screen() : this->screen();
+    const QSize room = screen ? screen->availableGeometry().size() : QSize(1024, 768);
+    int besides = 0; // what a row needs beside its state: the port's name and the device list
+    if (auto *grid = findChild<QGridLayout *>()) {
+        for (int column = 0; column < 2; ++column) {
+            int widest = 0;
+            for (int line = 0; line < grid->rowCount(); ++line)
+                if (QLayoutItem *item = grid->itemAtPosition(line, column))
+                    widest = std::max(widest, item->sizeHint().width());
+            besides += widest + grid->horizontalSpacing();
+        }
+    }
+    const QMargins margins = layout()->contentsMargins();
+    const QSize frame = (frameGeometry().size() - geometry().size()).expandedTo(QSize(0, 0));
+    const QSize inside = room - frame;
+    const int widest = std::max(160, inside.width() - besides - margins.left() - margins.right());
+    for (const Row &row : m_rows) {
+        constexpr int kLabelSlack = 4; // the label's own frame and rounding
+        const int oneLine =
+            row.state->fontMetrics().horizontalAdvance(row.state->text()) + 2 * row.state->margin() + kLabelSlack;
+        const int width = std::min(oneLine, widest);
+        row.state->setMinimumWidth(width);
+        row.state->setMinimumHeight(row.state->heightForWidth(width));
+    }
+    layout()->activate();
+    const QSize wanted = sizeHint().expandedTo(size());
+    resize(wanted.boundedTo(inside));
+}
+
+// Only a shown window knows the frame the desktop draws around it.
+void PortDevicesDialog::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    fitToContent();
 }
 
 void PortDevicesDialog::fillDevices(int port, const QString &current)
@@ -123,17 +182,18 @@ void PortDevicesDialog::fillDevices(int port, const QString &current)
 void PortDevicesDialog::showState(int port)
 {
     const Row &row = m_rows[static_cast<size_t>(port - kFirstComPort)];
+    const QString variable = portVariable(port);
+    const bool decidedByVariable = !variable.trimmed().isEmpty();
     QString state;
     if (port == m_openPort) {
         state = QStringLiteral("COM%1 is open: close the port first to change its device.").arg(port);
     } else {
-        const QString device = chosenDevice(port);
-        state = device.isEmpty() ? QStringLiteral("no device: the default is used")
-                                 : probeDevice(device).summary;
+        const QString device = decidedByVariable ? deviceFromName(variable) : chosenDevice(port);
+        state = device.isEmpty() ? QStringLiteral("no device: the default is used") : probeDevice(device).summary;
     }
-    // The open port's row too: what it shows may not be what the port uses.
-    if (const QString variable = portVariable(port); !variable.trimmed().isEmpty())
-        state += QStringLiteral("%1 %2 is set, so COM%3 uses %4 instead")
+    // The open port's row too: the variable, not this dialog, chose its device.
+    if (decidedByVariable)
+        state += QStringLiteral("%1 %2 is set, so COM%3 uses %4; unset it to choose the device here.")
                      .arg(state.endsWith(QLatin1Char('.')) ? QString() : QStringLiteral("."))
                      .arg(portVariableName(port))
                      .arg(port)
@@ -146,5 +206,8 @@ QString PortDevicesDialog::chosenDevice(int port) const
 {
     if (port < kFirstComPort || port > kLastComPort)
         return {};
-    return deviceFromName(m_rows[static_cast<size_t>(port - kFirstComPort)].device->currentText());
+    const Row &row = m_rows[static_cast<size_t>(port - kFirstComPort)];
+    if (!row.device->isEditable())
+        return row.kept;
+    return deviceFromName(row.device->currentText());
 }

@@ -1,6 +1,7 @@
 #include "QtDesktop.h"
 
 #include "OutsideText.h"
+#include "ViewerHandOver.h"
 
 #include "serial/OpenLines.h"
 #include "app/FailureLog.h"
@@ -10,6 +11,7 @@
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QScreen>
+#include <QStandardPaths>
 #include <QUrl>
 
 #ifdef Q_OS_WIN
@@ -69,7 +71,12 @@ bool QtDesktop::handToViewer(const QString &path, int showMode)
     return static_cast<qint32>(result) > 32; // 32 and below are the shell's error codes
 #else
     (void)showMode;
-    return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    // xdg-open tells whether the desktop took the document; without it, Qt's own way
+    // (a desktop portal) is all there is.
+    const QString opener = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
+    if (opener.isEmpty())
+        return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    return ViewerHandOver(opener).hand(path);
 #endif
 }
 

@@ -18,6 +18,9 @@ real=$(readlink -f "$root/bin/orma-qx50-voice-mem")
 [ "$real" = "$(readlink -f "$root/libexec/orma-qx50-voice-mem/orma-qx50-voice-mem")" ] || fail "the link leads to $real"
 [ -x "$real" ] || fail "the program is not executable"
 [ -f "$(dirname "$real")/guide.htm" ] || fail "guide.htm is not beside the program"
+# Through the link on the PATH, --help names the guide beside the real program.
+help=$(QT_QPA_PLATFORM=no-such-platform "$root/bin/orma-qx50-voice-mem" --help) || fail "--help did not exit 0"
+grep -qF "$(dirname "$real")/guide.htm" <<<"$help" || fail "--help does not name the installed guide: $help"
 [ -x "$root/bin/qx50-sim" ] || fail "no qx50-sim"
 [ -x "$root/bin/qx50-send" ] || fail "no qx50-send"
 [ -x "$root/bin/qx50-rigctld" ] || fail "no qx50-rigctld"
@@ -69,6 +72,9 @@ dpkg-deb -f "$deb" Depends | grep -q 'libqt6serialport6' || fail "the package do
 dpkg-deb -f "$deb" Depends | grep -q "fonts-symbola" || fail "the package does not depend on the control-character font"
 dpkg-deb -f "$deb" Depends | grep -q 'libqt6dbus6' || fail "the package does not depend on Qt D-Bus"
 dpkg-deb -f "$deb" Depends | grep -q 'libtelnet' || fail "the package does not depend on libtelnet (the network line module)"
+# Help -> Guide hands guide.htm to xdg-open, which needs a program that shows HTML.
+dpkg-deb -f "$deb" Recommends | grep -q 'xdg-utils' || fail "the package does not recommend xdg-utils"
+dpkg-deb -f "$deb" Suggests | grep -q 'www-browser' || fail "the package does not suggest a web browser"
 dpkg-deb -x "$deb" "$scratch/unpacked"
 for program in usr/libexec/orma-qx50-voice-mem/orma-qx50-voice-mem usr/libexec/orma-qx50-voice-mem/orma-qx50-networkline.so \
                usr/bin/qx50-sim usr/bin/qx50-send usr/bin/qx50-rigctld; do

@@ -79,8 +79,10 @@ void Form1::menuCloseComPort_Click()
 }
 
 // The open port keeps its device until it is closed. Each other port whose device
-// changed is tried as the start-up scan tries it, on a component of its own so the
-// open port, the settings file and the unit are left alone.
+// changed, and each port whose Com item is greyed, is tried as the start-up scan
+// tries it, on a component of its own so the open port, the settings file and the
+// unit are left alone: an adapter plugged in since, or a permission fixed since,
+// brings its item back, and every greyed item's reason is told afresh.
 void Form1::menuPortDevices_Click()
 {
     PortAssignments assignments(m_ports.assignmentsFile);
@@ -98,17 +100,22 @@ void Form1::menuPortDevices_Click()
         if (assignments.device(port) != before)
             changed << port;
     }
-    if (changed.isEmpty())
-        return;
     QString why;
-    if (!assignments.save(&why)) {
+    if (!changed.isEmpty() && !assignments.save(&why)) {
         m_desktop.messageBox(QStringLiteral("The port devices could not be saved"), Desktop::Warning, {}, why);
         return;
     }
 
+    QList<int> toTry;
+    for (int port = kFirstComPort; port <= kLastComPort; ++port)
+        if (port != openPort && (changed.contains(port) || !menuCom(port)->isEnabled()))
+            toTry << port;
+    if (toTry.isEmpty())
+        return;
     SerialComm trial(m_ports.lookup);
     trial.setSettings(Comm1.settings());
     m_onError.clear();
-    for (int port : changed)
+    const OpeningTime::Shared probesShareTheirWait;
+    for (int port : toTry)
         ScanComPort(trial, port);
 }
