@@ -129,9 +129,11 @@ public:
 };
 
 // A check item of a menu, with its check mark as a state a screen reader reads
-// ("checked", "not checked"), and a greyed item's reason (its tooltip) as its
-// description. Qt 6.4's AT-SPI bridge has no check menu item role: of the roles it
-// knows, a check box is the one whose unchecked state screen readers say.
+// ("checked"), and a greyed item's reason (its tooltip) as its description. An
+// unchecked item says "not checked" as its description. Qt 6.4's AT-SPI bridge
+// has no check menu item role, and its menus count only children of the menu item
+// role: any other role leaves the item without a place in its menu, and a screen
+// reader then says nothing of it.
 class CheckMenuItemAccessible : public LeafAccessible, public QAccessibleActionInterface {
 public:
     CheckMenuItemAccessible(QMenu *menu, QAction *item)
@@ -156,8 +158,14 @@ public:
             return QString(m_item->text()).remove(u'&');
         if (t == QAccessible::Accelerator)
             return m_item->shortcut().toString(QKeySequence::NativeText);
-        if (t == QAccessible::Description && m_item->toolTip() != text(QAccessible::Name))
-            return m_item->toolTip(); // set only where the item has something to explain
+        if (t == QAccessible::Description) {
+            QStringList said;
+            if (!m_item->isChecked())
+                said << QStringLiteral("not checked");
+            if (m_item->toolTip() != text(QAccessible::Name))
+                said << m_item->toolTip(); // set only where the item has something to explain
+            return said.join(QStringLiteral(", "));
+        }
         return {};
     }
     QRect rect() const override
@@ -165,7 +173,7 @@ public:
         const QRect area = m_menu->actionGeometry(m_item);
         return m_menu->isVisible() ? QRect(m_menu->mapToGlobal(area.topLeft()), area.size()) : QRect();
     }
-    QAccessible::Role role() const override { return QAccessible::CheckBox; }
+    QAccessible::Role role() const override { return QAccessible::MenuItem; }
     QAccessible::State state() const override
     {
         QAccessible::State s;

@@ -48,7 +48,7 @@ public:
     int heldLines() const { return m_held; }
 
 private:
-    qint64 m_quietAt = 0; // when the speech handed out so far is estimated to end
+    qint64 m_quietAt = -kQuietBeforeLines; // when the speech handed out so far is estimated to end
     int m_held = 0;
     QString m_lastHeld;
 };
