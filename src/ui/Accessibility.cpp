@@ -430,11 +430,11 @@ void installAccessibleInterfaces()
 
 void makeAccessible(Form1 &form)
 {
+    // The Com menu's greyed ports can be reached and say why they are greyed.
     auto *menuStyle = new ReachableDisabledItems;
     menuStyle->setParent(&form);
-    for (QAction *top : form.menuBar()->actions())
-        if (QMenu *menu = top->menu())
-            menu->setStyle(menuStyle);
+    if (auto *com = form.findChild<QMenu *>(QStringLiteral("menu_mainCom")))
+        com->setStyle(menuStyle);
     form.Command6->setAccessibleName(QStringLiteral("Hide received data"));
     form.Label1->setBuddy(form.TextBox);
     new Announcer(form);
