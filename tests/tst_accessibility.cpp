@@ -2,12 +2,17 @@
 // texts and states of the window's controls.
 #include "support/FormFixture.h"
 #include "ui/ArrivingLines.h"
+#include "ui/CommandWords.h"
+#include "ui/SpeechPacer.h"
 
 #include <QAccessible>
 #include <QAction>
 #include <QMenu>
 #include <QTest>
 
+
+using PacerEvent = std::tuple<qint64, QString, QString>;
+using PacerEvents = QList<PacerEvent>;
 
 class AccessibilityTest : public QObject {
     Q_OBJECT
@@ -43,6 +48,67 @@ private slots:
         ArrivingLines lines;
         for (qsizetype tick = 0; tick < arriving.size(); ++tick)
             QCOMPARE(lines.take(arriving.at(tick)), heard.at(tick));
+    }
+
+    // Each event: a time in ms, "say:" words said at once, "line:" a received line, or
+    // "tick"; and what the pacer hands out at that event ("" for nothing).
+    void speechNeverFallsBehind_data()
+    {
+        QTest::addColumn<PacerEvents>("events");
+        using E = PacerEvent;
+        QTest::addRow("a line in a quiet moment is said at once")
+            << QList<E>{{0, "line:PLAY 3", "PLAY 3"}};
+        QTest::addRow("lines during speech are held; the newest is said once quiet has followed")
+            << QList<E>{{0, "line:SLOT 1", "SLOT 1"}, // 0.78 s to say
+                        {100, "line:SLOT 2", ""}, {900, "line:SLOT 3", ""}, {1700, "tick", ""},
+                        {1790, "tick", "SLOT 3"}, {1800, "tick", ""}};
+        QTest::addRow("a command's words are never held, and lines wait behind them")
+            << QList<E>{{0, "line:SLOT 1", "SLOT 1"}, {100, "line:SLOT 2", ""},
+                        {200, "say:Transmit", "Transmit"}, // queued after SLOT 1: quiet at 1.63 s
+                        {1780, "tick", ""}, {2630, "tick", "SLOT 2"}};
+        QTest::addRow("a long line is said up to the last whole word that fits")
+            << QList<E>{{0, "line:REC MIC 3 OK AND MORE", "REC MIC 3"}};
+        QTest::addRow("a long word is cut") << QList<E>{{0, "line:" + QString(40, u'x'), QString(10, u'x')}};
+    }
+
+    void speechNeverFallsBehind()
+    {
+        QFETCH(PacerEvents, events);
+        SpeechPacer pacer;
+        for (const auto &[now, event, expected] : events) {
+            std::optional<QString> said;
+            if (event.startsWith("say:")) {
+                pacer.saidNow(event.mid(4), now);
+                said = event.mid(4);
+            } else if (event.startsWith("line:")) {
+                said = pacer.lineArrived(event.mid(5), now);
+            } else {
+                said = pacer.tick(now);
+            }
+            QCOMPARE(said.value_or(QString()), expected);
+            if (said)
+                QVERIFY2(SpeechPacer::speakingTime(*said) <= SpeechPacer::kLongestLineSpeech || event.startsWith("say:"),
+                         qPrintable(*said));
+        }
+    }
+
+    void commandsHaveShortWords_data()
+    {
+        QTest::addColumn<char>("command");
+        QTest::addColumn<QString>("words");
+        QTest::addRow("T") << 'T' << "Transmit";
+        QTest::addRow("M") << 'M' << "MIC record";
+        QTest::addRow("S") << 'S' << "Stop";
+        QTest::addRow("5") << '5' << "Memory 5";
+        QTest::addRow("0") << '0' << "Memory 0";
+        QTest::addRow("not a command") << 'x' << QString();
+    }
+
+    void commandsHaveShortWords()
+    {
+        QFETCH(char, command);
+        QFETCH(QString, words);
+        QCOMPARE(commandWords(command), words);
     }
 
     // What the AT-SPI test cannot see on Qt 6.4: the text interface's bounds and the

@@ -130,13 +130,14 @@ private slots:
         QCOMPARE(accessKeys, QStringList({"Alt+F", "Alt+O", "Alt+C", "Alt+H"}));
         QCOMPARE(itemNames(form.findChild<QMenu *>("Files")), QStringList({"Exit"}));
         QCOMPARE(itemNames(form.findChild<QMenu *>("menuOptions")),
-                 QStringList({"Keyboard Commands", "Show Serial Com RX data", "-", "Repeat Transmit\u2026"}));
+                 QStringList({"Keyboard Commands", "Show Serial Com RX data", "-", "Repeat Transmit\u2026", "Speak Received Data"}));
         QCOMPARE(itemNames(form.findChild<QMenu *>("menu_mainCom")),
                  QStringList({"Com1", "Com2", "Com3", "Com4", "-", "Close Com port", "-", "Port devices\u2026"}));
         QCOMPARE(itemNames(form.findChild<QMenu *>("Help")), QStringList({"Guide", "-", "About"}));
 
         QVERIFY(form.menuKeyboardCommands->isChecked());
         QVERIFY(!form.menuShowSerialComRxData->isChecked());
+        QVERIFY(form.menuSpeakReceivedData->isChecked());
         QVERIFY(!form.menuCloseComPort->isEnabled());
         for (int index = 1; index <= 4; ++index) {
             QVERIFY(form.menuCom(index)->isEnabled());

@@ -40,6 +40,7 @@ bool Form1::issueCommand(char command, QString *notSentWhy)
                              QString::fromUtf8(refused.what()));
         return false;
     }
+    emit commandSent(command);
     if (const auto effect = statusEffectOf(command))
         showStatus(QString::fromLatin1(effect->caption), effect->foreColor);
     return true;

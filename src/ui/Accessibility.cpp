@@ -1,14 +1,20 @@
 #include "Accessibility.h"
 
 #include "ArrivingLines.h"
+#include "CommandWords.h"
 #include "Form1.h"
+#include "ReachableDisabledItems.h"
+#include "SpeechPacer.h"
 #include "TailLabel.h"
 #include "app/RepeatTransmit.h"
 
 #include <QAccessible>
 #include <QAccessibleWidget>
 #include <QAction>
+#include <QElapsedTimer>
+#include <QEvent>
 #include <QMenu>
+#include <QMenuBar>
 #include <QPointer>
 #include <QPushButton>
 #include <QWindow>
@@ -16,6 +22,9 @@
 #include <deque>
 
 namespace {
+
+// The dynamic property that keeps a widget out of a screen reader's view.
+constexpr char kSpokenElsewhere[] = "qx50SpokenElsewhere";
 
 // The text a label draws, for reading character by character.
 class LabelTextAccessible : public QAccessibleWidget, public QAccessibleTextInterface {
@@ -120,7 +129,12 @@ public:
     void setText(QAccessible::Text, const QString &) override {}
 };
 
-// A check item of a menu, with its check mark as a state a screen reader reads.
+// A check item of a menu, with its check mark as a state a screen reader reads
+// ("checked"), and a greyed item's reason (its tooltip) as its description. An
+// unchecked item says "not checked" as its description. Qt 6.4's AT-SPI bridge
+// has no check menu item role, and its menus count only children of the menu item
+// role: any other role leaves the item without a place in its menu, and a screen
+// reader then says nothing of it.
 class CheckMenuItemAccessible : public LeafAccessible, public QAccessibleActionInterface {
 public:
     CheckMenuItemAccessible(QMenu *menu, QAction *item)
@@ -145,6 +159,14 @@ public:
             return QString(m_item->text()).remove(u'&');
         if (t == QAccessible::Accelerator)
             return m_item->shortcut().toString(QKeySequence::NativeText);
+        if (t == QAccessible::Description) {
+            QStringList said;
+            if (!m_item->isChecked())
+                said << QStringLiteral("not checked");
+            if (m_item->toolTip() != text(QAccessible::Name))
+                said << m_item->toolTip(); // set only where the item has something to explain
+            return said.join(QStringLiteral(", "));
+        }
         return {};
     }
     QRect rect() const override
@@ -182,7 +204,8 @@ private:
     QPointer<QAction> m_item;
 };
 
-// An announcement: a notification shown under the control it speaks for.
+// An announcement: a notification shown under the control it speaks for. Under the
+// status bar, screen readers say its words alone, without "notification".
 class Notice : public LeafAccessible {
 public:
     Notice(QWidget *speaker, const QString &words)
@@ -211,8 +234,27 @@ private:
     QString m_words;
 };
 
+// A widget whose words reach a screen reader another way (as another control's
+// description): present, but never shown to it.
+class SpokenElsewhereAccessible : public QAccessibleWidget {
+public:
+    explicit SpokenElsewhereAccessible(QWidget *widget)
+        : QAccessibleWidget(widget, QAccessible::StaticText)
+    {
+    }
+
+    QAccessible::State state() const override
+    {
+        QAccessible::State s = QAccessibleWidget::state();
+        s.invisible = true;
+        return s;
+    }
+};
+
 QAccessibleInterface *accessibleFor(const QString &, QObject *object)
 {
+    if (auto *widget = qobject_cast<QWidget *>(object); widget && widget->property(kSpokenElsewhere).toBool())
+        return new SpokenElsewhereAccessible(widget);
     if (auto *item = qobject_cast<QAction *>(object)) {
         if (!item->isCheckable())
             return nullptr;
@@ -234,7 +276,8 @@ QAccessibleInterface *accessibleFor(const QString &, QObject *object)
 }
 
 // Tells screen readers of the window's changes: text events on the labels, and
-// announcements of the status and of each received line.
+// announcements of the status, of each command sent, of the panel shown or hidden
+// and of the received lines, paced so that speech never falls behind.
 class Announcer : public QObject {
 public:
     explicit Announcer(Form1 &form)
@@ -243,16 +286,35 @@ public:
         , m_statusShown(form.Status->text())
         , m_panelShown(form.TextBox->text())
     {
+        m_clock.start();
         connect(form.Status, &Label::captionChanged, this, &Announcer::statusChanged);
         connect(form.TextBox, &Label::captionChanged, this, &Announcer::panelChanged);
         connect(&form, &Form1::inputRead, this, &Announcer::inputRead);
-        connect(form.repeat, &RepeatTransmit::told, this, [this](const QString &words) { announce(m_form.Status, words); });
+        connect(form.repeat, &RepeatTransmit::told, this, [this](const QString &words) { say(words); });
+        connect(&form, &Form1::commandSent, this, &Announcer::commandSent);
+        connect(form.menuSpeakReceivedData, &QAction::toggled, this, [this](bool on) {
+            if (!on)
+                m_pacer.dropHeldLines();
+        });
+        form.TextBox->installEventFilter(this);
     }
 
     ~Announcer() override
     {
         for (const QAccessible::Id id : m_notices)
             QAccessible::deleteAccessibleInterface(id);
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (watched == m_form.TextBox && event->type() == QEvent::ShowToParent)
+            say(QStringLiteral("Received data shown"));
+        else if (watched == m_form.TextBox && event->type() == QEvent::HideToParent) {
+            m_pacer.dropHeldLines();
+            say(QStringLiteral("Received data hidden"));
+        }
+        return false;
     }
 
 private:
@@ -266,7 +328,19 @@ private:
             QAccessible::updateAccessibility(&changed);
         }
         m_statusShown = shown;
-        announce(m_form.Status, shown);
+        const bool confirmed = shown == m_confirmed; // the command's own words said it already
+        m_confirmed.clear();
+        if (!confirmed)
+            say(shown);
+    }
+
+    // Every command that goes out is confirmed, a repeated one too; the status line's
+    // change that follows is then not said a second time.
+    void commandSent(char command)
+    {
+        const QString words = commandWords(command);
+        say(words);
+        m_confirmed = words;
     }
 
     // The panel's text loses characters at its start and gains them at its end. The
@@ -296,20 +370,35 @@ private:
         }
     }
 
+    // Every tick: the lines it completed, then any held lines whose time has come.
     void inputRead(const QString &characters)
     {
+        m_confirmed.clear(); // a status line left unchanged by its command
         const QStringList lines = m_arriving.take(characters);
-        if (m_form.TextBox->isHidden())
-            return; // heard only while the panel is shown
-        for (const QString &line : lines)
-            announce(m_form.TextBox, line);
+        const qint64 now = m_clock.elapsed();
+        // heard only while the panel is shown and the operator wants them spoken
+        if (!m_form.TextBox->isHidden() && m_form.menuSpeakReceivedData->isChecked())
+            for (const QString &line : lines)
+                if (const auto words = m_pacer.lineArrived(line, now))
+                    announce(*words);
+        if (const auto words = m_pacer.tick(now))
+            announce(*words);
     }
 
-    void announce(QWidget *speaker, const QString &words)
+    // Words said at once, ahead of any received lines still held.
+    void say(const QString &words)
+    {
+        if (words.trimmed().isEmpty())
+            return;
+        m_pacer.saidNow(words, m_clock.elapsed());
+        announce(words);
+    }
+
+    void announce(const QString &words)
     {
         if (words.trimmed().isEmpty() || !QAccessible::isActive())
             return;
-        auto *notice = new Notice(speaker, words);
+        auto *notice = new Notice(m_form.Status, words);
         const QAccessible::Id id = QAccessible::registerAccessibleInterface(notice);
         m_notices.push_back(id);
         QAccessibleEvent shown(notice, QAccessible::ObjectShow);
@@ -323,7 +412,10 @@ private:
     Form1 &m_form;
     QString m_statusShown;
     QString m_panelShown;
+    QString m_confirmed; // a command's words, said before its status line changes
     ArrivingLines m_arriving;
+    SpeechPacer m_pacer;
+    QElapsedTimer m_clock;
     std::deque<QAccessible::Id> m_notices;
 };
 
@@ -340,7 +432,17 @@ void installAccessibleInterfaces()
 
 void makeAccessible(Form1 &form)
 {
+    // The Com menu's greyed ports can be reached and say why they are greyed.
+    auto *menuStyle = new ReachableDisabledItems;
+    menuStyle->setParent(&form);
+    if (auto *com = form.findChild<QMenu *>(QStringLiteral("menu_mainCom")))
+        com->setStyle(menuStyle);
     form.Command6->setAccessibleName(QStringLiteral("Hide received data"));
     form.Label1->setBuddy(form.TextBox);
     new Announcer(form);
+}
+
+void markSpokenElsewhere(QWidget *widget)
+{
+    widget->setProperty(kSpokenElsewhere, true);
 }

@@ -221,6 +221,10 @@ void Form1::createMenus()
     menuGuide = makeItem(help, "menuGuide", QStringLiteral("Guide"));
     help->addSeparator()->setObjectName(QStringLiteral("menuSpace2"));
     menuAbout = makeItem(help, "menuAbout", QStringLiteral("About"));
+
+    // Whether a screen reader hears the received lines: on at every start, Qt keeps the check.
+    menuSpeakReceivedData = makeItem(options, "menuSpeakReceivedData", QStringLiteral("Speak Received Data"), true);
+    menuSpeakReceivedData->setChecked(true);
 }
 
 // Play, 1, 0, 2 to 9, MIC record, RX record, Transmit, Stop.

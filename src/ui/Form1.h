@@ -62,6 +62,7 @@ public:
     QAction *menuKeyboardCommands = nullptr;
     QAction *menuShowSerialComRxData = nullptr;
     QAction *menuRepeatTransmit = nullptr; // "Repeat Transmit…", "Stop Repeat" while one runs
+    QAction *menuSpeakReceivedData = nullptr; // the Options menu's last item; not saved
     QAction *menuCloseComPort = nullptr;
     QAction *menuPortDevices = nullptr; // "Port devices…", the Com menu's last item
     QAction *menuGuide = nullptr;
@@ -142,6 +143,8 @@ public:
 signals:
     // What a tick of Timer1 read from Input, possibly nothing.
     void inputRead(const QString &characters);
+    // A command character went out to the unit (before the status line shows it).
+    void commandSent(char command);
 
 protected:
     void closeEvent(QCloseEvent *event) override;

@@ -1,11 +1,16 @@
 #include "PortDevicesDialog.h"
 
+#include "Accessibility.h"
+
 #include "serial/DeviceProbe.h"
 #include "serial/PortDevices.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QDir>
+#include <QCoreApplication>
+#include <QEvent>
+#include <QFocusEvent>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QLabel>
@@ -42,6 +47,25 @@ QString describe(const QSerialPortInfo &port)
     return parts.join(QStringLiteral(", "));
 }
 
+// Entering a row leaves its text unselected, as it was: a selection made on entry
+// is undone on leaving, and a screen reader says "Text unselected." on every row.
+class NoSelectionOnEntry : public QObject {
+public:
+    using QObject::QObject;
+
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() != QEvent::FocusIn)
+            return false;
+        const auto reason = static_cast<QFocusEvent *>(event)->reason();
+        if (reason != Qt::TabFocusReason && reason != Qt::BacktabFocusReason && reason != Qt::ShortcutFocusReason)
+            return false;
+        QFocusEvent plain(QEvent::FocusIn, Qt::OtherFocusReason); // the same entry, without the select-all
+        QCoreApplication::sendEvent(watched, &plain);
+        return true;
+    }
+};
+
 } // namespace
 
 PortDevicesDialog::PortDevicesDialog(const PortAssignments &assignments, int openPort, QWidget *parent)
@@ -56,6 +80,8 @@ PortDevicesDialog::PortDevicesDialog(const PortAssignments &assignments, int ope
                                             "a port's device is tried when the port is chosen from the Com menu."),
                              this);
     intro->setWordWrap(true);
+    intro->setAccessibleName(QStringLiteral("Choose each port's device. Nothing is opened here."));
+    auto *noSelection = new NoSelectionOnEntry(this);
 
     auto *grid = new QGridLayout;
     for (int port = kFirstComPort; port <= kLastComPort; ++port) {
@@ -65,6 +91,7 @@ PortDevicesDialog::PortDevicesDialog(const PortAssignments &assignments, int ope
         row.device->setObjectName(QStringLiteral("COM%1 device").arg(port));
         row.device->setAccessibleName(QStringLiteral("COM%1 device").arg(port));
         row.device->setEditable(true);
+        row.device->installEventFilter(noSelection);
         row.device->setInsertPolicy(QComboBox::NoInsert);
         row.device->setMinimumContentsLength(28);
         row.device->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
@@ -72,6 +99,7 @@ PortDevicesDialog::PortDevicesDialog(const PortAssignments &assignments, int ope
         row.state = new QLabel(this);
         row.state->setObjectName(QStringLiteral("COM%1 state").arg(port));
         row.state->setTextFormat(Qt::PlainText); // device and program names come from outside
+        markSpokenElsewhere(row.state); // it is the row's description
         row.state->setTextInteractionFlags(Qt::TextSelectableByMouse);
         row.state->setWordWrap(true);
 

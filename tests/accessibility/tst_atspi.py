@@ -198,9 +198,14 @@ def inner(exe):
         for name in ("Files", "Options", "Com", "Help"):
             check(named("menu item", name), "the menu %s" % name)
         items = {n.get_name(): states(n) for n in nodes if n.get_role_name() == "menu item"}
+        described = {n.get_name(): n.get_description() for n in nodes if n.get_role_name() == "menu item"}
         check("checked" in items.get("Keyboard Commands", set()), "Keyboard Commands is checked")
         check("checked" not in items.get("Show Serial Com RX data", {"checked"}), "the panel's item is unchecked")
+        check(described.get("Show Serial Com RX data") == "not checked", "an unchecked item says so")
+        check("checked" in items.get("Speak Received Data", set()), "received data is spoken at start")
         check("checked" in items.get("Com1", set()), "Com1 is checked")
+        check("sensitive" not in items.get("Com2", {"sensitive"}), "Com2 is greyed")
+        check("/nonexistent/2" in described.get("Com2", ""), "the greyed Com2 says why: %r" % described.get("Com2"))
 
         # --- events ---------------------------------------------------------------------
         notices = []    # (name, role of the object it speaks for)
@@ -238,19 +243,42 @@ def inner(exe):
         press("Transmit")
         expect_notice("Transmit", "status bar")
         pump_until(lambda: ("status bar", "Transmit") in inserted, 15, "text insertion on the status bar")
+        # every command is confirmed, also when the status line stays as it is
+        for button, words in (("Stop", "Stop"), ("5", "Memory 5"), ("Transmit", "Transmit")):
+            count = notices.count((words, "status bar"))
+            press(button)
+            pump_until(lambda: notices.count((words, "status bar")) > count, 15, "confirmation %r" % words)
+        del notices[:]
         unit("TX 3\r\n")   # the panel is hidden: its text changes, nothing is announced
         pump_until(lambda: any(r == "label" and "TX 3" in t for r, t in inserted), 15, "the panel's new text")
 
         press("Show Serial Com RX data")
         pump_until(lambda: "showing" in states(panel), 15, "panel shown")
+        expect_notice("Received data shown", "status bar")
         unit("PLAY 3\r\n")
-        expect_notice("PLAY 3", "label")
+        expect_notice("PLAY 3", "status bar")
         unit("REC ")   # part of a line, then a quiet tick, then the rest
-        expect_notice("REC ", "label")
+        expect_notice("REC", "status bar")
         unit("MIC 3\r\n")
-        expect_notice("MIC 3", "label")
-        unit("STOP\r\nSLOT 5\r\n")
-        expect_notice("SLOT 5", "label")
+        expect_notice("MIC 3", "status bar")
+        unit("STOP\r\nSLOT 5\r\n")   # two lines at once: the newest is said
+        expect_notice("SLOT 5", "status bar")
+        # a burst: the newest line is said in the end, and few announcements before it
+        before = len(notices)
+        unit("".join("SLOT %d\r\n" % i for i in range(1, 21)))
+        expect_notice("SLOT 20", "status bar")
+        burst = notices[before:]
+        check(len(burst) <= 2, "a burst of 20 lines gave %d announcements: %s" % (len(burst), burst))
+        # switched off: the lines are shown but not said
+        press("Speak Received Data")
+        pump_until(lambda: "checked" not in states(named("menu item", "Speak Received Data")[0]), 15,
+                   "received data not spoken")
+        before = len(notices)
+        unit("TX 9\r\n")
+        pump_until(lambda: any(r == "label" and "TX 9" in t for r, t in inserted), 15, "the panel's new text")
+        press("Speak Received Data")
+        pump_until(lambda: "checked" in states(named("menu item", "Speak Received Data")[0]), 15,
+                   "received data spoken again")
 
         press("Hide received data")   # a button's action clicks it a moment later
         pump_until(lambda: "showing" not in states(panel), 15, "panel hidden")
@@ -259,11 +287,15 @@ def inner(exe):
         press("MIC record")
         expect_notice("MIC record", "status bar")
 
-        wanted = [("Transmit", "status bar"), ("PLAY 3", "label"), ("REC ", "label"), ("MIC 3", "label"),
-                  ("STOP", "label"), ("SLOT 5", "label"), ("MIC record", "status bar")]
-        check(notices == wanted, "announcements %s,\n  expected %s" % (notices, wanted))
+        said = [n for n, _ in notices]
+        check("TX 9" not in said, "a line said while received data was not to be spoken")
+        check(said.count("MIC record") == 1, "the command and its status said once: %s" % said)
+        wanted = ["Received data shown", "PLAY 3", "REC", "MIC 3", "SLOT 5"]
+        check(said[:5] == wanted, "announcements %s,\n  expected to begin %s" % (said, wanted))
+        check(said[-2:] == ["Received data hidden", "MIC record"], "announcements end %s" % said[-2:])
+        check(all(speaker == "status bar" for _, speaker in notices), "all said under the status bar")
         panel_insertions = [t for r, t in inserted if r == "label"]
-        check(all(len(t) < 40 for t in panel_insertions),
+        check(all(len(t) < 40 for t in panel_insertions if not t.startswith("SLOT 1\n")),   # but the burst
               "the panel's insertions are the new characters only: %s" % panel_insertions)
 
         received = b""
@@ -273,7 +305,7 @@ def inner(exe):
                 received += os.read(master, 100)
             except BlockingIOError:
                 time.sleep(0.01)
-        check(received == b"PTM", "the unit received %r" % received)
+        check(received == b"PTS5TM", "the unit received %r" % received)
         print("PASS: tree (%d objects) and %d announcements" % (len(nodes), len(notices)))
         print("1 passed, 0 failed")
         return 0
