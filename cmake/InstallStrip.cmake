@@ -5,7 +5,8 @@
 install(CODE "set(QX50_STRIP \"${CMAKE_STRIP}\")")
 install(CODE [[
   if(CMAKE_INSTALL_DO_STRIP)
-    foreach(installed IN LISTS CMAKE_INSTALL_MANIFEST_FILES)
+    foreach(manifest_entry IN LISTS CMAKE_INSTALL_MANIFEST_FILES)
+      set(installed "$ENV{DESTDIR}${manifest_entry}") # the manifest leaves out DESTDIR (cpack's staging)
       if(NOT IS_SYMLINK "${installed}" AND EXISTS "${installed}")
         file(READ "${installed}" magic LIMIT 4 HEX)
         if(magic STREQUAL "7f454c46")
