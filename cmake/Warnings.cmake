@@ -6,7 +6,7 @@
 #     target_link_libraries(<target> PRIVATE qx50_warnings)
 # (a function that makes targets, such as qx50_test, does it once for all of them).
 # A target that compiles sources without it is named at the end of the configure;
-# one that only gathers other libraries' objects (qx50core) needs nothing.
+# one that only gathers other libraries' objects compiles nothing of its own to check.
 add_library(qx50_warnings INTERFACE)
 target_compile_options(qx50_warnings INTERFACE
   $<$<CXX_COMPILER_ID:GNU,Clang,AppleClang>:-Wall -Wextra -Wpedantic>
