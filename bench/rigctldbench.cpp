@@ -72,7 +72,7 @@ int main(int argc, char *argv[])
     ::unlockpt(master);
     const QString device = QString::fromLocal8Bit(::ptsname(master));
     SilentDesktop desktop;
-    Form1 form(desktop, [&](int) { return device; });
+    Form1 form(desktop, PortDevices{[&](int) { return device; }});
     form.Comm1.setPortOpen(true);
     ControlBus bus(form, desktop);
 

@@ -2,7 +2,7 @@
 // to that control afterwards.
 #include "support/FormFixture.h"
 #include "support/PtyUnit.h"
-#include "ui/KeyboardCommands.h"
+#include "ui/KeyCommand.h"
 #include "ui/VbColor.h"
 
 #include <QAction>

@@ -4,7 +4,7 @@
 #include "serial/ReceivedText.h"
 #include "support/FormFixture.h"
 #include "support/PtyUnit.h"
-#include "ui/KeyboardCommands.h"
+#include "ui/KeyCommand.h"
 
 #include <QAction>
 #include <QDeadlineTimer>

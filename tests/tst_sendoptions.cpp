@@ -25,6 +25,8 @@ private slots:
         QTest::addRow("play a letter") << QStringList {"--play", "T"} << QStringList() << -1 << 0;
         QTest::addRow("play and command") << QStringList {"--play", "1", "T"} << QStringList() << -1 << 0;
         QTest::addRow("two commands") << QStringList {"T", "S"} << QStringList() << -1 << 0;
+        QTest::addRow("not a command") << QStringList {"x"} << QStringList() << -1 << 0;
+        QTest::addRow("two characters") << QStringList {"TT"} << QStringList() << -1 << 0;
         QTest::addRow("nothing") << QStringList() << QStringList() << -1 << 0;
         QTest::addRow("port 0") << QStringList {"--port", "0", "T"} << QStringList() << -1 << 0;
         QTest::addRow("unknown option") << QStringList {"--loud", "T"} << QStringList() << -1 << 0;

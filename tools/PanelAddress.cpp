@@ -20,6 +20,11 @@ QDBusConnection sessionBus()
     return QDBusConnection::sessionBus();
 }
 
+QString noSessionBus(const char *program)
+{
+    return QStringLiteral("no desktop session bus: run %1 inside your desktop session").arg(latin1(program));
+}
+
 QString findPanel(QDBusConnection &bus, int port, QString *why)
 {
     if (port == 0)

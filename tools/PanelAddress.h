@@ -28,6 +28,9 @@ struct Answer {
 
 // The session bus, made ready for use from Qt's bus thread.
 QDBusConnection sessionBus();
+// Why a program of ours found no session bus, in words for the operator: started
+// outside the desktop session (over ssh, from cron), it has none to reach the panel.
+QString noSessionBus(const char *program);
 
 // The bus name to call: kService when port is 0, else the name of the panel with COM
 // port open. An empty name comes with the reason in `why`.

@@ -1,5 +1,7 @@
 #include "SendOptions.h"
 
+#include "ui/KeyCommand.h"
+
 #include <QRegularExpression>
 
 #include <cmath>
@@ -63,6 +65,9 @@ SendOptions::Parsed SendOptions::parse(const QStringList &arguments)
             return refuse(QStringLiteral("unknown option %1").arg(argument.left(40)));
         } else if (haveCommand) {
             return refuse(QStringLiteral("one COMMAND at a time"));
+        } else if (argument.size() != 1 || !keyCommand(argument.front().unicode())) {
+            return refuse(QStringLiteral("\"%1\" is not a command: M, R, P, T, S or a digit 0 to 9")
+                              .arg(argument.left(20)));
         } else {
             haveCommand = true;
             options.commands = {argument};

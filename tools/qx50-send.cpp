@@ -29,7 +29,10 @@ int usage(std::FILE *to, int exitCode)
                      "COMMAND is one of M R P T S (either case) or a memory digit 0 to 9.\n"
                      "--play N sends memory N, then T; --hold SECONDS stays that long after it,\n"
                      "and sends S when stopped by SIGTERM, SIGINT or SIGHUP meanwhile.\n"
-                     "--port N asks the panel whose open port is COM N (1 to 4).\n");
+                     "--port N asks the panel whose open port is COM N (1 to 4).\n"
+                     "Exit status: 0 sent; 1 refused, with the reason (the panel's, or a bad\n"
+                     "argument, refused before any panel is asked); 2 no panel to ask (none\n"
+                     "running, none with that port open, or no desktop session bus).\n");
     return exitCode;
 }
 
@@ -102,7 +105,7 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     QDBusConnection bus = panel::sessionBus();
     if (!bus.isConnected()) {
-        printLine(stderr, QStringLiteral("qx50-send: no session bus: %1").arg(bus.lastError().message()));
+        printLine(stderr, QStringLiteral("qx50-send: %1").arg(panel::noSessionBus("it")));
         return 2;
     }
     QString why;

@@ -2,7 +2,7 @@
 
 #include "UntrappedFailure.h"
 #include "ui/Form1.h"
-#include "ui/KeyboardCommands.h"
+#include "ui/KeyCommand.h"
 
 #include <QApplication>
 #include <QDBusConnectionInterface>

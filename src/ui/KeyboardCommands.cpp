@@ -1,25 +1,10 @@
 // Single-key commands: each function letter and memory digit typed in the window.
-#include "KeyboardCommands.h"
+#include "KeyCommand.h"
 
 #include "Form1.h"
 #include "app/UntrappedFailure.h"
 
 #include <QTimer>
-
-std::optional<char> keyCommand(int characterCode)
-{
-    switch (characterCode) {
-    case 'M': case 'm': return 'M';
-    case 'R': case 'r': return 'R';
-    case 'P': case 'p': return 'P';
-    case 'T': case 't': return 'T';
-    case 'S': case 's': return 'S';
-    default: break;
-    }
-    if (characterCode >= '0' && characterCode <= '9')
-        return static_cast<char>(characterCode);
-    return std::nullopt;
-}
 
 // Every character key warns while the port is closed, whether keyboard commands
 // are on or not and whether the key is a command or not.

@@ -25,7 +25,7 @@ void PanelLink::startNext()
     }
     m_busy = true;
     if (!m_bus.isConnected()) {
-        finish({panel::Outcome::NoPanel, QStringLiteral("no session bus: %1").arg(m_bus.lastError().message()), {}});
+        finish({panel::Outcome::NoPanel, panel::noSessionBus("qx50-rigctld"), {}});
         return;
     }
     QString why;
