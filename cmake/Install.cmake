@@ -1,5 +1,7 @@
 # Installing like a desktop program, and the .deb package (cpack -G DEB).
+# A program on the PATH needs its install line here and its page in man/ (Programs.cmake).
 include(GNUInstallDirs)
+include(${CMAKE_CURRENT_LIST_DIR}/Programs.cmake)
 
 # The program finds guide.htm beside its executable (as resolved through links), so
 # both live in a private directory, with a link on the PATH.
@@ -18,7 +20,10 @@ install(TARGETS qx50-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(TARGETS qx50-send RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(TARGETS qx50-rigctld RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
-install(FILES resources/orma-qx50-voice-mem.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+# The desktop entry and the metainfo are named by the reverse domain name the panel
+# owns on the session bus; the program and its icon keep the project's name.
+set(QX50_APP_ID org.orma.Qx50VoiceMemory)
+install(FILES resources/${QX50_APP_ID}.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${CMAKE_BINARY_DIR}/orma-qx50-voice-mem.png DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/32x32/apps)
 install(FILES resources/orma-qx50-voice-mem.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 install(FILES README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
@@ -27,32 +32,18 @@ install(FILES README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
 # files are published, which only the publisher knows.
 set(QX50_PUBLISHED_URL "https://localhost/orma-qx50-voice-mem" CACHE STRING
     "Where the repository's files are published: docs/screenshot.png lies under it")
-configure_file(resources/orma-qx50-voice-mem.metainfo.xml.in
-               ${CMAKE_BINARY_DIR}/orma-qx50-voice-mem.metainfo.xml @ONLY)
-install(FILES ${CMAKE_BINARY_DIR}/orma-qx50-voice-mem.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+# It lists the programs (Programs.cmake), each with its manual page's summary.
+set(QX50_METAINFO_PROGRAMS)
+set(QX50_METAINFO_BINARIES)
+foreach(program IN LISTS QX50_PROGRAMS)
+  string(REPLACE "&" "&amp;" summary "${QX50_PROGRAM_SUMMARY_${program}}")
+  string(REPLACE "<" "&lt;" summary "${summary}")
+  list(APPEND QX50_METAINFO_PROGRAMS "      <li>${program}: ${summary}</li>")
+  list(APPEND QX50_METAINFO_BINARIES "    <binary>${program}</binary>")
+endforeach()
+list(JOIN QX50_METAINFO_PROGRAMS "\n" QX50_METAINFO_PROGRAMS)
+list(JOIN QX50_METAINFO_BINARIES "\n" QX50_METAINFO_BINARIES)
+configure_file(resources/${QX50_APP_ID}.metainfo.xml.in ${CMAKE_BINARY_DIR}/${QX50_APP_ID}.metainfo.xml @ONLY)
+install(FILES ${CMAKE_BINARY_DIR}/${QX50_APP_ID}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 
-# Every page in man/ goes to section 1.
-file(GLOB QX50_MAN_PAGES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/man/*.1)
-install(FILES ${QX50_MAN_PAGES} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-
-set(CPACK_GENERATOR DEB)
-set(CPACK_PACKAGE_NAME orma-qx50-voice-mem)
-set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-set(CPACK_PACKAGE_CONTACT "orma-qx50-voice-mem developers <orma-qx50-voice-mem@localhost>")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Control panel for the ORMA QX50 voice-memory unit")
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Control panel for the ORMA QX50 voice-memory unit
- Drives the voice-memory unit of the ORMA QX50 transceiver over a serial port:
- record from the microphone or the receiver, play, transmit and stop, and choose
- one of ten memory slots, with buttons or single keys. Includes qx50-sim, a
- simulated unit on a pseudo-terminal for trying the panel without a radio.")
-set(CPACK_DEBIAN_PACKAGE_SECTION hamradio)
-set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# The package carries stripped programs; the build tree keeps the debug information.
-set(CPACK_STRIP_FILES ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-symbola") # the received-data panel's control-character symbols
-# Help -> Guide hands guide.htm to xdg-open, which needs a program that shows HTML.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
-set(CPACK_DEBIAN_PACKAGE_SUGGESTS "firefox-esr | chromium | www-browser")
-set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
-include(CPack)
+include(${CMAKE_CURRENT_LIST_DIR}/DebianPackage.cmake)

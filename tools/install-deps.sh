@@ -7,7 +7,7 @@
 set -euo pipefail
 
 declare -A sets
-sets[build]="cmake ninja-build g++ make qt6-base-dev qt6-serialport-dev libtelnet-dev libxcb1-dev fonts-symbola"
+sets[build]="cmake ninja-build g++ make qt6-base-dev qt6-serialport-dev libtelnet-dev fonts-symbola"
 sets[test]="clang xvfb xauth xdotool imagemagick desktop-file-utils dpkg-dev appstream mandoc
             ser2net dbus at-spi2-core python3-pyatspi"
 # Loggers through qx50-send and qx50-rigctld: Hamlib's rigctld and rigctl, TLF in tmux.
@@ -16,6 +16,11 @@ sets[bench]="ser2net dbus"
 # The manual pages' and metainfo checks; the start-up figures on an X server.
 sets[test]+=" python3 groff-base"
 sets[bench]+=" xvfb libxcb-damage0-dev"
+# The X client library the end-to-end test and the start-up bench talk to the display with.
+sets[test]+=" libxcb1-dev"
+sets[bench]+=" libxcb1-dev"
+# Debian's own check of the built package.
+sets[test]+=" lintian"
 
 list_only=false
 if [ "${1:-}" = "--list" ]; then

@@ -31,19 +31,30 @@ done
 if grep -qE '^CMAKE_BUILD_TYPE:[A-Z]+=(RelWithDebInfo|Debug)$' "$build/CMakeCache.txt"; then
   ! stripped "$build/orma-qx50-voice-mem" || fail "the build tree's program lost its debug information"
 fi
-desktop-file-validate "$root/share/applications/orma-qx50-voice-mem.desktop" || fail "the desktop entry is not valid"
+app_id=org.orma.Qx50VoiceMemory
+desktop-file-validate "$root/share/applications/$app_id.desktop" || fail "the desktop entry is not valid"
+grep -qx 'Exec=orma-qx50-voice-mem' "$root/share/applications/$app_id.desktop" || fail "the desktop entry does not start the program"
 identify -format '%w %h' "$root/share/icons/hicolor/32x32/apps/orma-qx50-voice-mem.png" | grep -qx '32 32' \
   || fail "the 32 x 32 icon is not 32 x 32"
 grep -q '<svg' "$root/share/icons/hicolor/scalable/apps/orma-qx50-voice-mem.svg" || fail "no scalable icon"
-# The metainfo beside the desktop entry it launches (its id is the entry's name, not a
-# reverse domain name); every program on the PATH is in it and has a manual page.
-appstreamcli validate-tree --no-net --override=cid-desktopapp-is-not-rdns=info "$root" > "$scratch/validate" \
+# The metainfo beside the desktop entry it launches, both named by the reverse domain
+# name; every program on the PATH is in it and has a manual page, gzipped.
+appstreamcli validate-tree --no-net "$root" > "$scratch/validate" \
   || { cat "$scratch/validate"; fail "the installed metainfo is not valid"; }
 for program in "$root"/bin/*; do
   name=$(basename "$program")
-  grep -q "<binary>$name</binary>" "$root/share/metainfo/orma-qx50-voice-mem.metainfo.xml" \
+  grep -q "<binary>$name</binary>" "$root/share/metainfo/$app_id.metainfo.xml" \
     || fail "the metainfo does not provide $name"
-  [ -f "$root/share/man/man1/$name.1" ] || fail "$name has no manual page"
+  gzip -t "$root/share/man/man1/$name.1.gz" || fail "$name has no gzipped manual page"
+done
+# Each installed page is its source page, whole.
+for page in "$root"/share/man/man1/*.1.gz; do
+  source_page="$(dirname "$0")/../../man/$(basename "$page" .gz)"
+  gzip -dc "$page" | cmp -s - "$source_page" || fail "$(basename "$page") is not man/$(basename "$page" .gz)"
+done
+# Programs and modules lose the compiler's notes with their symbols.
+for program in "$real" "$root"/bin/qx50-*; do
+  ! readelf -S --wide "$program" | grep -qE ' \.comment ' || fail "$program keeps its .comment section"
 done
 
 (cd "$build" && cpack -G DEB -B "$scratch/package" > /dev/null)
@@ -57,15 +68,18 @@ usr/bin/qx50-sim
 usr/libexec/orma-qx50-voice-mem/guide.htm
 usr/libexec/orma-qx50-voice-mem/orma-qx50-networkline.so
 usr/libexec/orma-qx50-voice-mem/orma-qx50-voice-mem
-usr/share/applications/orma-qx50-voice-mem.desktop
+usr/share/applications/org.orma.Qx50VoiceMemory.desktop
 usr/share/doc/orma-qx50-voice-mem/README.md
+usr/share/doc/orma-qx50-voice-mem/changelog.Debian.gz
+usr/share/doc/orma-qx50-voice-mem/copyright
 usr/share/icons/hicolor/32x32/apps/orma-qx50-voice-mem.png
 usr/share/icons/hicolor/scalable/apps/orma-qx50-voice-mem.svg
-usr/share/man/man1/orma-qx50-voice-mem.1
-usr/share/man/man1/qx50-rigctld.1
-usr/share/man/man1/qx50-send.1
-usr/share/man/man1/qx50-sim.1
-usr/share/metainfo/orma-qx50-voice-mem.metainfo.xml
+usr/share/lintian/overrides/orma-qx50-voice-mem
+usr/share/man/man1/orma-qx50-voice-mem.1.gz
+usr/share/man/man1/qx50-rigctld.1.gz
+usr/share/man/man1/qx50-send.1.gz
+usr/share/man/man1/qx50-sim.1.gz
+usr/share/metainfo/org.orma.Qx50VoiceMemory.metainfo.xml
 LIST
 diff -u "$scratch/expected" "$scratch/files" || fail "the package's files differ"
 dpkg-deb -f "$deb" Depends | grep -q 'libqt6serialport6' || fail "the package does not depend on Qt Serial Port"
