@@ -62,7 +62,7 @@ $(FUZZ_BUILD)/build.ninja: | deps-test
 
 test-fuzz: deps-test $(FUZZ_BUILD)/build.ninja
 	cmake --build $(FUZZ_BUILD) -j $(JOBS)
-	@for target in settings_text restore_settings rigctl_protocol; do \
+	@for target in settings_text restore_settings rigctl_protocol rfc2217_stream; do \
 	  seeds=$(CURDIR)/tests/fuzz/seeds/$$target; \
 	  scratch=$$(mktemp -d); mkdir $$scratch/corpus; \
 	  echo "fuzz_$$target: $(FUZZ_SECONDS) s"; \
@@ -72,7 +72,7 @@ test-fuzz: deps-test $(FUZZ_BUILD)/build.ninja
 	    exit $${PIPESTATUS[0]} ) || { echo "fuzz_$$target failed; see the crash file above"; exit 1; }; \
 	  rm -rf $$scratch; \
 	done; \
-	echo "fuzz: 3 passed, 0 failed"
+	echo "fuzz: 4 passed, 0 failed"
 
 $(BENCH_BUILD)/build.ninja: | deps
 	cmake -S . -B $(BENCH_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=ON
