@@ -1,6 +1,7 @@
 // qx50-rigctld from a logger's "\send_voice_mem 1" to the first byte at the unit,
 // with the panel in this process on a private session bus and a pseudo-terminal as
 // the unit; the logger is a TCP connection of this process, held open across runs.
+#include "Figures.h"
 #include "SilentDesktop.h"
 #include "app/ControlBus.h"
 #include "ui/Form1.h"
@@ -21,36 +22,9 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using namespace figures;
 constexpr int kRuns = 50;
 const QString kMeasure = QStringLiteral("qx50-rigctld send_voice_mem to byte (%1)").arg(kRuns);
-
-double milliseconds(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
-
-double percentile(std::vector<double> values, int p)
-{
-    std::sort(values.begin(), values.end());
-    return values.empty() ? 0 : values[std::min(values.size() - 1, values.size() * static_cast<size_t>(p) / 100)];
-}
-
-void report(const QString &measure, const QString &figure, const QString &target)
-{
-    std::printf("  %-46s %-22s %s\n", qPrintable(measure), qPrintable(figure), qPrintable(target));
-    std::fflush(stdout);
-}
-
-template <typename Done>
-bool runUntil(Done done, int timeoutMs)
-{
-    QEventLoop loop;
-    QTimer deadline;
-    deadline.setSingleShot(true);
-    QObject::connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
-    deadline.start(timeoutMs);
-    while (!done() && deadline.isActive())
-        loop.processEvents(QEventLoop::WaitForMoreEvents);
-    return done();
-}
 
 } // namespace
 

@@ -1,5 +1,6 @@
 // qx50-send from exec to the byte at the unit, with the panel in this process on a
 // private session bus and a pseudo-terminal as the unit.
+#include "Figures.h"
 #include "SilentDesktop.h"
 #include "app/ControlBus.h"
 #include "ui/Form1.h"
@@ -19,36 +20,8 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using namespace figures;
 constexpr int kRuns = 50;
-
-double milliseconds(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
-
-double percentile(std::vector<double> values, int p)
-{
-    std::sort(values.begin(), values.end());
-    return values.empty() ? 0 : values[std::min(values.size() - 1, values.size() * static_cast<size_t>(p) / 100)];
-}
-
-void report(const QString &measure, const QString &figure, const QString &target)
-{
-    std::printf("  %-46s %-22s %s\n", qPrintable(measure), qPrintable(figure), qPrintable(target));
-    std::fflush(stdout);
-}
-
-// Runs the loop until done() or the deadline; false on the deadline.
-template <typename Done>
-bool runUntil(Done done, int timeoutMs)
-{
-    QEventLoop loop;
-    QTimer deadline;
-    deadline.setSingleShot(true);
-    QObject::connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
-    deadline.start(timeoutMs);
-    while (!done() && deadline.isActive())
-        loop.processEvents(QEventLoop::WaitForMoreEvents);
-    return done();
-}
 
 } // namespace
 

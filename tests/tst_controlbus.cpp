@@ -1,5 +1,6 @@
 // The panel on a private session bus: qx50-send and other programs' calls take the
 // click's road to the line, see the window's state, and can do nothing more.
+#include "support/BusPanel.h"
 #include "support/FormFixture.h"
 #include "support/PtyUnit.h"
 #include "app/ControlBus.h"
@@ -55,17 +56,7 @@ Run runSender(const QStringList &args)
             QString::fromLocal8Bit(sender.readAllStandardError()).trimmed()};
 }
 
-// A window with COM2 on a unit, served on the bus.
-struct Panel {
-    FormFixture f;
-    PtyUnit unit;
-    std::unique_ptr<ControlBus> bus;
-    Panel()
-    {
-        f.ports[2] = unit.devicePath();
-        bus = std::make_unique<ControlBus>(*f.form, f.desktop);
-    }
-};
+using Panel = BusPanel;
 
 } // namespace
 

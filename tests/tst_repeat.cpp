@@ -1,5 +1,6 @@
 // Repeat transmit on a unit at the far end of a pseudo-terminal, with the time each
 // byte arrives there: the spacing, the count, every way it stops, and what it refuses.
+#include "support/BusPanel.h"
 #include "support/FormFixture.h"
 #include "support/PtyUnit.h"
 #include "app/ControlBus.h"
@@ -85,17 +86,9 @@ struct Listener {
     }
 };
 
-// A window with COM2 on a unit, served on the bus.
-struct Panel {
-    FormFixture f;
-    PtyUnit unit;
-    std::unique_ptr<ControlBus> bus;
-    Panel()
-    {
-        f.ports[2] = unit.devicePath();
-        bus = std::make_unique<ControlBus>(*f.form, f.desktop);
-        f.openPort(2);
-    }
+// The panel on the bus with COM2 open.
+struct Panel : BusPanel {
+    Panel() { f.openPort(2); }
     RepeatTransmit &repeat() { return *f.form->repeat; }
     QLabel *line() { return f.form->findChild<QLabel *>(QStringLiteral("RepeatLine")); }
 };

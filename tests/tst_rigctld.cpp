@@ -1,6 +1,7 @@
 // Loggers reach the unit through the panel: qx50-rigctld with Hamlib's own rigctld
 // as its upstream and Hamlib's own rigctl as a client, qx50-send's play and hold, and
 // a second panel found by its open port. A private bus, pseudo-terminal units.
+#include "support/BusPanel.h"
 #include "support/FormFixture.h"
 #include "support/PtyUnit.h"
 #include "app/ControlBus.h"
@@ -108,16 +109,8 @@ QByteArray arriving(PtyUnit &unit, qsizetype count)
 }
 
 // The panel in this process, with COM2 open on a unit and the well-known name.
-struct Panel {
-    FormFixture f;
-    PtyUnit unit;
-    std::unique_ptr<ControlBus> bus;
-    Panel()
-    {
-        f.ports[2] = unit.devicePath();
-        bus = std::make_unique<ControlBus>(*f.form, f.desktop);
-        f.openPort(2);
-    }
+struct Panel : BusPanel {
+    Panel() { f.openPort(2); }
 };
 
 } // namespace
