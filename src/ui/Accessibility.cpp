@@ -296,25 +296,17 @@ public:
             if (!on)
                 m_pacer.dropHeldLines();
         });
-        form.TextBox->installEventFilter(this);
+        connect(&form, &Form1::receivedDataShown, this, [this](bool shown) {
+            if (!shown)
+                m_pacer.dropHeldLines();
+            say(shown ? QStringLiteral("Received data shown") : QStringLiteral("Received data hidden"));
+        });
     }
 
     ~Announcer() override
     {
         for (const QAccessible::Id id : m_notices)
             QAccessible::deleteAccessibleInterface(id);
-    }
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override
-    {
-        if (watched == m_form.TextBox && event->type() == QEvent::ShowToParent)
-            say(QStringLiteral("Received data shown"));
-        else if (watched == m_form.TextBox && event->type() == QEvent::HideToParent) {
-            m_pacer.dropHeldLines();
-            say(QStringLiteral("Received data hidden"));
-        }
-        return false;
     }
 
 private:

@@ -145,6 +145,8 @@ signals:
     void inputRead(const QString &characters);
     // A command character went out to the unit (before the status line shows it).
     void commandSent(char command);
+    // The operator showed or hid the received-data panel.
+    void receivedDataShown(bool shown);
 
 protected:
     void closeEvent(QCloseEvent *event) override;

@@ -12,6 +12,7 @@
 #include <QTcpSocket>
 
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <memory>
 
@@ -22,10 +23,12 @@ constexpr char kDo = char(253);
 constexpr char kSb = char(250);
 constexpr char kSe = char(240);
 
-void require(bool condition)
+void require(bool condition, const char *what)
 {
-    if (!condition)
+    if (!condition) {
+        std::fprintf(stderr, "fuzz_rfc2217_stream: %s\n", what);
         std::abort();
+    }
 }
 
 QByteArray comPortReply(quint8 command, const QByteArray &value)
@@ -41,10 +44,12 @@ struct Server {
     QTcpSocket *peer = nullptr;
     std::unique_ptr<NetworkLine> line;
     bool lost = false;
+    qint64 sent = 0;  // since this line opened
+    qint64 taken = 0;
 
     Server()
     {
-        require(listener.listen(QHostAddress::LocalHost));
+        require(listener.listen(QHostAddress::LocalHost), "cannot listen on loopback");
         QObject::connect(&listener, &QTcpServer::newConnection, &listener, [this] {
             while (QTcpSocket *next = listener.nextPendingConnection()) {
                 if (peer)
@@ -63,6 +68,7 @@ struct Server {
     {
         line = std::make_unique<NetworkLine>();
         lost = false;
+        sent = taken = 0;
         QObject::connect(line.get(), &SerialLine::failed, line.get(), [this] { lost = true; });
         const QString settingsText = QStringLiteral("9600,n,8,1");
         try {
@@ -87,27 +93,28 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     (void)app;
 
     if (!server->line || !server->line->isOpen() || server->lost)
-        require(server->open());
+        require(server->open(), "the line does not open");
     QTcpSocket *near = server->line->findChild<QTcpSocket *>();
-    require(server->peer && near);
+    require(server->peer && near, "no connection");
 
-    server->line->takeReceived(); // anything of the last input still on its way
+    server->sent += static_cast<qint64>(size);
     server->peer->write(reinterpret_cast<const char *>(data), static_cast<qint64>(size));
     server->peer->flush();
     // Until the line has taken every byte (it takes them in slices, one turn of the
     // event loop each) or has lost the line; bounded, as a hung line is a finding.
     const QDeadlineTimer deadline(3000);
-    qint64 taken = 0;
     while (!server->lost && !deadline.hasExpired()) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        taken += server->line->takeReceived().size();
+        server->taken += server->line->takeReceived().size();
         if (server->peer->bytesToWrite() == 0 && near->bytesAvailable() == 0) {
             QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
             if (near->bytesAvailable() == 0)
                 break;
         }
     }
-    require(server->lost || !deadline.hasExpired());
-    require(taken <= static_cast<qint64>(size)); // telnet framing only ever removes bytes
+    require(server->lost || !deadline.hasExpired(), "the line did not take the bytes in time");
+    // Telnet framing only ever removes bytes: what the line hands on never exceeds
+    // what the server sent (bytes still on their way count in a later input).
+    require(server->taken <= server->sent, "the line handed on more than was sent");
     return 0;
 }

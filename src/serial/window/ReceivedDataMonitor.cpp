@@ -22,6 +22,7 @@ void Form1::menuShowSerialComRxData_Click()
         TextBox->setVisible(false);
         setOuterHeight(kShortHeight);
     }
+    emit receivedDataShown(menuShowSerialComRxData->isChecked());
 }
 
 void Form1::Command6_Click()
@@ -29,5 +30,6 @@ void Form1::Command6_Click()
     menuShowSerialComRxData->setChecked(false);
     TextBox->setVisible(false);
     setOuterHeight(kShortHeight);
+    emit receivedDataShown(false);
     activateWindow();
 }
