@@ -17,7 +17,8 @@ MapWatch::MapWatch(const QByteArray &display)
     // Windows a program maps without a window manager are children of the root.
     xcb_screen_t *screen = xcb_setup_roots_iterator(xcb_get_setup(m_connection)).data;
     const uint32_t mask = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
-    xcb_request_check(m_connection, xcb_change_window_attributes_checked(m_connection, screen->root, XCB_CW_EVENT_MASK, &mask));
+    xcb_request_check(m_connection,
+                      xcb_change_window_attributes_checked(m_connection, screen->root, XCB_CW_EVENT_MASK, &mask));
 #ifdef QX50_XCB_DAMAGE
     const xcb_query_extension_reply_t *damage = xcb_get_extension_data(m_connection, &xcb_damage_id);
     if (damage && damage->present) {

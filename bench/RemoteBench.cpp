@@ -34,7 +34,7 @@ void measureClickToByte(const Report &report)
         return;
     }
     SilentDesktop desktop;
-    Form1 form(desktop, PortDevices{[&](int port) { return port == 1 ? server.address() : QString(); }});
+    Form1 form(desktop, PortDevices {[&](int port) { return port == 1 ? server.address() : QString(); }});
     form.Timer1.stop();
     form.Comm1.setPortOpen(true);
     std::vector<double> micros;
@@ -46,14 +46,17 @@ void measureClickToByte(const Report &report)
         micros.push_back(std::chrono::duration<double, std::micro>(Clock::now() - start).count());
     }
     report(QStringLiteral("click to byte through ser2net, loopback (%1)").arg(micros.size()),
-           QStringLiteral("median %1 us, p99 %2 us").arg(percentile(micros, 50), 0, 'f', 1).arg(percentile(micros, 99), 0, 'f', 1),
+           QStringLiteral("median %1 us, p99 %2 us")
+               .arg(percentile(micros, 50), 0, 'f', 1)
+               .arg(percentile(micros, 99), 0, 'f', 1),
            QStringLiteral("target median < 1000 us"));
 }
 
 void measureSilentScan(const Report &report)
 {
     QProcess silent;
-    silent.start(QStringLiteral(QX50_SIM), {QStringLiteral("--listen"), QStringLiteral("0"), QStringLiteral("--no-negotiation")});
+    silent.start(QStringLiteral(QX50_SIM),
+                 {QStringLiteral("--listen"), QStringLiteral("0"), QStringLiteral("--no-negotiation")});
     if (!silent.waitForReadyRead(5000))
         return;
     const QString address = QString::fromLatin1(silent.readLine().trimmed());
@@ -61,13 +64,13 @@ void measureSilentScan(const Report &report)
     const QString previous = QDir::currentPath();
     QDir::setCurrent(cwd.path()); // no settings file: the scan alone
     SilentDesktop desktop;
-    Form1 form(desktop, PortDevices{[&](int) { return address; }});
+    Form1 form(desktop, PortDevices {[&](int) { return address; }});
     const auto start = Clock::now();
     form.Form_Load();
     const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
     QDir::setCurrent(previous);
-    report(QStringLiteral("start-up scan, 4 network ports that never answer"), QStringLiteral("%1 s").arg(seconds, 0, 'f', 2),
-           QStringLiteral("target <= 2.5 s"));
+    report(QStringLiteral("start-up scan, 4 network ports that never answer"),
+           QStringLiteral("%1 s").arg(seconds, 0, 'f', 2), QStringLiteral("target <= 2.5 s"));
     silent.terminate();
     silent.waitForFinished(5000);
 }

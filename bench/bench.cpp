@@ -73,8 +73,7 @@ struct Pty {
     void drain() const
     {
         char buffer[4096];
-        while (::read(master, buffer, sizeof buffer) > 0) {
-        }
+        while (::read(master, buffer, sizeof buffer) > 0) {}
     }
 };
 
@@ -218,7 +217,8 @@ std::vector<double> timeToExpose(const Contender &contender, const QProcessEnvir
 QProcessEnvironment withoutPorts(QProcessEnvironment environment)
 {
     for (int port = 1; port <= 4; ++port)
-        environment.insert(QStringLiteral("QX50_COM%1").arg(port), QStringLiteral("/nonexistent/qx50-bench-%1").arg(port));
+        environment.insert(QStringLiteral("QX50_COM%1").arg(port),
+                           QStringLiteral("/nonexistent/qx50-bench-%1").arg(port));
     return environment;
 }
 
@@ -229,10 +229,12 @@ QProcessEnvironment withSystemPorts(QProcessEnvironment environment)
     return environment;
 }
 
-std::vector<Contender> startUpContenders(const QString &panelProgram, const QString &beforeProgram, const QStringList &panelArgs,
-                                         const QStringList &textArgs, const QStringList &emptyArgs, const QString &emptyProgram)
+std::vector<Contender> startUpContenders(const QString &panelProgram, const QString &beforeProgram,
+                                         const QStringList &panelArgs, const QStringList &textArgs,
+                                         const QStringList &emptyArgs, const QString &emptyProgram)
 {
-    std::vector<Contender> contenders {{beforeBuild.isEmpty() ? QString() : QStringLiteral("after"), panelProgram, panelArgs}};
+    std::vector<Contender> contenders {
+        {beforeBuild.isEmpty() ? QString() : QStringLiteral("after"), panelProgram, panelArgs}};
     if (!beforeBuild.isEmpty())
         contenders.push_back({QStringLiteral("before"), beforeProgram, panelArgs});
     contenders.push_back({QString(), yardstickPath(), textArgs});
@@ -243,8 +245,8 @@ std::vector<Contender> startUpContenders(const QString &panelProgram, const QStr
 void measureStartUpOffscreen(const QProcessEnvironment &offscreen)
 {
     const QStringList expose {QStringLiteral("expose")};
-    const auto contenders = startUpContenders(probePath(), beforeBuild + QStringLiteral("/bench/qx50-probe"), expose, expose,
-                                              {QStringLiteral("expose"), QStringLiteral("bare")}, probePath());
+    const auto contenders = startUpContenders(probePath(), beforeBuild + QStringLiteral("/bench/qx50-probe"), expose,
+                                              expose, {QStringLiteral("expose"), QStringLiteral("bare")}, probePath());
     const QProcessEnvironment none = withoutPorts(offscreen);
     reportStartUp(QStringLiteral("start-up to window, offscreen (median of %1)").arg(kStartUpRuns), contenders,
                   medianStartUp(contenders, [&](const Contender &c) { return timeToExpose(c, none); }), 0, 1.05);
@@ -283,8 +285,9 @@ void measureStartUpMapped(const QString &xvfb)
 {
     // The server picks a free display and tells its number.
     QProcess server;
-    server.start(xvfb, {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"), QStringLiteral("0"),
-                        QStringLiteral("1280x1024x24"), QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+    server.start(xvfb,
+                 {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"), QStringLiteral("0"),
+                  QStringLiteral("1280x1024x24"), QStringLiteral("-nolisten"), QStringLiteral("tcp")});
     const auto deadline = Clock::now() + std::chrono::seconds(10);
     while (server.state() != QProcess::NotRunning && !server.canReadLine() && Clock::now() < deadline)
         server.waitForReadyRead(100);
@@ -298,18 +301,22 @@ void measureStartUpMapped(const QString &xvfb)
         x11.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
         x11.insert(QStringLiteral("DISPLAY"), QString::fromLatin1(display));
         QTemporaryDir directory;
-        const auto contenders = startUpContenders(QStringLiteral(QX50_PROGRAM), beforeBuild + QStringLiteral("/orma-qx50-voice-mem"),
-                                                  {}, {}, {QStringLiteral("tick")}, probePath());
-        const auto medians = medianStartUp(contenders, [&](const Contender &c) { return timeToMap(watch, c, x11, directory.path()); });
+        const auto contenders
+            = startUpContenders(QStringLiteral(QX50_PROGRAM), beforeBuild + QStringLiteral("/orma-qx50-voice-mem"), {},
+                                {}, {QStringLiteral("tick")}, probePath());
+        const auto medians
+            = medianStartUp(contenders, [&](const Contender &c) { return timeToMap(watch, c, x11, directory.path()); });
         reportStartUp(measure, contenders, medians, 0, 1.05);
         if (watch.seesPaint())
-            reportStartUp(QStringLiteral("start-up, exec to first paint on Xvfb (median of %1)").arg(kStartUpRuns), contenders,
-                          medians, 1, 1.05);
+            reportStartUp(QStringLiteral("start-up, exec to first paint on Xvfb (median of %1)").arg(kStartUpRuns),
+                          contenders, medians, 1, 1.05);
         else
-            report(QStringLiteral("start-up, exec to first paint on Xvfb"), QStringLiteral("(no DAMAGE here)"), QString());
+            report(QStringLiteral("start-up, exec to first paint on Xvfb"), QStringLiteral("(no DAMAGE here)"),
+                   QString());
         for (const Contender &contender : contenders) {
             const QStringList &libraries = librariesAtStart[contender.name + contender.program];
-            std::printf("\n  libraries mapped at start by %s%s (%lld): %s\n", qPrintable(QFileInfo(contender.program).fileName()),
+            std::printf("\n  libraries mapped at start by %s%s (%lld): %s\n",
+                        qPrintable(QFileInfo(contender.program).fileName()),
                         qPrintable(contender.name.isEmpty() ? QString() : QStringLiteral(" [%1]").arg(contender.name)),
                         static_cast<long long>(libraries.size()), qPrintable(libraries.join(QStringLiteral(" "))));
         }
@@ -323,7 +330,7 @@ void measureClickToByte()
 {
     Pty unit;
     SilentDesktop desktop;
-    Form1 form(desktop, PortDevices{[&unit](int port) { return port == 1 ? unit.device : QString(); }});
+    Form1 form(desktop, PortDevices {[&unit](int port) { return port == 1 ? unit.device : QString(); }});
     form.Timer1.stop();
     form.Comm1.setPortOpen(true);
     std::vector<double> micros;
@@ -338,7 +345,9 @@ void measureClickToByte()
         micros.push_back(std::chrono::duration<double, std::micro>(Clock::now() - start).count());
     }
     report(QStringLiteral("click on Transmit to byte at the unit (10,000)"),
-           QStringLiteral("median %1 us, p99 %2 us").arg(percentile(micros, 50), 0, 'f', 1).arg(percentile(micros, 99), 0, 'f', 1),
+           QStringLiteral("median %1 us, p99 %2 us")
+               .arg(percentile(micros, 50), 0, 'f', 1)
+               .arg(percentile(micros, 99), 0, 'f', 1),
            QStringLiteral("targets 50 us, 500 us"));
 }
 
@@ -360,8 +369,8 @@ void measureServing()
     unit.drain();
 
     const ProcessFigures started = figuresOf(pid);
-    report(QStringLiteral("resident memory after start"), QStringLiteral("%1 MB").arg(started.rssKb / 1024.0, 0, 'f', 1),
-           QStringLiteral("target <= 30 MB"));
+    report(QStringLiteral("resident memory after start"),
+           QStringLiteral("%1 MB").arg(started.rssKb / 1024.0, 0, 'f', 1), QStringLiteral("target <= 30 MB"));
 
     auto share = [](const ProcessFigures &a, const ProcessFigures &b, double seconds) {
         return 100.0 * (b.cpuSeconds - a.cpuSeconds) / seconds;
@@ -381,7 +390,9 @@ void measureServing()
     bare.kill();
     bare.waitForFinished(5000);
     report(QStringLiteral("idle 30 s, port open: CPU"),
-           QStringLiteral("%1 % (bare timer %2 %)").arg(share(idleStart, idleEnd, 30), 0, 'f', 3).arg(share(bareStart, bareEnd, 30), 0, 'f', 3),
+           QStringLiteral("%1 % (bare timer %2 %)")
+               .arg(share(idleStart, idleEnd, 30), 0, 'f', 3)
+               .arg(share(bareStart, bareEnd, 30), 0, 'f', 3),
            QStringLiteral("target <= 0.1 %"));
     report(QStringLiteral("idle 30 s, port open: wakeups"),
            QStringLiteral("%1 /s (bare timer %2 /s)")
@@ -407,8 +418,8 @@ void measureServing()
         QThread::msleep(10);
     }
     const ProcessFigures paced = figuresOf(pid);
-    report(QStringLiteral("receiving at 115200 baud, 20 s: CPU"), QStringLiteral("%1 %").arg(share(paceStart, paced, 20), 0, 'f', 2),
-           QStringLiteral("target <= 1 %"));
+    report(QStringLiteral("receiving at 115200 baud, 20 s: CPU"),
+           QStringLiteral("%1 %").arg(share(paceStart, paced, 20), 0, 'f', 2), QStringLiteral("target <= 1 %"));
 
     // Flood: as fast as the pseudo-terminal takes it.
     probe.write("r"); // the tick lateness counts from here
@@ -442,12 +453,14 @@ void measureServing()
     }
     report(QStringLiteral("flood, 10 s (%1 MB sent): CPU").arg(flooded / 1e6, 0, 'f', 1),
            QStringLiteral("%1 %").arg(share(floodStart, floodStop, 10), 0, 'f', 1), QStringLiteral("(no target)"));
-    report(QStringLiteral("flood: tick lateness p95"), QStringLiteral("%1 ms").arg(ticks.split(' ').value(3).toDouble() / 1000, 0, 'f', 2),
+    report(QStringLiteral("flood: tick lateness p95"),
+           QStringLiteral("%1 ms").arg(ticks.split(' ').value(3).toDouble() / 1000, 0, 'f', 2),
            QStringLiteral("target < 20 ms"));
     report(QStringLiteral("resident memory growth over the run"),
-           QStringLiteral("%1 MB").arg((floodStop.rssKb - started.rssKb) / 1024.0, 0, 'f', 2), QStringLiteral("target <= 2 MB"));
-    report(QStringLiteral("panel holds exactly the last 188 bytes sent"), text == sent ? QStringLiteral("yes") : QStringLiteral("NO"),
-           QStringLiteral("target yes"));
+           QStringLiteral("%1 MB").arg((floodStop.rssKb - started.rssKb) / 1024.0, 0, 'f', 2),
+           QStringLiteral("target <= 2 MB"));
+    report(QStringLiteral("panel holds exactly the last 188 bytes sent"),
+           text == sent ? QStringLiteral("yes") : QStringLiteral("NO"), QStringLiteral("target yes"));
 }
 
 QString cpuModel()
@@ -466,7 +479,8 @@ int main(int argc, char *argv[])
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    std::printf("orma-qx50-voice-mem benchmarks on %s, %d cores\n\n", qPrintable(cpuModel()), QThread::idealThreadCount());
+    std::printf("orma-qx50-voice-mem benchmarks on %s, %d cores\n\n", qPrintable(cpuModel()),
+                QThread::idealThreadCount());
     std::printf("  %-46s %-22s %s\n", "measure", "figure", "target");
 
     // --start-up: only the start-up figures; --before DIR: the panel of the build in

@@ -67,7 +67,7 @@ int main(int argc, char *argv[])
     if (mode != QLatin1String("serve") || args.size() < 3)
         return 2;
     const QString device = args.at(2);
-    Form1 form(desktop, PortDevices{[device](int port) { return port == 1 ? device : QString(); }});
+    Form1 form(desktop, PortDevices {[device](int port) { return port == 1 ? device : QString(); }});
     form.loadAndShow();
     form.menuCom(1)->trigger();
     form.menuShowSerialComRxData->trigger();

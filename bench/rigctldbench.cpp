@@ -34,7 +34,8 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
 
     QProcess daemon;
-    daemon.start(QStringLiteral("dbus-daemon"), {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address")});
+    daemon.start(QStringLiteral("dbus-daemon"),
+                 {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address")});
     if (!daemon.waitForReadyRead(5000)) {
         report(kMeasure, QStringLiteral("(no dbus-daemon here)"), QString());
         return 0;
@@ -46,7 +47,7 @@ int main(int argc, char *argv[])
     ::unlockpt(master);
     const QString device = QString::fromLocal8Bit(::ptsname(master));
     SilentDesktop desktop;
-    Form1 form(desktop, PortDevices{[&](int) { return device; }});
+    Form1 form(desktop, PortDevices {[&](int) { return device; }});
     form.Comm1.setPortOpen(true);
     ControlBus bus(form, desktop);
 
@@ -82,7 +83,8 @@ int main(int argc, char *argv[])
         logger.write("\\send_voice_mem 1\n");
         const bool done = runUntil([&] { return bytes >= 2 && (answer += logger.readAll()).endsWith('\n'); }, 5000);
         if (!done || answer != "RPRT 0\n") {
-            report(kMeasure, QStringLiteral("FAILED"), QString::fromLatin1(answer) + QString::fromLocal8Bit(front.readAllStandardError()));
+            report(kMeasure, QStringLiteral("FAILED"),
+                   QString::fromLatin1(answer) + QString::fromLocal8Bit(front.readAllStandardError()));
             return 1;
         }
         if (run >= 0) {
@@ -91,10 +93,12 @@ int main(int argc, char *argv[])
         }
     }
     report(kMeasure,
-           QStringLiteral("median %1 ms, p90 %2 ms").arg(percentile(toByte, 50), 0, 'f', 2).arg(percentile(toByte, 90), 0, 'f', 2),
+           QStringLiteral("median %1 ms, p90 %2 ms")
+               .arg(percentile(toByte, 50), 0, 'f', 2)
+               .arg(percentile(toByte, 90), 0, 'f', 2),
            QStringLiteral("target median < 10 ms"));
-    report(QStringLiteral("qx50-rigctld send_voice_mem to RPRT 0"), QStringLiteral("median %1 ms").arg(percentile(toAnswer, 50), 0, 'f', 2),
-           QStringLiteral("(no target)"));
+    report(QStringLiteral("qx50-rigctld send_voice_mem to RPRT 0"),
+           QStringLiteral("median %1 ms").arg(percentile(toAnswer, 50), 0, 'f', 2), QStringLiteral("(no target)"));
 
     logger.close();
     front.terminate();

@@ -31,7 +31,8 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
 
     QProcess daemon; // the bus lives as long as this run, and no longer
-    daemon.start(QStringLiteral("dbus-daemon"), {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address")});
+    daemon.start(QStringLiteral("dbus-daemon"),
+                 {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address")});
     if (!daemon.waitForReadyRead(5000)) {
         report(QStringLiteral("qx50-send to byte at the unit"), QStringLiteral("(no dbus-daemon here)"), QString());
         return 0;
@@ -43,7 +44,7 @@ int main(int argc, char *argv[])
     ::unlockpt(master);
     const QString device = QString::fromLocal8Bit(::ptsname(master));
     SilentDesktop desktop;
-    Form1 form(desktop, PortDevices{[&](int) { return device; }});
+    Form1 form(desktop, PortDevices {[&](int) { return device; }});
     form.Comm1.setPortOpen(true);
 
     const auto serveStart = Clock::now();
@@ -74,7 +75,8 @@ int main(int argc, char *argv[])
         const bool sent = runUntil([&] { return byteArrived; }, 5000);
         runUntil([&] { return sender.state() == QProcess::NotRunning; }, 5000);
         if (!sent || sender.exitCode() != 0) {
-            report(QStringLiteral("qx50-send to byte at the unit"), QStringLiteral("FAILED"), QString::fromLocal8Bit(sender.readAllStandardError()));
+            report(QStringLiteral("qx50-send to byte at the unit"), QStringLiteral("FAILED"),
+                   QString::fromLocal8Bit(sender.readAllStandardError()));
             return 1;
         }
         if (run >= 0) {
@@ -83,12 +85,15 @@ int main(int argc, char *argv[])
         }
     }
 
-    report(QStringLiteral("the panel takes the bus name at start"), QStringLiteral("%1 ms").arg(serveMs, 0, 'f', 2), QStringLiteral("(no target)"));
-    report(QStringLiteral("qx50-send T: exec to byte at the unit (%1)").arg(kRuns),
-           QStringLiteral("median %1 ms, p90 %2 ms").arg(percentile(toByte, 50), 0, 'f', 1).arg(percentile(toByte, 90), 0, 'f', 1),
-           QStringLiteral("target median < 20 ms"));
-    report(QStringLiteral("qx50-send T: exec to its exit"), QStringLiteral("median %1 ms").arg(percentile(toExit, 50), 0, 'f', 1),
+    report(QStringLiteral("the panel takes the bus name at start"), QStringLiteral("%1 ms").arg(serveMs, 0, 'f', 2),
            QStringLiteral("(no target)"));
+    report(QStringLiteral("qx50-send T: exec to byte at the unit (%1)").arg(kRuns),
+           QStringLiteral("median %1 ms, p90 %2 ms")
+               .arg(percentile(toByte, 50), 0, 'f', 1)
+               .arg(percentile(toByte, 90), 0, 'f', 1),
+           QStringLiteral("target median < 20 ms"));
+    report(QStringLiteral("qx50-send T: exec to its exit"),
+           QStringLiteral("median %1 ms").arg(percentile(toExit, 50), 0, 'f', 1), QStringLiteral("(no target)"));
 
     ::close(master);
     daemon.terminate();

@@ -41,7 +41,8 @@ void addControls(QWidget *area)
     for (int i = 0; i < 5; ++i)
         (new QPushButton(QString::fromLatin1(functions[i]), area))->setGeometry(16, 16 + i * 30, 73, 25);
     for (int digit = 0; digit <= 9; ++digit)
-        (new QPushButton(QString::number(digit), area))->setGeometry(150 + (digit % 3) * 28, 16 + (digit / 3) * 32, 25, 25);
+        (new QPushButton(QString::number(digit), area))
+            ->setGeometry(150 + (digit % 3) * 28, 16 + (digit / 3) * 32, 25, 25);
     (new QLabel(QStringLiteral("Com Port Closed"), area))->setGeometry(16, 170, 130, 13);
 }
 

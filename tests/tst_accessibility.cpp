@@ -10,7 +10,6 @@
 #include <QMenu>
 #include <QTest>
 
-
 using PacerEvent = std::tuple<qint64, QString, QString>;
 using PacerEvents = QList<PacerEvent>;
 
@@ -23,22 +22,20 @@ private slots:
         QTest::addColumn<QStringList>("arriving"); // one entry per tick
         QTest::addColumn<QList<QStringList>>("heard");
 
-        QTest::addRow("whole lines") << QStringList{"TX 3\r\n", "STOP\r\nSLOT 5\r\n"}
-                                     << QList<QStringList>{{"TX 3"}, {"STOP", "SLOT 5"}};
-        QTest::addRow("a line over two ticks") << QStringList{"PLA", "Y 3\r\n"}
-                                               << QList<QStringList>{{}, {"PLAY 3"}};
+        QTest::addRow("whole lines") << QStringList {"TX 3\r\n", "STOP\r\nSLOT 5\r\n"}
+                                     << QList<QStringList> {{"TX 3"}, {"STOP", "SLOT 5"}};
+        QTest::addRow("a line over two ticks") << QStringList {"PLA", "Y 3\r\n"} << QList<QStringList> {{}, {"PLAY 3"}};
         QTest::addRow("a quiet tick gives what has come, the rest follows")
-            << QStringList{"REC ", "", "", "MIC 3\r\n"} << QList<QStringList>{{}, {"REC "}, {}, {"MIC 3"}};
+            << QStringList {"REC ", "", "", "MIC 3\r\n"} << QList<QStringList> {{}, {"REC "}, {}, {"MIC 3"}};
         QTest::addRow("CR LF split between ticks is one line end")
-            << QStringList{"A\r", "\nB\n", "\r\n\r\n"} << QList<QStringList>{{"A"}, {"B"}, {}};
-        QTest::addRow("bare CR and bare LF end lines") << QStringList{"A\rB\nC\n\rD\r"}
-                                                       << QList<QStringList>{{"A", "B", "C", "D"}};
-        QTest::addRow("blank lines are not heard") << QStringList{"  \r\n\t\r\n", ""}
-                                                   << QList<QStringList>{{}, {}};
-        QTest::addRow("control characters as symbols")
-            << QStringList{QString::fromLatin1("A\0B\x07\r\n", 6)} << QList<QStringList>{{QStringLiteral("A\u2400B\u2407")}};
+            << QStringList {"A\r", "\nB\n", "\r\n\r\n"} << QList<QStringList> {{"A"}, {"B"}, {}};
+        QTest::addRow("bare CR and bare LF end lines")
+            << QStringList {"A\rB\nC\n\rD\r"} << QList<QStringList> {{"A", "B", "C", "D"}};
+        QTest::addRow("blank lines are not heard") << QStringList {"  \r\n\t\r\n", ""} << QList<QStringList> {{}, {}};
+        QTest::addRow("control characters as symbols") << QStringList {QString::fromLatin1("A\0B\x07\r\n", 6)}
+                                                       << QList<QStringList> {{QStringLiteral("A\u2400B\u2407")}};
         QTest::addRow("a line with no end is cut at 188")
-            << QStringList{QString(400, u'x')} << QList<QStringList>{{QString(188, u'x'), QString(188, u'x')}};
+            << QStringList {QString(400, u'x')} << QList<QStringList> {{QString(188, u'x'), QString(188, u'x')}};
     }
 
     void linesAreHeardOnceAsTheyArrive()
@@ -56,19 +53,20 @@ private slots:
     {
         QTest::addColumn<PacerEvents>("events");
         using E = PacerEvent;
-        QTest::addRow("a line in a quiet moment is said at once")
-            << QList<E>{{0, "line:PLAY 3", "PLAY 3"}};
+        QTest::addRow("a line in a quiet moment is said at once") << QList<E> {{0, "line:PLAY 3", "PLAY 3"}};
         QTest::addRow("lines during speech are held; the newest is said once quiet has followed")
-            << QList<E>{{0, "line:SLOT 1", "SLOT 1"}, // 0.78 s to say
-                        {100, "line:SLOT 2", ""}, {900, "line:SLOT 3", ""}, {1700, "tick", ""},
-                        {1790, "tick", "SLOT 3"}, {1800, "tick", ""}};
+            << QList<E> {{0, "line:SLOT 1", "SLOT 1"}, // 0.78 s to say
+                         {100, "line:SLOT 2", ""},     {900, "line:SLOT 3", ""}, {1700, "tick", ""},
+                         {1790, "tick", "SLOT 3"},     {1800, "tick", ""}};
         QTest::addRow("a command's words are never held, and lines wait behind them")
-            << QList<E>{{0, "line:SLOT 1", "SLOT 1"}, {100, "line:SLOT 2", ""},
-                        {200, "say:Transmit", "Transmit"}, // queued after SLOT 1: quiet at 1.63 s
-                        {1780, "tick", ""}, {2630, "tick", "SLOT 2"}};
+            << QList<E> {{0, "line:SLOT 1", "SLOT 1"},
+                         {100, "line:SLOT 2", ""},
+                         {200, "say:Transmit", "Transmit"}, // queued after SLOT 1: quiet at 1.63 s
+                         {1780, "tick", ""},
+                         {2630, "tick", "SLOT 2"}};
         QTest::addRow("a long line is said up to the last whole word that fits")
-            << QList<E>{{0, "line:REC MIC 3 OK AND MORE", "REC MIC 3"}};
-        QTest::addRow("a long word is cut") << QList<E>{{0, "line:" + QString(40, u'x'), QString(10, u'x')}};
+            << QList<E> {{0, "line:REC MIC 3 OK AND MORE", "REC MIC 3"}};
+        QTest::addRow("a long word is cut") << QList<E> {{0, "line:" + QString(40, u'x'), QString(10, u'x')}};
     }
 
     void speechNeverFallsBehind()
@@ -87,7 +85,8 @@ private slots:
             }
             QCOMPARE(said.value_or(QString()), expected);
             if (said)
-                QVERIFY2(SpeechPacer::speakingTime(*said) <= SpeechPacer::kLongestLineSpeech || event.startsWith("say:"),
+                QVERIFY2(SpeechPacer::speakingTime(*said) <= SpeechPacer::kLongestLineSpeech
+                             || event.startsWith("say:"),
                          qPrintable(*said));
         }
     }

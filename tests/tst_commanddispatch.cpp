@@ -32,8 +32,9 @@ private slots:
         f.form->Status->setCaption(QStringLiteral("Transmit"));
         f.form->Status->setForeColor(kRed);
 
-        const QStringList names {"Command1", "Command2", "Command3", "Command4", "Command5", "Number0", "Number1",
-                                 "Number2", "Number3", "Number4", "Number5", "Number6", "Number7", "Number8", "Number9"};
+        const QStringList names {"Command1", "Command2", "Command3", "Command4", "Command5",
+                                 "Number0",  "Number1",  "Number2",  "Number3",  "Number4",
+                                 "Number5",  "Number6",  "Number7",  "Number8",  "Number9"};
         for (const QString &name : names) {
             f.desktop.clear();
             QTest::mouseClick(button(*f.form, name), Qt::LeftButton);
@@ -59,8 +60,8 @@ private slots:
         QTest::addRow("Transmit") << "Command4" << QByteArray("T") << "Transmit" << kRed;
         QTest::addRow("Stop") << "Command5" << QByteArray("S") << "before" << kRed;
         for (int digit = 0; digit <= 9; ++digit)
-            QTest::addRow("%d", digit) << QStringLiteral("Number%1").arg(digit) << QByteArray::number(digit)
-                                       << "before" << kRed;
+            QTest::addRow("%d", digit) << QStringLiteral("Number%1").arg(digit) << QByteArray::number(digit) << "before"
+                                       << kRed;
     }
     void eachButtonSendsItsOneByte()
     {
@@ -119,7 +120,7 @@ private slots:
         QTest::mouseClick(f.form->Command4, Qt::LeftButton);
         QVERIFY(f.form->Status->caption() != QStringLiteral("Transmit"));
         QVERIFY(!f.form->Comm1.portOpen());
-        QTRY_COMPARE(f.desktop.prompts(), QStringList{"The Com Port is not available"});
+        QTRY_COMPARE(f.desktop.prompts(), QStringList {"The Com Port is not available"});
         QCOMPARE(f.desktop.endings, QList<int>()); // the program goes on
     }
 
@@ -135,11 +136,11 @@ private slots:
         QCOMPARE(desktop.boxes.size(), 1);
         QVERIFY(desktop.boxes.at(0).prompt.contains(QStringLiteral("the window could not be drawn")));
         QCOMPARE(desktop.boxes.at(0).style, 16);
-        QCOMPARE(desktop.endings, QList<int>{1});
+        QCOMPARE(desktop.endings, QList<int> {1});
 
         desktop.clear();
         runTrapped(desktop, [] { throw 42; });
-        QCOMPARE(desktop.endings, QList<int>{1});
+        QCOMPARE(desktop.endings, QList<int> {1});
     }
 };
 

@@ -24,7 +24,8 @@ const QString kProperties = QStringLiteral("org.freedesktop.DBus.Properties");
 // Another program on the bus: its own connection, so every call goes through the daemon.
 QDBusConnection client()
 {
-    static QDBusConnection connection = QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("client"));
+    static QDBusConnection connection
+        = QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("client"));
     return connection;
 }
 
@@ -36,7 +37,10 @@ QDBusMessage call(const QString &interface, const QString &method, const QVarian
     (void)QTest::qWaitFor([&] { return pending.isFinished(); }, 10000); // the panel answers in this thread
     return pending.reply();
 }
-QDBusMessage send(const QString &command) { return call(kInterface, QStringLiteral("Send"), {command}); }
+QDBusMessage send(const QString &command)
+{
+    return call(kInterface, QStringLiteral("Send"), {command});
+}
 QVariant busProperty(const char *name)
 {
     const QDBusMessage reply = call(kProperties, QStringLiteral("Get"), {kInterface, QString::fromLatin1(name)});
@@ -85,9 +89,14 @@ private slots:
         p.f.openPort(2);
         p.f.form->menuKeyboardCommands->setChecked(false); // it governs keys typed in the window only
 
-        struct Step { const char *how; const char *command; const char *status; };
-        const Step steps[] = {{"qx50-send", "t", "Transmit"}, {"click", "Command3", "Play"}, {"bus", "5", "Play"},
-                              {"click", "Number2", "Play"}, {"qx50-send", "M", "MIC record"}, {"bus", "s", "MIC record"}};
+        struct Step {
+            const char *how;
+            const char *command;
+            const char *status;
+        };
+        const Step steps[]
+            = {{"qx50-send", "t", "Transmit"}, {"click", "Command3", "Play"},    {"bus", "5", "Play"},
+               {"click", "Number2", "Play"},   {"qx50-send", "M", "MIC record"}, {"bus", "s", "MIC record"}};
         QByteArray line;
         for (const Step &step : steps) {
             const QString command = QString::fromLatin1(step.command);
@@ -103,14 +112,18 @@ private slots:
         QCOMPARE(line, QByteArray("TP52MS"));
 
         p.unit.send(QByteArray("PLAY 3\r\n\0Z", 10));
-        QTRY_COMPARE(busProperty("Received").toString(), QStringLiteral("PLAY 3\r\n\u2400Z")); // a bus string ends at NUL
+        QTRY_COMPARE(busProperty("Received").toString(),
+                     QStringLiteral("PLAY 3\r\n\u2400Z")); // a bus string ends at NUL
         QCOMPARE(busProperty("ComPort").toInt(), 2);
         p.f.form->Comm1.setPortOpen(false);
         QCOMPARE(busProperty("PortOpen").toBool(), false);
 
-        const QList<QVariantMap> expected {{{"PortOpen", true}, {"ComPort", 2}}, {{"Status", "Transmit"}},
-                                           {{"Status", "Play"}}, {{"Status", "MIC record"}},
-                                           {{"Received", QStringLiteral("PLAY 3\r\n\u2400Z")}}, {{"PortOpen", false}, {"ComPort", 0}}};
+        const QList<QVariantMap> expected {{{"PortOpen", true}, {"ComPort", 2}},
+                                           {{"Status", "Transmit"}},
+                                           {{"Status", "Play"}},
+                                           {{"Status", "MIC record"}},
+                                           {{"Received", QStringLiteral("PLAY 3\r\n\u2400Z")}},
+                                           {{"PortOpen", false}, {"ComPort", 0}}};
         QTRY_COMPARE(m_changes, expected);
         QCOMPARE(p.f.desktop.events, QStringList());
     }
@@ -128,7 +141,8 @@ private slots:
         QTest::addRow("closed, no command") << false << "x" << noCommand << notACommand.arg("x");
         QTest::addRow("open, no command") << true << "x" << noCommand << notACommand.arg("x");
         QTest::addRow("open, two commands") << true << "TP" << noCommand << notACommand.arg("TP");
-        QTest::addRow("open, T in the low byte") << true << QStringLiteral("\u0154") << noCommand << notACommand.arg(QStringLiteral("\u0154"));
+        QTest::addRow("open, T in the low byte")
+            << true << QStringLiteral("\u0154") << noCommand << notACommand.arg(QStringLiteral("\u0154"));
     }
     void refusalsComeBackToTheCallerWithNoBox()
     {
@@ -147,7 +161,8 @@ private slots:
         // The sender refuses what is no command itself, in the panel's words.
         const Run run = runSender({command});
         QCOMPARE(run.exitCode, 1);
-        QVERIFY2(run.err == text || run.err.startsWith(QStringLiteral("qx50-send: ") + text + u'\n'), qPrintable(run.err));
+        QVERIFY2(run.err == text || run.err.startsWith(QStringLiteral("qx50-send: ") + text + u'\n'),
+                 qPrintable(run.err));
 
         QCOMPARE(p.f.desktop.events, QStringList());
         QCOMPARE(p.unit.received(), QByteArray());
@@ -163,24 +178,27 @@ private slots:
         int sent = 0;
         while (sent < 4 * 1024 * 1024 && p.f.form->issueCommand('7'))
             ++sent;
-        QCOMPARE(p.f.desktop.prompts(), QStringList{"The command was not sent"}); // the window's own command
+        QCOMPARE(p.f.desktop.prompts(), QStringList {"The command was not sent"}); // the window's own command
         p.f.desktop.clear();
 
         // A caller on the bus is answered at once with the reason; no box is put on
         // the operator's screen, nor waited on.
         const QDBusMessage reply = send(QStringLiteral("T"));
         QCOMPARE(reply.errorName(), QString::fromLatin1(ControlBus::kNotSent));
-        QVERIFY2(reply.errorMessage().startsWith(QStringLiteral("The command was not sent: COM2 (%1)").arg(p.unit.devicePath()))
+        QVERIFY2(reply.errorMessage().startsWith(
+                     QStringLiteral("The command was not sent: COM2 (%1)").arg(p.unit.devicePath()))
                      && reply.errorMessage().endsWith(QStringLiteral("\"T\" was not sent")),
                  qPrintable(reply.errorMessage()));
         const Run run = runSender({QStringLiteral("5")});
         QCOMPARE(run.exitCode, 1);
-        QVERIFY2(run.err.startsWith(QStringLiteral("The command was not sent: COM2")) && run.err.endsWith(QStringLiteral("\"5\" was not sent")),
+        QVERIFY2(run.err.startsWith(QStringLiteral("The command was not sent: COM2"))
+                     && run.err.endsWith(QStringLiteral("\"5\" was not sent")),
                  qPrintable(run.err));
         // A repeat whose first transmission the unit does not take is refused the same way.
         const QDBusMessage repeat = call(kInterface, QStringLiteral("StartRepeat"), {QStringLiteral("4"), 10.0, 3u});
         QCOMPARE(repeat.errorName(), QString::fromLatin1(ControlBus::kNotSent));
-        QVERIFY2(repeat.errorMessage().startsWith(QStringLiteral("The command was not sent: COM2")), qPrintable(repeat.errorMessage()));
+        QVERIFY2(repeat.errorMessage().startsWith(QStringLiteral("The command was not sent: COM2")),
+                 qPrintable(repeat.errorMessage()));
         QVERIFY(!p.f.form->repeat->repeating());
         QCOMPARE(p.f.desktop.events, QStringList());
         QVERIFY(p.f.form->Comm1.portOpen());
@@ -205,8 +223,12 @@ private slots:
         QTest::addColumn<QString>("interface");
         QTest::addColumn<QString>("method");
         QTest::addColumn<QVariantList>("args");
-        QTest::addRow("open the port") << kProperties << "Set" << QVariantList {kInterface, "PortOpen", QVariant::fromValue(QDBusVariant(true))};
-        QTest::addRow("write the status") << kProperties << "Set" << QVariantList {kInterface, "Status", QVariant::fromValue(QDBusVariant(QStringLiteral("x")))};
+        QTest::addRow("open the port") << kProperties << "Set"
+                                       << QVariantList {kInterface, "PortOpen",
+                                                        QVariant::fromValue(QDBusVariant(true))};
+        QTest::addRow("write the status")
+            << kProperties << "Set"
+            << QVariantList {kInterface, "Status", QVariant::fromValue(QDBusVariant(QStringLiteral("x")))};
         QTest::addRow("a window operation") << kInterface << "SelectComPort" << QVariantList {2};
     }
     void theBusCannotDoMoreThanTheWindow()
@@ -254,7 +276,8 @@ private slots:
         second.start(QStringLiteral(QX50_EXECUTABLE), QStringList());
         QString said;
         const QString notice = QStringLiteral("another copy owns org.orma.Qx50VoiceMemory");
-        QTRY_VERIFY_WITH_TIMEOUT((said += QString::fromLocal8Bit(second.readAllStandardError())).contains(notice), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT((said += QString::fromLocal8Bit(second.readAllStandardError())).contains(notice),
+                                 10000);
         QCOMPARE(second.state(), QProcess::Running);
         QCOMPARE(client().interface()->servicePid(kService).value(), static_cast<uint>(first.processId()));
         QCOMPARE(said.count(notice), 1);

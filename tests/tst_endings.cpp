@@ -145,9 +145,10 @@ private slots:
 
         Panel panel;
         panel.start(program, QStringLiteral("rfc2217://127.0.0.1:9"));
-        const QString expected = QStringLiteral("Com1 is greyed out: COM1 (rfc2217://127.0.0.1:9): network ports cannot be "
-                                                "used: the module %1 cannot be loaded")
-                                     .arg(module.fileName());
+        const QString expected
+            = QStringLiteral("Com1 is greyed out: COM1 (rfc2217://127.0.0.1:9): network ports cannot be "
+                             "used: the module %1 cannot be loaded")
+                  .arg(module.fileName());
         QByteArray errors;
         QTRY_VERIFY_WITH_TIMEOUT((errors += panel.process.readAllStandardError()).contains(expected.toUtf8())
                                      || panel.process.state() == QProcess::NotRunning,

@@ -57,10 +57,12 @@ public:
     // What it has written to standard error, once `text` shows up there (five seconds at most).
     QString errorsOnce(const QString &text)
     {
-        (void)QTest::qWaitFor([&] {
-            errors += QString::fromLocal8Bit(process.readAllStandardError());
-            return errors.contains(text) || process.state() == QProcess::NotRunning;
-        }, 5000);
+        (void)QTest::qWaitFor(
+            [&] {
+                errors += QString::fromLocal8Bit(process.readAllStandardError());
+                return errors.contains(text) || process.state() == QProcess::NotRunning;
+            },
+            5000);
         return errors;
     }
 
@@ -75,7 +77,9 @@ class LockHolder {
 public:
     explicit LockHolder(const QString &device)
     {
-        process.start(QStringLiteral("flock"), {QStringLiteral("--nonblock"), QStringLiteral("--no-fork"), device, QStringLiteral("sleep"), QStringLiteral("60")});
+        process.start(QStringLiteral("flock"),
+                      {QStringLiteral("--nonblock"), QStringLiteral("--no-fork"), device, QStringLiteral("sleep"),
+                       QStringLiteral("60")});
         process.waitForStarted();
     }
     ~LockHolder()
@@ -119,7 +123,9 @@ private slots:
         f.ports[3] = com2.devicePath() + QStringLiteral("-gone");
         f.ports[4] = com1.devicePath();
         QTest::failOnWarning(QRegularExpression(QStringLiteral("greyed out")));
-        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^Com3 is greyed out: COM3 \\(.*-gone\\): there is no such device")));
+        QTest::ignoreMessage(
+            QtWarningMsg,
+            QRegularExpression(QStringLiteral("^Com3 is greyed out: COM3 \\(.*-gone\\): there is no such device")));
         f.form->ScanComPorts();
         QVERIFY(!f.form->menuCom(3)->isEnabled());
         QVERIFY(f.form->menuCom(3)->toolTip().contains(QLatin1String("there is no such device")));
@@ -135,9 +141,10 @@ private slots:
     {
         QTest::addColumn<int>("mode");
         QTest::addColumn<QString>("reason");
-        QTest::addRow("group may open it") << 0660
-                                           << "permission denied: the device belongs to the group dialout, and this user "
-                                              "is not in it. To join it: sudo adduser $USER dialout, then log in again.";
+        QTest::addRow("group may open it")
+            << 0660
+            << "permission denied: the device belongs to the group dialout, and this user "
+               "is not in it. To join it: sudo adduser $USER dialout, then log in again.";
         QTest::addRow("owner only") << 0600 << "permission denied: only its owner, root, may read and write it";
     }
     void permissionDeniedNamesTheGroupAndHowToJoin()
@@ -154,9 +161,11 @@ private slots:
         QCOMPARE(::chmod(device.constData(), static_cast<mode_t>(mode)), 0);
 
         // As nobody, the start-up scan greys Com1 and logs why.
-        ProgramRun run(unit.devicePath(), {setpriv, QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
-                                           QStringLiteral("--clear-groups")});
-        const QString logged = QStringLiteral("qx50.failure: Com1 is greyed out: COM1 (%1): %2").arg(unit.devicePath(), reason);
+        ProgramRun run(unit.devicePath(),
+                       {setpriv, QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
+                        QStringLiteral("--clear-groups")});
+        const QString logged
+            = QStringLiteral("qx50.failure: Com1 is greyed out: COM1 (%1): %2").arg(unit.devicePath(), reason);
         const QString errors = run.errorsOnce(logged);
         QVERIFY2(errors.contains(logged), qPrintable(errors));
         QCOMPARE(errors.count(QStringLiteral("Com1 is greyed out")), 1);
@@ -176,7 +185,7 @@ private slots:
             const QString holder = QStringLiteral("orma-qx50-voice-mem (PID %1)").arg(other.process.processId());
             QCOMPARE(probeDevice(unit.devicePath()).summary, QStringLiteral("present, in use by ") + holder);
             f.form->SelectComPort(1);
-            QCOMPARE(f.desktop.prompts(), QStringList{"The Com Port is not available"});
+            QCOMPARE(f.desktop.prompts(), QStringList {"The Com Port is not available"});
             QCOMPARE(f.desktop.boxes.at(0).detail,
                      QStringLiteral("COM1 (%1): the port is in use by another program: %2; close that program, "
                                     "or choose another port in Com \u2192 Port devices\u2026")
@@ -213,7 +222,8 @@ private slots:
         const auto start = [&](QProcess &process, const QString &script, const QString &name) {
             process.start(QStringLiteral("bash"), {QStringLiteral("-c"), script.arg(device, name)});
             QVERIFY(process.waitForStarted());
-            QTRY_VERIFY(readFile(QStringLiteral("/proc/%1/cmdline").arg(process.processId())).startsWith(name.toLocal8Bit() + '\0'));
+            QTRY_VERIFY(readFile(QStringLiteral("/proc/%1/cmdline").arg(process.processId()))
+                            .startsWith(name.toLocal8Bit() + '\0'));
         };
         QProcess bystander, holder;
         const auto stop = qScopeGuard([&] {
@@ -222,24 +232,29 @@ private slots:
                 p->waitForFinished(5000);
             }
         });
-        start(bystander, QStringLiteral("exec 3<>'%1'; exec -a %2 sleep 60"), QStringLiteral("a-bystander-with-the-device-open"));
+        start(bystander, QStringLiteral("exec 3<>'%1'; exec -a %2 sleep 60"),
+              QStringLiteral("a-bystander-with-the-device-open"));
         start(holder, QStringLiteral("exec 3<>'%1'; flock --nonblock 3 || exit 1; exec -a %2 sleep 60"),
               QStringLiteral("the-program-holding-the-lock"));
         QCOMPARE(deviceHolder(device), QStringLiteral("the-program-holding-the-lock (PID %1)").arg(holder.processId()));
-        QCOMPARE(probeDevice(device).summary, QStringLiteral("present, in use by the-program-holding-the-lock (PID %1)").arg(holder.processId()));
+        QCOMPARE(probeDevice(device).summary,
+                 QStringLiteral("present, in use by the-program-holding-the-lock (PID %1)").arg(holder.processId()));
 
         holder.kill();
         holder.waitForFinished(5000);
-        QCOMPARE(deviceHolder(device), QStringLiteral("a-bystander-with-the-device-open (PID %1)").arg(bystander.processId()));
+        QCOMPARE(deviceHolder(device),
+                 QStringLiteral("a-bystander-with-the-device-open (PID %1)").arg(bystander.processId()));
     }
 
     void aRefusedSettingsFileSaysWhy_data()
     {
         QTest::addColumn<QByteArray>("file");
         QTest::addColumn<QString>("reason");
-        QTest::addRow("CR LF after the settings") << QByteArray("COM1:9600,N,8,1\r\n")
-                                                  << "\"9600,N,8,1<CR><LF>\" ends with a line end, and no line end is allowed";
-        QTest::addRow("control character") << QByteArray("COM1:9600,\x01,8,1") << "\"9600,<0x01>,8,1\" is not a serial setting";
+        QTest::addRow("CR LF after the settings")
+            << QByteArray("COM1:9600,N,8,1\r\n")
+            << "\"9600,N,8,1<CR><LF>\" ends with a line end, and no line end is allowed";
+        QTest::addRow("control character")
+            << QByteArray("COM1:9600,\x01,8,1") << "\"9600,<0x01>,8,1\" is not a serial setting";
         QTest::addRow("nothing after the port") << QByteArray("COM2:") << "the settings text is empty";
     }
     void aRefusedSettingsFileSaysWhy()
@@ -262,8 +277,9 @@ private slots:
         FormFixture f;
         FormFixture::writeSettingsFile("COM3:9600,N,8,1");
         f.form->Form_Load();
-        QCOMPARE(f.desktop.prompts(), QStringList{"Select a Free Com Port"});
-        QVERIFY2(f.desktop.boxes.at(0).detail.startsWith(QStringLiteral("COM3 (/nonexistent/ttyQX3): there is no such device")),
+        QCOMPARE(f.desktop.prompts(), QStringList {"Select a Free Com Port"});
+        QVERIFY2(f.desktop.boxes.at(0).detail.startsWith(
+                     QStringLiteral("COM3 (/nonexistent/ttyQX3): there is no such device")),
                  qPrintable(f.desktop.boxes.at(0).detail));
     }
 
@@ -291,7 +307,7 @@ private slots:
         f.desktop.directory = exeDir.path();
         f.desktop.viewerAccepts = viewerAccepts;
         f.form->menuGuide->trigger();
-        QCOMPARE(f.desktop.prompts(), QStringList{"Help file not found!"});
+        QCOMPARE(f.desktop.prompts(), QStringList {"Help file not found!"});
         QCOMPARE(f.desktop.boxes.at(0).style, 48);
         QVERIFY2(f.desktop.boxes.at(0).detail.startsWith(reason.arg(path)), qPrintable(f.desktop.boxes.at(0).detail));
     }
@@ -303,14 +319,16 @@ private slots:
         QTimer::singleShot(0, [&] { shown = answerBox(); });
         QTest::failOnWarning(QRegularExpression(QStringLiteral("Free Com Port|Com Port is not open")));
         QTest::ignoreMessage(QtWarningMsg, "Select a Free Com Port -- COM1 (/dev/x): <gone> & back");
-        desktop.messageBox(QStringLiteral("Select a Free Com Port"), Desktop::Plain, {}, QStringLiteral("COM1 (/dev/x): <gone> & back"));
+        desktop.messageBox(QStringLiteral("Select a Free Com Port"), Desktop::Plain, {},
+                           QStringLiteral("COM1 (/dev/x): <gone> & back"));
         QTextDocument drawn; // the informative text, as the box draws it
         drawn.setHtml(shown);
         QVERIFY2(Qt::mightBeRichText(shown), qPrintable(shown));
         QCOMPARE(drawn.toPlainText(), QStringLiteral("COM1 (/dev/x): <gone> & back"));
 
         QTimer::singleShot(0, [&] { shown = answerBox(); });
-        desktop.messageBox(QStringLiteral("Com Port is not open!"), Desktop::Warning, {}, {}); // no detail, nothing logged
+        desktop.messageBox(QStringLiteral("Com Port is not open!"), Desktop::Warning, {},
+                           {}); // no detail, nothing logged
         QCOMPARE(shown, QString());
     }
 };

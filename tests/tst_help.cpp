@@ -33,11 +33,16 @@ private slots:
     {
         QTest::addColumn<QString>("directory");
         QTest::addColumn<QString>("path");
-        QTest::addRow("ordinary") << "/opt/qx50" << "/opt/qx50/guide.htm";
-        QTest::addRow("root") << "/" << "/guide.htm";
-        QTest::addRow("drive") << "C:/Tools" << "C:/Tools/guide.htm";
-        QTest::addRow("drive root") << "D:/" << "D:/guide.htm";
-        QTest::addRow("drive root, backslash") << "D:\\" << "D:\\guide.htm";
+        QTest::addRow("ordinary") << "/opt/qx50"
+                                  << "/opt/qx50/guide.htm";
+        QTest::addRow("root") << "/"
+                              << "/guide.htm";
+        QTest::addRow("drive") << "C:/Tools"
+                               << "C:/Tools/guide.htm";
+        QTest::addRow("drive root") << "D:/"
+                                    << "D:/guide.htm";
+        QTest::addRow("drive root, backslash") << "D:\\"
+                                               << "D:\\guide.htm";
     }
     void theGuideLiesBesideTheExecutable()
     {
@@ -57,20 +62,21 @@ private slots:
         guide.close();
 
         f.form->menuGuide->trigger();
-        QCOMPARE(f.desktop.documents, QStringList{guide.fileName()});
-        QCOMPARE(f.desktop.showModes, QList<int>{10});
+        QCOMPARE(f.desktop.documents, QStringList {guide.fileName()});
+        QCOMPARE(f.desktop.showModes, QList<int> {10});
         QCOMPARE(f.desktop.boxes.size(), 0);
 
         f.desktop.clear(); // present, but nothing on the desktop can show it
         f.desktop.viewerAccepts = false;
         f.form->menuGuide->trigger();
-        QCOMPARE(f.desktop.prompts(), QStringList{"Help file not found!"});
+        QCOMPARE(f.desktop.prompts(), QStringList {"Help file not found!"});
         QCOMPARE(f.desktop.boxes.at(0).style, 48);
         QCOMPARE(f.desktop.boxes.at(0).title, QStringLiteral("orma-qx50-voice-mem"));
         const QString detail = f.desktop.boxes.at(0).detail;
         QVERIFY2(detail.contains(guide.fileName()), qPrintable(detail));
-        QVERIFY2(detail.contains(QLatin1String("this desktop has no program to show HTML documents; install a web browser")),
-                 qPrintable(detail));
+        QVERIFY2(
+            detail.contains(QLatin1String("this desktop has no program to show HTML documents; install a web browser")),
+            qPrintable(detail));
     }
 
     // Whether the desktop took the guide is read from the opener's exit status: xdg-open
@@ -123,7 +129,7 @@ private slots:
         f.form->Status->setCaption(QStringLiteral("Transmit"));
 
         f.form->menuGuide->trigger();
-        QCOMPARE(f.desktop.events, QStringList{"box: Help file not found!"});
+        QCOMPARE(f.desktop.events, QStringList {"box: Help file not found!"});
         QCOMPARE(f.desktop.boxes.at(0).style, 48);
         QCOMPARE(f.form->Status->caption(), QStringLiteral("Transmit"));
     }

@@ -104,9 +104,7 @@ private slots:
         qint64 longestStall = 0;
         QTimer tick;
         tick.setInterval(5);
-        connect(&tick, &QTimer::timeout, this, [&] {
-            longestStall = std::max(longestStall, sinceTick.restart());
-        });
+        connect(&tick, &QTimer::timeout, this, [&] { longestStall = std::max(longestStall, sinceTick.restart()); });
         sinceTick.start();
         tick.start();
         server.peer->write(stream);
@@ -114,7 +112,8 @@ private slots:
         tick.stop();
         qInfo("longest time between ticks while the stream came in: %lld ms", longestStall);
         QVERIFY2(reason.contains(option) && reason.contains(QStringLiteral("not agreed")), qPrintable(reason));
-        QVERIFY2(reason.contains(QStringLiteral("127.0.0.1 port %1").arg(server.server.serverPort())), qPrintable(reason));
+        QVERIFY2(reason.contains(QStringLiteral("127.0.0.1 port %1").arg(server.server.serverPort())),
+                 qPrintable(reason));
         QVERIFY(!comm.portOpen());
     }
 
@@ -165,7 +164,8 @@ private slots:
         const int interval = option(IPPROTO_TCP, TCP_KEEPINTVL);
         const int probes = option(IPPROTO_TCP, TCP_KEEPCNT);
         QVERIFY(idle > 0 && interval > 0 && probes > 0);
-        QVERIFY2(idle + interval * probes <= 30, qPrintable(QStringLiteral("%1 + %2 x %3 s").arg(idle).arg(interval).arg(probes)));
+        QVERIFY2(idle + interval * probes <= 30,
+                 qPrintable(QStringLiteral("%1 + %2 x %3 s").arg(idle).arg(interval).arg(probes)));
         const int userTimeout = option(IPPROTO_TCP, TCP_USER_TIMEOUT);
         QVERIFY2(userTimeout > 0 && userTimeout <= 30000, qPrintable(QString::number(userTimeout)));
     }

@@ -126,7 +126,7 @@ private slots:
         QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget *>(f.form->Number[5]));
 
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space); // previewed: no command
-        QCOMPARE(unit.received(1), QByteArray("5"));                 // then the button pressed
+        QCOMPARE(unit.received(1), QByteArray("5")); // then the button pressed
         QTest::keyClick(QApplication::focusWidget(), '8');
         QCOMPARE(unit.received(1), QByteArray("8"));
     }

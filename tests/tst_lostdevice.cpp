@@ -28,7 +28,8 @@ struct OpenLine {
         QTRY_COMPARE(f.desktop.events, QStringList({"beep", "box: The Com Port is not available"}));
         // The reason the line gave, under the fixed text: the port, its device, the cause.
         const QString detail = f.desktop.boxes.at(0).detail;
-        QVERIFY2(detail.startsWith(QStringLiteral("COM1 (%1): ").arg(f.ports[1])) && detail.size() > f.ports[1].size() + 9,
+        QVERIFY2(detail.startsWith(QStringLiteral("COM1 (%1): ").arg(f.ports[1]))
+                     && detail.size() > f.ports[1].size() + 9,
                  qPrintable(detail));
         QVERIFY(!f.form->Comm1.portOpen());
         QCOMPARE(f.checkedComItems(), QList<int>());
@@ -122,7 +123,7 @@ private slots:
 
         line.f.desktop.clear();
         line.f.form->Command4_Click(); // refused too: the status must not claim it
-        QCOMPARE(line.f.desktop.prompts(), QStringList{"The command was not sent"});
+        QCOMPARE(line.f.desktop.prompts(), QStringList {"The command was not sent"});
         QCOMPARE(line.f.form->Status->caption(), QStringLiteral("MIC record"));
         for (int i = 0; i < 20; ++i) {
             QCoreApplication::processEvents();
@@ -130,7 +131,7 @@ private slots:
         }
         QCOMPARE(line.f.desktop.boxes.size(), 1);
         QVERIFY(line.f.form->Comm1.portOpen());
-        QCOMPARE(line.f.checkedComItems(), QList<int>{1});
+        QCOMPARE(line.f.checkedComItems(), QList<int> {1});
         QVERIFY(line.f.form->menuCloseComPort->isEnabled());
         QCOMPARE(line.f.desktop.endings, QList<int>());
 
@@ -151,7 +152,7 @@ private slots:
         line.f.ports[1] = line.unit->devicePath();
         line.f.form->menuCom(1)->trigger();
         QVERIFY(line.f.form->Comm1.portOpen());
-        QCOMPARE(line.f.checkedComItems(), QList<int>{1});
+        QCOMPARE(line.f.checkedComItems(), QList<int> {1});
         QCOMPARE(line.unit->received(1), QByteArray("P"));
 
         line.f.restart(); // and so does the next start, from the file left in place

@@ -33,9 +33,9 @@ private slots:
         Form1 &form = *f.form;
         QCOMPARE(form.objectName(), QStringLiteral("Form1"));
         QCOMPARE(form.windowTitle(), QStringLiteral("ORMA QX50 Voice Memory"));
-        const QList<std::pair<QString, QString>> buttons {
-            {"Command1", "MIC record"}, {"Command2", "RX record"}, {"Command3", "Play"},
-            {"Command4", "Transmit"}, {"Command5", "Stop"}, {"Command6", "x"}};
+        const QList<std::pair<QString, QString>> buttons {{"Command1", "MIC record"}, {"Command2", "RX record"},
+                                                          {"Command3", "Play"},       {"Command4", "Transmit"},
+                                                          {"Command5", "Stop"},       {"Command6", "x"}};
         for (const auto &[name, caption] : buttons) {
             auto *b = form.findChild<QPushButton *>(name);
             QVERIFY2(b, qPrintable(name));
@@ -104,8 +104,8 @@ private slots:
         QVERIFY(QTest::qWaitForWindowActive(&form));
         QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget *>(form.Command3));
 
-        const QStringList expected {"Play", "1", "0", "2", "3", "4", "5", "6", "7", "8", "9",
-                                    "MIC record", "RX record", "Transmit", "Stop", "Play"};
+        const QStringList expected {"Play", "1", "0", "2",          "3",         "4",        "5",    "6",
+                                    "7",    "8", "9", "MIC record", "RX record", "Transmit", "Stop", "Play"};
         QStringList visited;
         for (int i = 0; i < expected.size(); ++i) {
             auto *focused = qobject_cast<QPushButton *>(QApplication::focusWidget());
@@ -130,7 +130,8 @@ private slots:
         QCOMPARE(accessKeys, QStringList({"Alt+F", "Alt+O", "Alt+C", "Alt+H"}));
         QCOMPARE(itemNames(form.findChild<QMenu *>("Files")), QStringList({"Exit"}));
         QCOMPARE(itemNames(form.findChild<QMenu *>("menuOptions")),
-                 QStringList({"Keyboard Commands", "Show Serial Com RX data", "-", "Repeat Transmit\u2026", "Speak Received Data"}));
+                 QStringList({"Keyboard Commands", "Show Serial Com RX data", "-", "Repeat Transmit\u2026",
+                              "Speak Received Data"}));
         QCOMPARE(itemNames(form.findChild<QMenu *>("menu_mainCom")),
                  QStringList({"Com1", "Com2", "Com3", "Com4", "-", "Close Com port", "-", "Port devices\u2026"}));
         QCOMPARE(itemNames(form.findChild<QMenu *>("Help")), QStringList({"Guide", "-", "About"}));

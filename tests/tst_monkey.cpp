@@ -15,7 +15,10 @@
 namespace {
 
 const QStringList kOwnMessages {
-    "Com Port is not open!", "The Com Port is not available", "Select a Free Com Port", "Failed to save com settings",
+    "Com Port is not open!",
+    "The Com Port is not available",
+    "Select a Free Com Port",
+    "Failed to save com settings",
     "Help file not found!",
     "ORMA-QX50 Voice Memory\rVersion 1.00\rA control panel for the voice-memory unit of the ORMA QX50 transceiver"};
 
@@ -86,7 +89,8 @@ private slots:
             if (op < 25) {
                 const int index = static_cast<int>(random.bounded(15));
                 QPushButton *button = index < 5
-                    ? std::array{f.form->Command1, f.form->Command2, f.form->Command3, f.form->Command4, f.form->Command5}[static_cast<size_t>(index)]
+                    ? std::array {f.form->Command1, f.form->Command2, f.form->Command3, f.form->Command4,
+                                  f.form->Command5}[static_cast<size_t>(index)]
                     : f.form->Number[static_cast<size_t>(index - 5)];
                 what = QStringLiteral("click ") + button->text();
                 button->click();
@@ -154,8 +158,10 @@ private slots:
                     lines[n] = Line();
                     f.ports.remove(n);
                     if (wasOpen)
-                        QVERIFY2(pumpUntil([&] { return !f.form->Comm1.portOpen()
-                                                     && f.desktop.prompts().contains("The Com Port is not available"); }),
+                        QVERIFY2(pumpUntil([&] {
+                                     return !f.form->Comm1.portOpen()
+                                         && f.desktop.prompts().contains("The Com Port is not available");
+                                 }),
                                  qPrintable(context()));
                 }
             } else if (op < 94) {
@@ -187,10 +193,11 @@ private slots:
                     continue;
                 line.actual += line.unit->received(line.expected.size() - line.actual.size());
                 QVERIFY2(line.actual == line.expected,
-                         qPrintable(context() + QStringLiteral(": COM%1 got \"%2\", expected \"%3\"")
-                                                    .arg(index)
-                                                    .arg(QString::fromLatin1(line.actual.right(20)),
-                                                         QString::fromLatin1(line.expected.right(20)))));
+                         qPrintable(context()
+                                    + QStringLiteral(": COM%1 got \"%2\", expected \"%3\"")
+                                          .arg(index)
+                                          .arg(QString::fromLatin1(line.actual.right(20)),
+                                               QString::fromLatin1(line.expected.right(20)))));
             }
             QVERIFY2(f.form->TextBox->caption() == shown, qPrintable(context()));
             QVERIFY2(shown.size() <= kReceivedTextLimit, qPrintable(context()));
@@ -204,8 +211,8 @@ private slots:
         qint64 sentToUnits = 0;
         for (const Line &line : lines)
             sentToUnits += line.expected.size();
-        qInfo("%d steps, %d with a port open; %lld bytes checked on the lines live at the end", steps, stepsWithAnOpenPort,
-              sentToUnits);
+        qInfo("%d steps, %d with a port open; %lld bytes checked on the lines live at the end", steps,
+              stepsWithAnOpenPort, sentToUnits);
         QVERIFY(stepsWithAnOpenPort > steps / 10); // the monkey must really drive the line
     }
 };

@@ -30,7 +30,8 @@ struct ListeningSimulator {
 
     explicit ListeningSimulator(QStringList options = {})
     {
-        process.start(QStringLiteral(QX50_SIM), QStringList {QStringLiteral("--listen"), QStringLiteral("0")} + options);
+        process.start(QStringLiteral(QX50_SIM),
+                      QStringList {QStringLiteral("--listen"), QStringLiteral("0")} + options);
         if (process.waitForReadyRead(5000))
             address = QString::fromLatin1(process.readLine().trimmed());
     }
@@ -101,10 +102,12 @@ private slots:
         QTest::addColumn<bool>("rfc2217");
 
         QTest::addRow("rfc2217") << "rfc2217://127.0.0.1:2217" << true << "127.0.0.1" << 2217 << true;
-        QTest::addRow("socket, scheme in capitals") << "SOCKET://radio-shack.local:7000" << true << "radio-shack.local" << 7000 << false;
+        QTest::addRow("socket, scheme in capitals")
+            << "SOCKET://radio-shack.local:7000" << true << "radio-shack.local" << 7000 << false;
         QTest::addRow("IPv6 in brackets") << "rfc2217://[::1]:65535" << true << "::1" << 65535 << true;
         QTest::addRow("trailing slash") << "socket://host:1/" << true << "host" << 1 << false;
-        QTest::addRow("pyserial's options") << "rfc2217://host:2217?ign_set_control&timeout=3&logging=debug" << true << "host" << 2217 << true;
+        QTest::addRow("pyserial's options")
+            << "rfc2217://host:2217?ign_set_control&timeout=3&logging=debug" << true << "host" << 2217 << true;
 
         QTest::addRow("no port") << "rfc2217://host" << false << "" << 0 << true;
         QTest::addRow("port 0") << "rfc2217://host:0" << false << "" << 0 << true;
@@ -146,7 +149,8 @@ private slots:
     void anUnknownSchemeIsAMiswrittenNetworkPort()
     {
         const QString device = QStringLiteral("telnet://radio:23");
-        const QString howToWrite = QStringLiteral("a network port is written rfc2217://HOST:PORT or socket://HOST:PORT");
+        const QString howToWrite
+            = QStringLiteral("a network port is written rfc2217://HOST:PORT or socket://HOST:PORT");
         QVERIFY(NetworkAddress::isNetworkName(device));
         QCOMPARE(deviceFromName(device), device);
         const DeviceProbe probe = probePresence(device);
@@ -169,7 +173,7 @@ private slots:
         window.f.form->Form_Load(); // the scan opens and closes it, then the restore reopens it
         QVERIFY(window.f.form->menuCom(1)->isEnabled());
         QVERIFY(window.f.form->Comm1.portOpen());
-        QCOMPARE(window.f.checkedComItems(), QList<int>{1});
+        QCOMPARE(window.f.checkedComItems(), QList<int> {1});
         QCOMPARE(window.f.form->Status->caption(), QStringLiteral("Play"));
         QCOMPARE(unit.received(1), QByteArray("P"));
         QCOMPARE(window.f.desktop.events, QStringList());
@@ -294,7 +298,9 @@ private slots:
         first.setPortOpen(true);
 
         const QString why = openingFailure(second);
-        QVERIFY2(why.contains(QStringLiteral("in use by another connection")) && why.contains(QStringLiteral("Port already in use")), qPrintable(why));
+        QVERIFY2(why.contains(QStringLiteral("in use by another connection"))
+                     && why.contains(QStringLiteral("Port already in use")),
+                 qPrintable(why));
         QVERIFY(!second.portOpen());
 
         first.setOutput(QStringLiteral("T")); // the first panel is untouched
@@ -313,8 +319,9 @@ private slots:
         SerialComm comm([&](int) { return sim.address; });
         comm.setSettings(QStringLiteral("19200,o,7,1.5"));
         comm.setPortOpen(true);
-        QCOMPARE(sim.reported(6), QStringList({"SET-BAUDRATE 19200", "SET-DATASIZE 7", "SET-PARITY ODD", "SET-STOPSIZE 1.5",
-                                               "SET-CONTROL DTR-ON", "SET-CONTROL RTS-OFF"}));
+        QCOMPARE(sim.reported(6),
+                 QStringList({"SET-BAUDRATE 19200", "SET-DATASIZE 7", "SET-PARITY ODD", "SET-STOPSIZE 1.5",
+                              "SET-CONTROL DTR-ON", "SET-CONTROL RTS-OFF"}));
         comm.setOutput(QStringLiteral("5"));
         QString got;
         QTRY_VERIFY_WITH_TIMEOUT((got += comm.input()).endsWith(QStringLiteral("\r\n")), 5000);
@@ -374,7 +381,8 @@ private slots:
     {
         QTest::addColumn<QString>("host");
         QTest::addColumn<QString>("cause");
-        QTest::addRow("refused") << "127.0.0.1" << "127.0.0.1 port %1 refused the connection";
+        QTest::addRow("refused") << "127.0.0.1"
+                                 << "127.0.0.1 port %1 refused the connection";
         // A label longer than 63 characters is refused before any name server is asked.
         const QString longName = QString(64, u'q') + QStringLiteral(".example");
         QTest::addRow("host not found") << longName << QStringLiteral("the host %1 was not found").arg(longName);

@@ -154,17 +154,19 @@ private slots:
 
         bool shown = false;
         QString stateWhileTyped;
-        whenDialogShows([&](QDialog *dialog) {
-            QCOMPARE(dialog->windowTitle(), QStringLiteral("Port devices"));
-            QCOMPARE(deviceBox(dialog, 2)->currentText(), QStringLiteral("/nonexistent/qx50"));
-            QCOMPARE(stateOf(dialog, 2), QStringLiteral("not present"));
-            QCOMPARE(QApplication::focusWidget(), deviceBox(dialog, 1));
-            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-            QCOMPARE(QApplication::focusWidget(), deviceBox(dialog, 2));
-            typeDevice(unit.devicePath());
-            stateWhileTyped = stateOf(dialog, 2);
-            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
-        }, &shown);
+        whenDialogShows(
+            [&](QDialog *dialog) {
+                QCOMPARE(dialog->windowTitle(), QStringLiteral("Port devices"));
+                QCOMPARE(deviceBox(dialog, 2)->currentText(), QStringLiteral("/nonexistent/qx50"));
+                QCOMPARE(stateOf(dialog, 2), QStringLiteral("not present"));
+                QCOMPARE(QApplication::focusWidget(), deviceBox(dialog, 1));
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+                QCOMPARE(QApplication::focusWidget(), deviceBox(dialog, 2));
+                typeDevice(unit.devicePath());
+                stateWhileTyped = stateOf(dialog, 2);
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+            },
+            &shown);
         start.form->menuPortDevices->trigger();
         QVERIFY(shown);
 
@@ -196,25 +198,29 @@ private slots:
 
         // Escape after changing a row: nothing is saved, nothing probed.
         bool shown = false;
-        whenDialogShows([&](QDialog *dialog) {
-            QVERIFY(!deviceBox(dialog, 1)->isEnabled());
-            QVERIFY(stateOf(dialog, 1).contains(QLatin1String("close the port first")));
-            QCOMPARE(QApplication::focusWidget(), deviceBox(dialog, 2)); // the open row is passed by
-            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-            typeDevice(com3.devicePath());
-            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
-        }, &shown);
+        whenDialogShows(
+            [&](QDialog *dialog) {
+                QVERIFY(!deviceBox(dialog, 1)->isEnabled());
+                QVERIFY(stateOf(dialog, 1).contains(QLatin1String("close the port first")));
+                QCOMPARE(QApplication::focusWidget(), deviceBox(dialog, 2)); // the open row is passed by
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+                typeDevice(com3.devicePath());
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+            },
+            &shown);
         start.form->menuPortDevices->trigger();
         QVERIFY(shown);
         QCOMPARE(start.portsFileBytes(), portsBefore);
         QVERIFY(!start.form->menuCom(3)->isEnabled());
 
         // Again, with OK: COM3 is assigned and probed beside the open COM1.
-        whenDialogShows([&](QDialog *dialog) {
-            deviceBox(dialog, 3)->setFocus();
-            typeDevice(com3.devicePath());
-            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
-        }, &shown);
+        whenDialogShows(
+            [&](QDialog *dialog) {
+                deviceBox(dialog, 3)->setFocus();
+                typeDevice(com3.devicePath());
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+            },
+            &shown);
         start.form->menuPortDevices->trigger();
         QVERIFY(shown);
         QVERIFY(start.form->menuCom(3)->isEnabled());
@@ -237,11 +243,14 @@ private slots:
         start.form->menuCom(1)->trigger();
         QCOMPARE(com1.received(1), QByteArray("P"));
         bool shown = false;
-        whenDialogShows([&](QDialog *dialog) {
-            const QString state = stateOf(dialog, 1);
-            QVERIFY2(state.contains(QLatin1String("QX50_COM1 is set, so COM1 uses ") + com1.devicePath()), qPrintable(state));
-            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
-        }, &shown);
+        whenDialogShows(
+            [&](QDialog *dialog) {
+                const QString state = stateOf(dialog, 1);
+                QVERIFY2(state.contains(QLatin1String("QX50_COM1 is set, so COM1 uses ") + com1.devicePath()),
+                         qPrintable(state));
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+            },
+            &shown);
         start.form->menuPortDevices->trigger();
         QVERIFY(shown);
     }
@@ -255,12 +264,14 @@ private slots:
         const auto unset = qScopeGuard([] { qunsetenv("QX50_COM2"); });
         start.start();
         bool shown = false;
-        whenDialogShows([&](QDialog *dialog) {
-            const QString state = stateShown(dialog, 2);
-            QVERIFY2(state.contains(QLatin1String("QX50_COM2 is set, so COM2 uses ") + device + u';'),
-                     qPrintable(state));
-            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
-        }, &shown);
+        whenDialogShows(
+            [&](QDialog *dialog) {
+                const QString state = stateShown(dialog, 2);
+                QVERIFY2(state.contains(QLatin1String("QX50_COM2 is set, so COM2 uses ") + device + u';'),
+                         qPrintable(state));
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+            },
+            &shown);
         start.form->menuPortDevices->trigger();
         QVERIFY(shown);
     }
@@ -276,8 +287,8 @@ private slots:
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write("[ports]\nCOM1=/dev/ttyUSB3\n");
         file.close();
-        const auto mode = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther
-                          | QFile::ReadUser | QFile::WriteUser;
+        const auto mode = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther | QFile::ReadUser
+            | QFile::WriteUser;
         QVERIFY(QFile::setPermissions(target, mode));
         QVERIFY(QDir().mkpath(QFileInfo(start.portsFile()).absolutePath()));
         QVERIFY(QFile::link(target, start.portsFile()));
@@ -293,9 +304,9 @@ private slots:
         QCOMPARE(written.device(1), QStringLiteral("/dev/ttyUSB3"));
         QCOMPARE(written.device(3), QStringLiteral("/dev/ttyACM0"));
         QCOMPARE(QFile::permissions(target), mode);
-        QCOMPARE(QDir(dotfiles.path()).entryList(QDir::Files), QStringList{"ports.conf"});
+        QCOMPARE(QDir(dotfiles.path()).entryList(QDir::Files), QStringList {"ports.conf"});
         QCOMPARE(QDir(QFileInfo(start.portsFile()).absolutePath()).entryList(QDir::Files | QDir::System),
-                 QStringList{"ports.conf"});
+                 QStringList {"ports.conf"});
     }
 
     // OK tries every greyed port again, changed or not: an adapter plugged in since
@@ -320,10 +331,12 @@ private slots:
 
         bool shown = false;
         QString stateShown;
-        whenDialogShows([&](QDialog *dialog) {
-            stateShown = stateOf(dialog, 2);
-            dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
-        }, &shown);
+        whenDialogShows(
+            [&](QDialog *dialog) {
+                stateShown = stateOf(dialog, 2);
+                dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
+            },
+            &shown);
         start.form->menuPortDevices->trigger();
         QVERIFY(shown);
         QCOMPARE(stateShown, QStringLiteral("present, free"));
@@ -354,28 +367,30 @@ private slots:
         start.start();
 
         bool shown = false;
-        whenDialogShows([&](QDialog *dialog) {
-            const QSize room = dialog->screen()->availableGeometry().size();
-            QVERIFY2(dialog->frameGeometry().width() <= room.width(),
-                     qPrintable(QStringLiteral("%1 on %2").arg(dialog->frameGeometry().width()).arg(room.width())));
-            QVERIFY(dialog->frameGeometry().height() <= room.height());
-            for (int port = 1; port <= 4; ++port) {
-                const auto *state = dialog->findChild<QLabel *>(QStringLiteral("COM%1 state").arg(port));
-                const QString text = state->text();
-                QVERIFY2(state->height() >= state->heightForWidth(state->width()), qPrintable(text));
-                const int oneLine = state->fontMetrics().horizontalAdvance(text);
-                if (oneLine < room.width() / 3)
-                    QVERIFY2(state->width() >= oneLine, qPrintable(text));
-                QVERIFY2(state->geometry().right() < dialog->width(), qPrintable(text));
-            }
-            QCOMPARE(stateOf(dialog, 2), QStringLiteral("present, free"));
-            // Typing a longer path grows the row rather than cutting it.
-            deviceBox(dialog, 3)->setFocus();
-            typeDevice(QString::fromLatin1(deep) + QStringLiteral("/more/and/more/of/it"));
-            const auto *state3 = dialog->findChild<QLabel *>(QStringLiteral("COM3 state"));
-            QVERIFY(state3->minimumHeight() >= state3->heightForWidth(state3->minimumWidth()));
-            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
-        }, &shown);
+        whenDialogShows(
+            [&](QDialog *dialog) {
+                const QSize room = dialog->screen()->availableGeometry().size();
+                QVERIFY2(dialog->frameGeometry().width() <= room.width(),
+                         qPrintable(QStringLiteral("%1 on %2").arg(dialog->frameGeometry().width()).arg(room.width())));
+                QVERIFY(dialog->frameGeometry().height() <= room.height());
+                for (int port = 1; port <= 4; ++port) {
+                    const auto *state = dialog->findChild<QLabel *>(QStringLiteral("COM%1 state").arg(port));
+                    const QString text = state->text();
+                    QVERIFY2(state->height() >= state->heightForWidth(state->width()), qPrintable(text));
+                    const int oneLine = state->fontMetrics().horizontalAdvance(text);
+                    if (oneLine < room.width() / 3)
+                        QVERIFY2(state->width() >= oneLine, qPrintable(text));
+                    QVERIFY2(state->geometry().right() < dialog->width(), qPrintable(text));
+                }
+                QCOMPARE(stateOf(dialog, 2), QStringLiteral("present, free"));
+                // Typing a longer path grows the row rather than cutting it.
+                deviceBox(dialog, 3)->setFocus();
+                typeDevice(QString::fromLatin1(deep) + QStringLiteral("/more/and/more/of/it"));
+                const auto *state3 = dialog->findChild<QLabel *>(QStringLiteral("COM3 state"));
+                QVERIFY(state3->minimumHeight() >= state3->heightForWidth(state3->minimumWidth()));
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+            },
+            &shown);
         start.form->menuPortDevices->trigger();
         QVERIFY(shown);
     }
@@ -393,15 +408,19 @@ private slots:
         QVERIFY(start.form->menuCom(2)->isEnabled());
 
         bool shown = false;
-        whenDialogShows([&](QDialog *dialog) {
-            QComboBox *box = deviceBox(dialog, 2);
-            QVERIFY(!box->isEditable());
-            QCOMPARE(box->count(), 1);
-            QVERIFY2(box->currentText().startsWith(unit.devicePath()), qPrintable(box->currentText()));
-            QCOMPARE(stateOf(dialog, 2), QStringLiteral("present, free. QX50_COM2 is set, so COM2 uses %1; unset it to "
-                                                         "choose the device here.").arg(unit.devicePath()));
-            dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
-        }, &shown);
+        whenDialogShows(
+            [&](QDialog *dialog) {
+                QComboBox *box = deviceBox(dialog, 2);
+                QVERIFY(!box->isEditable());
+                QCOMPARE(box->count(), 1);
+                QVERIFY2(box->currentText().startsWith(unit.devicePath()), qPrintable(box->currentText()));
+                QCOMPARE(stateOf(dialog, 2),
+                         QStringLiteral("present, free. QX50_COM2 is set, so COM2 uses %1; unset it to "
+                                        "choose the device here.")
+                             .arg(unit.devicePath()));
+                dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
+            },
+            &shown);
         start.form->menuPortDevices->trigger();
         QVERIFY(shown);
         QCOMPARE(PortAssignments(start.portsFile()).device(2), QStringLiteral("/dev/ttyUSB7"));
@@ -416,15 +435,24 @@ private slots:
         QTest::addColumn<bool>("withTty");
         QTest::addColumn<QByteArray>("process");
         QTest::addColumn<QString>("chip"); // empty: no claim
-        QTest::addRow("CH340 taken") << QByteArray("1a86") << QByteArray("7523") << "usbfs" << false << QByteArray("brltty") << "CH340";
-        QTest::addRow("CP210x taken") << QByteArray("10c4") << QByteArray("ea60") << "usbfs" << false << QByteArray("brltty") << "CP210x";
-        QTest::addRow("FTDI FT-X") << QByteArray("0403") << QByteArray("6015") << "usbfs" << false << QByteArray("brltty") << "FTDI FT-X";
-        QTest::addRow("upper case") << QByteArray("10c4") << QByteArray("ea60") << "usbfs" << false << QByteArray("brltty") << "CP210x";
-        QTest::addRow("serial driver, tty") << QByteArray("1a86") << QByteArray("7523") << "ch341" << true << QByteArray("brltty") << "";
-        QTest::addRow("usbfs, tty left") << QByteArray("1a86") << QByteArray("7523") << "usbfs" << true << QByteArray("brltty") << "";
-        QTest::addRow("no brltty") << QByteArray("1a86") << QByteArray("7523") << "usbfs" << false << QByteArray("bash") << "";
-        QTest::addRow("unbound") << QByteArray("1a86") << QByteArray("7523") << "" << false << QByteArray("brltty") << "";
-        QTest::addRow("not a bridge") << QByteArray("046d") << QByteArray("c52b") << "usbfs" << false << QByteArray("brltty") << "";
+        QTest::addRow("CH340 taken") << QByteArray("1a86") << QByteArray("7523") << "usbfs" << false
+                                     << QByteArray("brltty") << "CH340";
+        QTest::addRow("CP210x taken") << QByteArray("10c4") << QByteArray("ea60") << "usbfs" << false
+                                      << QByteArray("brltty") << "CP210x";
+        QTest::addRow("FTDI FT-X") << QByteArray("0403") << QByteArray("6015") << "usbfs" << false
+                                   << QByteArray("brltty") << "FTDI FT-X";
+        QTest::addRow("upper case") << QByteArray("10c4") << QByteArray("ea60") << "usbfs" << false
+                                    << QByteArray("brltty") << "CP210x";
+        QTest::addRow("serial driver, tty")
+            << QByteArray("1a86") << QByteArray("7523") << "ch341" << true << QByteArray("brltty") << "";
+        QTest::addRow("usbfs, tty left") << QByteArray("1a86") << QByteArray("7523") << "usbfs" << true
+                                         << QByteArray("brltty") << "";
+        QTest::addRow("no brltty") << QByteArray("1a86") << QByteArray("7523") << "usbfs" << false << QByteArray("bash")
+                                   << "";
+        QTest::addRow("unbound") << QByteArray("1a86") << QByteArray("7523") << "" << false << QByteArray("brltty")
+                                 << "";
+        QTest::addRow("not a bridge") << QByteArray("046d") << QByteArray("c52b") << "usbfs" << false
+                                      << QByteArray("brltty") << "";
     }
     void aBridgeClaimedByBrlttyIsFound()
     {

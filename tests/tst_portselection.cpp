@@ -25,7 +25,7 @@ private slots:
         QVERIFY(!f.form->menuCom(2)->isEnabled()); // busy
         QVERIFY(!f.form->menuCom(3)->isEnabled()); // missing
         QVERIFY(!f.form->menuCom(4)->isEnabled());
-        QCOMPARE(f.checkedComItems(), QList<int>{1});
+        QCOMPARE(f.checkedComItems(), QList<int> {1});
         QVERIFY(!f.form->Comm1.portOpen());
         QCOMPARE(f.form->Comm1.commPort(), 4);
         QCOMPARE(f.desktop.events, QStringList());
@@ -46,7 +46,7 @@ private slots:
         f.form->menuCom(3)->trigger();
 
         QVERIFY(f.form->Comm1.portOpen());
-        QCOMPARE(f.checkedComItems(), QList<int>{3});
+        QCOMPARE(f.checkedComItems(), QList<int> {3});
         QVERIFY(f.form->menuCloseComPort->isEnabled());
         QCOMPARE(unit.received(1), QByteArray("P"));
         QCOMPARE(f.form->Status->caption(), QStringLiteral("Play"));
@@ -59,7 +59,7 @@ private slots:
         f.form->menuCom(3)->trigger();
         QCOMPARE(unit.received(2), QByteArray("TP"));
         QCOMPARE(f.form->Status->caption(), QStringLiteral("Play"));
-        QCOMPARE(f.checkedComItems(), QList<int>{3});
+        QCOMPARE(f.checkedComItems(), QList<int> {3});
         QCOMPARE(f.settingsFileBytes(), QByteArray("COM3:9600,N,8,1"));
     }
 
@@ -118,7 +118,7 @@ private slots:
         QCOMPARE(f.desktop.events, QStringList());
 
         f.form->Command3_Click(); // the commands now say the port is not open
-        QCOMPARE(f.desktop.prompts(), QStringList{"Com Port is not open!"});
+        QCOMPARE(f.desktop.prompts(), QStringList {"Com Port is not open!"});
         QCOMPARE(unit.received(1), QByteArray("P"));
 
         f.restart(); // and the next start opens nothing and says nothing
@@ -138,7 +138,7 @@ private slots:
         f.form->Form_Load();
         f.form->menuCom(1)->trigger();
         f.form->menuCom(4)->trigger();
-        QCOMPARE(f.checkedComItems(), QList<int>{4});
+        QCOMPARE(f.checkedComItems(), QList<int> {4});
         QVERIFY(PortHolder(com1.devicePath()).holding());
         QCOMPARE(f.settingsFileBytes(), QByteArray("COM4:9600,N,8,1"));
     }

@@ -64,7 +64,8 @@ private slots:
         for (int i = 1; i <= 40; ++i)
             lines += QStringLiteral("SLOT %1\r\n").arg(i % 10);
         QTest::addRow("40 short lines") << keepNewest({}, lines + QStringLiteral("END")) << false;
-        QTest::addRow("40 lines, LF only") << keepNewest({}, QString(lines).remove(u'\r') + QStringLiteral("END")) << false;
+        QTest::addRow("40 lines, LF only")
+            << keepNewest({}, QString(lines).remove(u'\r') + QStringLiteral("END")) << false;
         QTest::addRow("188 characters, no space") << QString(188, u'W') << true;
         QTest::addRow("a long word after short lines")
             << keepNewest({}, QStringLiteral("A\r\nB\r\n") + QString(150, u'M')) << true;
@@ -97,7 +98,11 @@ private slots:
             QVERIFY2(!glyph.isEmpty(), qPrintable(QString::number(i)));
             QVERIFY2(QRectF(panel->rect()).contains(glyph),
                      qPrintable(QStringLiteral("character %1 at %2,%3 %4x%5 is outside the panel")
-                                    .arg(i).arg(glyph.x()).arg(glyph.y()).arg(glyph.width()).arg(glyph.height())));
+                                    .arg(i)
+                                    .arg(glyph.x())
+                                    .arg(glyph.y())
+                                    .arg(glyph.width())
+                                    .arg(glyph.height())));
         }
 
         // ... and drawn there: the newest character leaves ink inside its cell.

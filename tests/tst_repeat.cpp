@@ -36,7 +36,8 @@ constexpr int kToleranceMs = 100;
 
 QDBusConnection client()
 {
-    static QDBusConnection connection = QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("client"));
+    static QDBusConnection connection
+        = QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("client"));
     return connection;
 }
 
@@ -55,8 +56,8 @@ QDBusMessage startRepeat(const QString &memory, double seconds, uint count)
 
 QStringList repeatArgs(const char *memory, const char *seconds, const char *times)
 {
-    return {QStringLiteral("--repeat"), QString::fromLatin1(memory), QStringLiteral("--every"),
-            QString::fromLatin1(seconds), QStringLiteral("--times"), QString::fromLatin1(times)};
+    return {QStringLiteral("--repeat"),   QString::fromLatin1(memory), QStringLiteral("--every"),
+            QString::fromLatin1(seconds), QStringLiteral("--times"),   QString::fromLatin1(times)};
 }
 
 // What the unit hears, each byte with the moment it arrived.
@@ -82,7 +83,12 @@ struct Listener {
     // Waits, with the window's events flowing, until `count` bytes have come in all.
     bool waitFor(qsizetype count, int timeoutMs)
     {
-        return QTest::qWaitFor([&] { take(); return bytes.size() >= count; }, timeoutMs);
+        return QTest::qWaitFor(
+            [&] {
+                take();
+                return bytes.size() >= count;
+            },
+            timeoutMs);
     }
 };
 
@@ -119,7 +125,10 @@ private slots:
                                  SLOT(propertiesChanged(QString, QVariantMap, QStringList))));
         m_changes.clear();
         QProcess sender;
-        auto reap = qScopeGuard([&] { sender.kill(); sender.waitForFinished(5000); });
+        auto reap = qScopeGuard([&] {
+            sender.kill();
+            sender.waitForFinished(5000);
+        });
         Listener heard(p.unit);
         sender.start(QStringLiteral(QX50_SEND), repeatArgs("4", "2", "3"));
 
@@ -140,8 +149,10 @@ private slots:
         QVERIFY(!heard.waitFor(7, kPeriodMs + 2 * kToleranceMs)); // silence
         QCOMPARE(heard.bytes, QByteArray("4T4T4T"));
 
-        const QList<QVariantMap> expected {{{"Repeating", true}, {"RepeatsLeft", 2u}}, {{"Repeating", true}, {"RepeatsLeft", 1u}},
-                                           {{"Repeating", true}, {"RepeatsLeft", 0u}}, {{"Repeating", false}, {"RepeatsLeft", 0u}}};
+        const QList<QVariantMap> expected {{{"Repeating", true}, {"RepeatsLeft", 2u}},
+                                           {{"Repeating", true}, {"RepeatsLeft", 1u}},
+                                           {{"Repeating", true}, {"RepeatsLeft", 0u}},
+                                           {{"Repeating", false}, {"RepeatsLeft", 0u}}};
         QTRY_COMPARE(m_changes, expected);
         QCOMPARE(p.f.desktop.events, QStringList());
     }
@@ -177,7 +188,10 @@ private slots:
         FormFixture::writeSettingsFile("COM2:9600,N,8,1\r\n");
         QSignalSpy stopped(&p.repeat(), &RepeatTransmit::stopped);
         QProcess sender;
-        auto reap = qScopeGuard([&] { sender.kill(); sender.waitForFinished(5000); });
+        auto reap = qScopeGuard([&] {
+            sender.kill();
+            sender.waitForFinished(5000);
+        });
         Listener heard(p.unit);
 
         if (how == QLatin1String("kill sender"))
@@ -226,14 +240,15 @@ private slots:
 
         // Nothing more for the repeat, past the moment of its next transmission.
         const qint64 nextDue = heard.at.value(1) + kPeriodMs + 3 * kToleranceMs;
-        (void)heard.waitFor(std::numeric_limits<qsizetype>::max(), int(std::max<qint64>(0, nextDue - heard.clock.elapsed())));
+        (void)heard.waitFor(std::numeric_limits<qsizetype>::max(),
+                            int(std::max<qint64>(0, nextDue - heard.clock.elapsed())));
         QByteArray tail = heard.bytes.mid(2);
         if (how == QLatin1String("line full"))
             tail.replace('7', QByteArray());
         QCOMPARE(tail, after);
 
         if (how == QLatin1String("Exit")) { // no unload step: the port and the settings file stay
-            QCOMPARE(p.f.desktop.endings, QList<int>{0});
+            QCOMPARE(p.f.desktop.endings, QList<int> {0});
             QVERIFY(form.Comm1.portOpen());
             QCOMPARE(FormFixture::settingsFileBytes(), QByteArray("COM2:9600,N,8,1\r\n"));
         }
@@ -327,7 +342,8 @@ private slots:
         QTest::addRow("period 1.9 s") << true << "3" << 1.9 << 10u << invalid << period;
         QTest::addRow("period 600.5 s") << true << "3" << 600.5 << 10u << invalid << period;
         QTest::addRow("period NaN") << true << "3" << std::nan("") << 10u << invalid << period;
-        QTest::addRow("period infinite") << true << "3" << std::numeric_limits<double>::infinity() << 10u << invalid << period;
+        QTest::addRow("period infinite") << true << "3" << std::numeric_limits<double>::infinity() << 10u << invalid
+                                         << period;
         QTest::addRow("no transmissions") << true << "3" << 30.0 << 0u << invalid << count;
         QTest::addRow("101 transmissions") << true << "3" << 30.0 << 101u << invalid << count;
         QTest::addRow("4294967295 transmissions") << true << "3" << 30.0 << 4294967295u << invalid << count;
@@ -356,7 +372,11 @@ private slots:
     void refusalsOnTheCommandLineAndInTheWindow()
     {
         Panel p;
-        struct Case { QStringList args; int exitCode; const char *err; };
+        struct Case {
+            QStringList args;
+            int exitCode;
+            const char *err;
+        };
         const Case cases[] = {
             {repeatArgs("3", "1", "5"), 1, "qx50-send: the period must be 2 to 600 seconds"},
             {repeatArgs("3", "2", "-1"), 1, "qx50-send: the number of transmissions must be 1 to 100"},

@@ -37,7 +37,10 @@ struct Program {
             process.waitForFinished(5000);
         }
     }
-    bool finished() { return QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, kBound); }
+    bool finished()
+    {
+        return QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, kBound);
+    }
     int exitCode() { return finished() && process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1; }
 };
 
@@ -58,11 +61,13 @@ struct HamlibRigctld : Program {
     }
     bool ready()
     {
-        return QTest::qWaitFor([&] {
-            QTcpSocket probe;
-            probe.connectToHost(QHostAddress::LocalHost, port);
-            return probe.waitForConnected(200);
-        }, kBound);
+        return QTest::qWaitFor(
+            [&] {
+                QTcpSocket probe;
+                probe.connectToHost(QHostAddress::LocalHost, port);
+                return probe.waitForConnected(200);
+            },
+            kBound);
     }
 };
 
@@ -73,10 +78,12 @@ struct Front : Program {
         : Program(QStringLiteral(QX50_RIGCTLD), args << QStringLiteral("--listen") << QStringLiteral("127.0.0.1:0"))
     {
         QByteArray said;
-        (void)QTest::qWaitFor([&] {
-            said += process.readAllStandardOutput();
-            return said.contains('\n');
-        }, kBound);
+        (void)QTest::qWaitFor(
+            [&] {
+                said += process.readAllStandardOutput();
+                return said.contains('\n');
+            },
+            kBound);
         port = static_cast<quint16>(said.mid(said.lastIndexOf(':') + 1).trimmed().toUInt());
     }
 };
@@ -89,10 +96,12 @@ struct Client {
     {
         socket.write(bytes);
         QByteArray got;
-        (void)QTest::qWaitFor([&] {
-            got += socket.readAll();
-            return got.endsWith('\n');
-        }, kBound);
+        (void)QTest::qWaitFor(
+            [&] {
+                got += socket.readAll();
+                return got.endsWith('\n');
+            },
+            kBound);
         return got;
     }
 };
@@ -101,10 +110,12 @@ struct Client {
 QByteArray arriving(PtyUnit &unit, qsizetype count)
 {
     QByteArray got;
-    (void)QTest::qWaitFor([&] {
-        got += unit.received();
-        return got.size() >= count;
-    }, kBound);
+    (void)QTest::qWaitFor(
+        [&] {
+            got += unit.received();
+            return got.size() >= count;
+        },
+        kBound);
     return got;
 }
 
@@ -161,7 +172,8 @@ private slots:
             args << QStringLiteral("--upstream") << QStringLiteral("127.0.0.1:%1").arg(hamlib->port);
         }
         Front front(args);
-        Program rigctl(QStringLiteral("rigctl"), {"-m", "2", "-r", QStringLiteral("127.0.0.1:%1").arg(front.port), "send_voice_mem", "5"});
+        Program rigctl(QStringLiteral("rigctl"),
+                       {"-m", "2", "-r", QStringLiteral("127.0.0.1:%1").arg(front.port), "send_voice_mem", "5"});
         QCOMPARE(rigctl.exitCode(), 0);
         QCOMPARE(p.unit.received(2), QByteArray("5T"));
         QCOMPARE(QString::fromLocal8Bit(rigctl.process.readAllStandardError()), QString());
@@ -178,7 +190,8 @@ private slots:
                                   << "send_voice_mem 1 refused: no orma-qx50-voice-mem panel is running";
         QTest::addRow("port closed") << true << false << QByteArray("\\stop_voice_mem\n") << QByteArray("RPRT -9\n")
                                      << "stop_voice_mem refused: Com Port is not open!";
-        QTest::addRow("not a memory") << true << true << QByteArray("\\send_voice_mem 12\n") << QByteArray("RPRT -1\n") << "";
+        QTest::addRow("not a memory") << true << true << QByteArray("\\send_voice_mem 12\n") << QByteArray("RPRT -1\n")
+                                      << "";
         QTest::addRow("no upstream") << true << true << QByteArray("+f\n") << QByteArray("f:\nRPRT -4\n") << "";
     }
     void refusalsAreHamlibCodesWithTheReasonOnStderr()
@@ -199,7 +212,8 @@ private slots:
         QCOMPARE(logger.ask(line), answer);
         if (!reason.isEmpty()) {
             QString said;
-            QTRY_VERIFY_WITH_TIMEOUT((said += QString::fromLocal8Bit(front.process.readAllStandardError())).contains(reason), kBound);
+            QTRY_VERIFY_WITH_TIMEOUT(
+                (said += QString::fromLocal8Bit(front.process.readAllStandardError())).contains(reason), kBound);
         }
         if (p)
             QCOMPARE(p->unit.received(), QByteArray());
@@ -258,7 +272,8 @@ private slots:
         Panel p;
         Program sender(QStringLiteral(QX50_SEND), args);
         QCOMPARE(sender.exitCode(), 1);
-        QVERIFY(QString::fromLocal8Bit(sender.process.readAllStandardError()).startsWith(QStringLiteral("qx50-send: ")));
+        QVERIFY(
+            QString::fromLocal8Bit(sender.process.readAllStandardError()).startsWith(QStringLiteral("qx50-send: ")));
         QCOMPARE(p.unit.received(), QByteArray());
     }
 
@@ -273,7 +288,8 @@ private slots:
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         for (int n = 1; n <= 4; ++n)
-            env.insert(QStringLiteral("QX50_COM%1").arg(n), n == 3 ? second.devicePath() : QStringLiteral("/nonexistent/qx50-com%1").arg(n));
+            env.insert(QStringLiteral("QX50_COM%1").arg(n),
+                       n == 3 ? second.devicePath() : QStringLiteral("/nonexistent/qx50-com%1").arg(n));
         QProcess panelProcess;
         panelProcess.setProcessEnvironment(env);
         panelProcess.setWorkingDirectory(cwd.path());

@@ -15,14 +15,22 @@ private slots:
         QTest::addColumn<int>("memory"); // -1: none
         QTest::addColumn<QByteArray>("name");
         QTest::addColumn<QByteArray>("okAnswer");
-        QTest::addRow("long form") << QByteArray("\\send_voice_mem 2") << 2 << QByteArray("send_voice_mem") << QByteArray("RPRT 0\n");
-        QTest::addRow("short form") << QByteArray("\x94 5") << 5 << QByteArray("send_voice_mem") << QByteArray("RPRT 0\n");
-        QTest::addRow("CR LF client") << QByteArray("\\send_voice_mem 4\r") << 4 << QByteArray("send_voice_mem") << QByteArray("RPRT 0\n");
-        QTest::addRow("extended +") << QByteArray("+\\send_voice_mem 3") << 3 << QByteArray("send_voice_mem") << QByteArray("send_voice_mem: 3\nRPRT 0\n");
-        QTest::addRow("extended |") << QByteArray("|\\send_voice_mem 3") << 3 << QByteArray("send_voice_mem") << QByteArray("send_voice_mem: 3|RPRT 0\n");
-        QTest::addRow("stop, extended") << QByteArray("+\\stop_voice_mem") << -1 << QByteArray("stop_voice_mem") << QByteArray("stop_voice_mem:\nRPRT 0\n");
-        QTest::addRow("two digits") << QByteArray("\\send_voice_mem 10") << -1 << QByteArray("send_voice_mem") << QByteArray("RPRT 0\n");
-        QTest::addRow("no memory") << QByteArray("\\send_voice_mem") << -1 << QByteArray("send_voice_mem") << QByteArray("RPRT 0\n");
+        QTest::addRow("long form") << QByteArray("\\send_voice_mem 2") << 2 << QByteArray("send_voice_mem")
+                                   << QByteArray("RPRT 0\n");
+        QTest::addRow("short form") << QByteArray("\x94 5") << 5 << QByteArray("send_voice_mem")
+                                    << QByteArray("RPRT 0\n");
+        QTest::addRow("CR LF client") << QByteArray("\\send_voice_mem 4\r") << 4 << QByteArray("send_voice_mem")
+                                      << QByteArray("RPRT 0\n");
+        QTest::addRow("extended +") << QByteArray("+\\send_voice_mem 3") << 3 << QByteArray("send_voice_mem")
+                                    << QByteArray("send_voice_mem: 3\nRPRT 0\n");
+        QTest::addRow("extended |") << QByteArray("|\\send_voice_mem 3") << 3 << QByteArray("send_voice_mem")
+                                    << QByteArray("send_voice_mem: 3|RPRT 0\n");
+        QTest::addRow("stop, extended") << QByteArray("+\\stop_voice_mem") << -1 << QByteArray("stop_voice_mem")
+                                        << QByteArray("stop_voice_mem:\nRPRT 0\n");
+        QTest::addRow("two digits") << QByteArray("\\send_voice_mem 10") << -1 << QByteArray("send_voice_mem")
+                                    << QByteArray("RPRT 0\n");
+        QTest::addRow("no memory") << QByteArray("\\send_voice_mem") << -1 << QByteArray("send_voice_mem")
+                                   << QByteArray("RPRT 0\n");
         QTest::addRow("short quit") << QByteArray("q") << -1 << QByteArray("quit") << QByteArray("RPRT 0\n");
         QTest::addRow("short other") << QByteArray("F 14074000") << -1 << QByteArray("F") << QByteArray("RPRT 0\n");
     }

@@ -15,8 +15,10 @@ private slots:
         QTest::addColumn<int>("port");
         QTest::addRow("a command as typed") << QStringList {"t"} << QStringList {"t"} << -1 << 0;
         QTest::addRow("play") << QStringList {"--play", "3"} << QStringList {"3", "T"} << -1 << 0;
-        QTest::addRow("play, hold, port") << QStringList {"--port", "2", "--play", "0", "--hold", "2.5"} << QStringList {"0", "T"} << 2500 << 2;
-        QTest::addRow("longest hold") << QStringList {"--play", "1", "--hold", "600"} << QStringList {"1", "T"} << 600000 << 0;
+        QTest::addRow("play, hold, port")
+            << QStringList {"--port", "2", "--play", "0", "--hold", "2.5"} << QStringList {"0", "T"} << 2500 << 2;
+        QTest::addRow("longest hold") << QStringList {"--play", "1", "--hold", "600"} << QStringList {"1", "T"}
+                                      << 600000 << 0;
         QTest::addRow("hold past 600") << QStringList {"--play", "1", "--hold", "600.001"} << QStringList() << -1 << 0;
         QTest::addRow("hold exponent") << QStringList {"--play", "1", "--hold", "1e2"} << QStringList() << -1 << 0;
         QTest::addRow("hold negative") << QStringList {"--play", "1", "--hold", "-1"} << QStringList() << -1 << 0;

@@ -97,7 +97,6 @@ private slots:
         for (int b = 0; b < 256; ++b)
             QCOMPARE(got.at(b).unicode(), char16_t(b));
         QCOMPARE(comm.input(), QString()); // drained
-
     }
 
     void settingsAreCheckedAndAppliedWhenOpening()
@@ -135,11 +134,16 @@ private slots:
     {
         QTest::addColumn<QString>("device");
         QTest::addColumn<QString>("reason");
-        QTest::addRow("missing path") << "/nonexistent/ttyUSB7" << "(/nonexistent/ttyUSB7): there is no such device. Is the adapter plugged in?";
-        QTest::addRow("regular file") << "REGULAR" << "is not a serial device";
-        QTest::addRow("directory") << "/tmp" << "is not a serial device";
-        QTest::addRow("not a terminal") << "/dev/null" << "COM1 (/dev/null)";
-        QTest::addRow("no device named") << "" << "names no serial device";
+        QTest::addRow("missing path") << "/nonexistent/ttyUSB7"
+                                      << "(/nonexistent/ttyUSB7): there is no such device. Is the adapter plugged in?";
+        QTest::addRow("regular file") << "REGULAR"
+                                      << "is not a serial device";
+        QTest::addRow("directory") << "/tmp"
+                                   << "is not a serial device";
+        QTest::addRow("not a terminal") << "/dev/null"
+                                        << "COM1 (/dev/null)";
+        QTest::addRow("no device named") << ""
+                                         << "names no serial device";
     }
     void openingFailsClearly()
     {
@@ -224,7 +228,8 @@ private slots:
         if (::geteuid() != 0)
             QSKIP("only root gets past another program's exclusive mode");
         PtyUnit unit;
-        const int holder = ::open(unit.devicePath().toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        const int holder
+            = ::open(unit.devicePath().toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
         QVERIFY(holder >= 0);
         termios theirs {};
         QCOMPARE(::tcgetattr(holder, &theirs), 0);

@@ -76,7 +76,7 @@ private slots:
         f.ports[1] = unit.devicePath();
         f.writeSettingsFile("COM2:19200,e,7,2");
         f.form->Form_Load();
-        QCOMPARE(f.desktop.prompts(), QStringList{"Select a Free Com Port"});
+        QCOMPARE(f.desktop.prompts(), QStringList {"Select a Free Com Port"});
         QCOMPARE(f.form->Comm1.settings(), QStringLiteral("19200,e,7,2"));
 
         f.form->menuCom(1)->trigger(); // the next good choice saves them again
@@ -101,8 +101,10 @@ private slots:
     {
         QTest::addColumn<QString>("obstacle");
         QTest::addColumn<QString>("reason");
-        QTest::addRow("a directory in its place") << "directory" << "directory";
-        QTest::addRow("no room for the record") << "full" << "too large";
+        QTest::addRow("a directory in its place") << "directory"
+                                                  << "directory";
+        QTest::addRow("no room for the record") << "full"
+                                                << "too large";
     }
     void aFailedSaveIsReportedOnceAndThePortStaysUsable()
     {
@@ -124,7 +126,7 @@ private slots:
             f.form->SaveComSettings();
         }
 
-        QCOMPARE(f.desktop.events, QStringList{"box: Failed to save com settings"}); // no beep
+        QCOMPARE(f.desktop.events, QStringList {"box: Failed to save com settings"}); // no beep
         QCOMPARE(f.desktop.boxes.at(0).style, 0);
         const QString detail = f.desktop.boxes.at(0).detail;
         QVERIFY2(detail.contains(QDir(f.cwd.path()).filePath(name)), qPrintable(detail));
@@ -133,10 +135,10 @@ private slots:
             QCOMPARE(f.settingsFileBytes(), before); // the old record survives whole
         else
             QVERIFY(QFileInfo(name).isDir());
-        QCOMPARE(QDir().entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList{name});
+        QCOMPARE(QDir().entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList {name});
 
         QVERIFY(f.form->Comm1.portOpen());
-        QCOMPARE(f.checkedComItems(), QList<int>{1});
+        QCOMPARE(f.checkedComItems(), QList<int> {1});
         QCOMPARE(f.form->Status->caption(), QStringLiteral("Play"));
         f.form->Command4_Click();
         QCOMPARE(unit.received(2), QByteArray("PT"));

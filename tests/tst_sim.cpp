@@ -136,7 +136,8 @@ private slots:
             QTest::addRow("chatter %s", hz) << QStringList {"--chatter", hz} << rate;
         for (const char *port : {"-1", "65536", "http"})
             QTest::addRow("listen %s", port) << QStringList {"--listen", port} << "--listen takes a port number";
-        QTest::addRow("link and listen") << QStringList {"--listen", "0", "--link", "/tmp/x"} << "with --listen there is none";
+        QTest::addRow("link and listen") << QStringList {"--listen", "0", "--link", "/tmp/x"}
+                                         << "with --listen there is none";
         QTest::addRow("no negotiation alone") << QStringList {"--no-negotiation"} << "goes with --listen";
     }
 
@@ -243,7 +244,8 @@ private slots:
         letPass(200);
         said += comm.input();
         // About 20 lines at its pace; a burst would be well over a hundred.
-        QVERIFY2(said.count(QStringLiteral("\r\n")) < 80, qPrintable(QString::number(said.count(QStringLiteral("\r\n")))));
+        QVERIFY2(said.count(QStringLiteral("\r\n")) < 80,
+                 qPrintable(QString::number(said.count(QStringLiteral("\r\n")))));
     }
 };
 

@@ -17,7 +17,8 @@ namespace {
 // Where Qt keeps the lock file of an open device, found while the device is open.
 QString qtLockFileOf(const QString &device)
 {
-    const QString name = QStringLiteral("LCK..") + device.mid(device.indexOf(QLatin1String("/dev/")) + 5).replace(u'/', u'_');
+    const QString name
+        = QStringLiteral("LCK..") + device.mid(device.indexOf(QLatin1String("/dev/")) + 5).replace(u'/', u'_');
     for (const char *directory : {"/var/lock", "/run/lock", "/tmp"}) {
         const QString path = QDir(QString::fromLatin1(directory)).filePath(name);
         if (QFile::exists(path))
@@ -64,7 +65,7 @@ private slots:
         QCOMPARE(unit.received(1), QByteArray("P"));
         QCOMPARE(f.form->Status->caption(), QStringLiteral("Play"));
         QCOMPARE(f.form->Status->foreColor(), VbColor::kButtonText);
-        QCOMPARE(f.checkedComItems(), QList<int>{3});
+        QCOMPARE(f.checkedComItems(), QList<int> {3});
         QVERIFY(f.form->menuCloseComPort->isEnabled());
         QCOMPARE(f.settingsFileBytes(), QByteArray("COM3:19200,N,8,2")); // start-up never writes it
     }
@@ -182,7 +183,7 @@ private slots:
         bool windowVisible = true;
         f.desktop.whileBoxShown = [&](const RecordingDesktop::Box &) { windowVisible = f.form->isVisible(); };
         f.form->loadAndShow();
-        QCOMPARE(f.desktop.prompts(), QStringList{"Select a Free Com Port"});
+        QCOMPARE(f.desktop.prompts(), QStringList {"Select a Free Com Port"});
         QVERIFY(!windowVisible);
         QVERIFY(f.form->isVisible());
     }
@@ -219,7 +220,7 @@ private slots:
         f.desktop.clear();
 
         f.form->Exit->trigger();
-        QCOMPARE(f.desktop.events, QStringList{"end: 0"}); // no prompt
+        QCOMPARE(f.desktop.events, QStringList {"end: 0"}); // no prompt
         QVERIFY(f.form->Comm1.portOpen()); // the system releases it as the process ends
         QCOMPARE(f.settingsFileBytes(), QByteArray("COM1:9600,N,8,1"));
     }
@@ -247,7 +248,7 @@ private slots:
         QVERIFY(child >= 0);
         if (child == 0) {
             QtDesktop desktop;
-            Form1 form(desktop, PortDevices{[&](int) { return unit.devicePath(); }});
+            Form1 form(desktop, PortDevices {[&](int) { return unit.devicePath(); }});
             form.Form_Load();
             if (!form.Comm1.portOpen())
                 ::_exit(3);

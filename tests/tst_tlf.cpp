@@ -76,8 +76,9 @@ private slots:
         QVERIFY(QFile::copy(QStringLiteral(QX50_EXAMPLES "/tlf/play_vk"), contest.filePath(QStringLiteral("play_vk"))));
 
         const QString server = QStringLiteral("qx50-tlf-%1").arg(QCoreApplication::applicationPid());
-        tmux(server, {"new-session", "-d", "-s", "tlf", "-x", "100", "-y", "30", "-c", contest.path(),
-                      QStringLiteral("env TERM=xterm QX50_SEND=%1 tlf -n").arg(QStringLiteral(QX50_SEND))});
+        tmux(server,
+             {"new-session", "-d", "-s", "tlf", "-x", "100", "-y", "30", "-c", contest.path(),
+              QStringLiteral("env TERM=xterm QX50_SEND=%1 tlf -n").arg(QStringLiteral(QX50_SEND))});
         const qint64 tmuxPid = tmux(server, {"display-message", "-p", "-t", "tlf", "#{pid}"}).trimmed().toLongLong();
         auto stop = qScopeGuard([&] {
             if (tmuxPid > 0)
@@ -99,14 +100,22 @@ private slots:
         auto readKeyer = [&] {
             while (keyer.hasPendingDatagrams()) {
                 const QByteArray datagram = keyer.receiveDatagram().data();
-                if (datagram == "\x1b" "a0")
+                if (datagram
+                    == "\x1b"
+                       "a0")
                     offWhileHolding = offWhileHolding || holding();
                 keyed += datagram + ' ';
             }
         };
-        QTRY_VERIFY_WITH_TIMEOUT((readKeyer(), keyed.contains("\x1b" "a1")), kBound);
+        QTRY_VERIFY_WITH_TIMEOUT((readKeyer(),
+                                  keyed.contains("\x1b"
+                                                 "a1")),
+                                 kBound);
         QVERIFY(holding());
-        QTRY_VERIFY_WITH_TIMEOUT((readKeyer(), keyed.contains("\x1b" "a0")), kBound);
+        QTRY_VERIFY_WITH_TIMEOUT((readKeyer(),
+                                  keyed.contains("\x1b"
+                                                 "a0")),
+                                 kBound);
         QVERIFY(!offWhileHolding);
         QCOMPARE(unit.received(), QByteArray()); // the hold ran out: no stop was sent
         QCOMPARE(f.desktop.events, QStringList());

@@ -8,7 +8,10 @@
 namespace panel {
 
 namespace {
-QString latin1(const char *text) { return QString::fromLatin1(text); }
+QString latin1(const char *text)
+{
+    return QString::fromLatin1(text);
+}
 constexpr auto kPanelErrors = "org.orma.Qx50VoiceMemory.Error.";
 } // namespace
 
@@ -37,8 +40,8 @@ QString findPanel(QDBusConnection &bus, int port, QString *why)
     for (const QString &name : names.value()) {
         if (!name.startsWith(latin1(kProcessNamePrefix)))
             continue;
-        QDBusMessage get = QDBusMessage::createMethodCall(name, latin1(kPath), QStringLiteral("org.freedesktop.DBus.Properties"),
-                                                          QStringLiteral("Get"));
+        QDBusMessage get = QDBusMessage::createMethodCall(
+            name, latin1(kPath), QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
         get.setAutoStartService(false);
         get << latin1(kInterface) << QStringLiteral("ComPort");
         const QDBusMessage reply = bus.call(get, QDBus::Block, kAnswerWithinMs);
@@ -52,7 +55,8 @@ QString findPanel(QDBusConnection &bus, int port, QString *why)
 
 QDBusMessage sendCall(const QString &service, const QString &command)
 {
-    QDBusMessage call = QDBusMessage::createMethodCall(service, latin1(kPath), latin1(kInterface), QStringLiteral("Send"));
+    QDBusMessage call
+        = QDBusMessage::createMethodCall(service, latin1(kPath), latin1(kInterface), QStringLiteral("Send"));
     call.setAutoStartService(false);
     call << command;
     return call;

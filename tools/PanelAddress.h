@@ -23,7 +23,7 @@ enum class Outcome { Sent, Refused, NoPanel };
 struct Answer {
     Outcome outcome = Outcome::NoPanel;
     QString reason; // empty when sent: the panel's own text, or why no panel answered
-    QString error;  // the bus error's name, empty when sent
+    QString error; // the bus error's name, empty when sent
 };
 
 // The session bus, made ready for use from Qt's bus thread.

@@ -66,8 +66,8 @@ SendOptions::Parsed SendOptions::parse(const QStringList &arguments)
         } else if (haveCommand) {
             return refuse(QStringLiteral("one COMMAND at a time"));
         } else if (argument.size() != 1 || !keyCommand(argument.front().unicode())) {
-            return refuse(QStringLiteral("\"%1\" is not a command: M, R, P, T, S or a digit 0 to 9")
-                              .arg(argument.left(20)));
+            return refuse(
+                QStringLiteral("\"%1\" is not a command: M, R, P, T, S or a digit 0 to 9").arg(argument.left(20)));
         } else {
             haveCommand = true;
             options.commands = {argument};

@@ -25,15 +25,16 @@ void printLine(std::FILE *to, const QString &text)
 
 int usage(std::FILE *to, int exitCode)
 {
-    std::fprintf(to, "usage: qx50-send [--port N] COMMAND\n"
-                     "       qx50-send [--port N] --play N [--hold SECONDS]\n%s"
-                     "COMMAND is one of M R P T S (either case) or a memory digit 0 to 9.\n"
-                     "--play N sends memory N, then T; --hold SECONDS stays that long after it,\n"
-                     "and sends S when stopped by SIGTERM, SIGINT or SIGHUP meanwhile.\n"
-                     "--port N asks the panel whose open port is COM N (1 to 4).\n"
-                     "Exit status: 0 sent; 1 refused, with the reason (the panel's, or a bad\n"
-                     "argument, refused before any panel is asked); 2 no panel to ask (none\n"
-                     "running, none with that port open, or no desktop session bus).\n",
+    std::fprintf(to,
+                 "usage: qx50-send [--port N] COMMAND\n"
+                 "       qx50-send [--port N] --play N [--hold SECONDS]\n%s"
+                 "COMMAND is one of M R P T S (either case) or a memory digit 0 to 9.\n"
+                 "--play N sends memory N, then T; --hold SECONDS stays that long after it,\n"
+                 "and sends S when stopped by SIGTERM, SIGINT or SIGHUP meanwhile.\n"
+                 "--port N asks the panel whose open port is COM N (1 to 4).\n"
+                 "Exit status: 0 sent; 1 refused, with the reason (the panel's, or a bad\n"
+                 "argument, refused before any panel is asked); 2 no panel to ask (none\n"
+                 "running, none with that port open, or no desktop session bus).\n",
                  kRepeatUsage);
     return exitCode;
 }
@@ -41,13 +42,9 @@ int usage(std::FILE *to, int exitCode)
 int exitCodeOf(const panel::Answer &answer)
 {
     switch (answer.outcome) {
-    case panel::Outcome::Sent:
-        return 0;
-    case panel::Outcome::Refused:
-        printLine(stderr, answer.reason);
-        return 1;
-    case panel::Outcome::NoPanel:
-        break;
+    case panel::Outcome::Sent: return 0;
+    case panel::Outcome::Refused: printLine(stderr, answer.reason); return 1;
+    case panel::Outcome::NoPanel: break;
     }
     printLine(stderr, QStringLiteral("qx50-send: %1").arg(answer.reason));
     return 2;

@@ -33,28 +33,27 @@ void requestStop(int)
     stopRequested = 1;
 }
 
-const char *kUsage =
-    "usage: qx50-sim [--quiet] [--chatter HZ] [--link PATH | --listen PORT [--no-negotiation]]\n"
-    "\n"
-    "Plays the ORMA QX50 voice-memory unit on a pseudo-terminal so the control panel\n"
-    "can be tried without a transceiver. It prints the device path, then answers each\n"
-    "command character with one short line ending in CR LF until Ctrl+C or SIGTERM.\n"
-    "This is a simulation for trying the panel, not the unit's documented protocol.\n"
-    "\n"
-    "  M  REC MIC <slot>    R  REC RX <slot>    P  PLAY <slot>    T  TX <slot>\n"
-    "  S  STOP              0-9  SLOT <digit>   anything else: ? <hex code>\n"
-    "\n"
-    "  --quiet        answer nothing\n"
-    "  --chatter HZ   also send an unsolicited status line HZ times a second\n"
-    "  --link PATH    also make a symbolic link at PATH to the device; an existing\n"
-    "                 link to a pseudo-terminal is replaced, anything else refused\n"
-    "  --listen PORT  serve the unit over RFC 2217 (telnet) on 127.0.0.1:PORT instead\n"
-    "                 of a pseudo-terminal (0: any free port); prints the address, then\n"
-    "                 each serial-control command a panel sends (SET-BAUDRATE 9600, ...)\n"
-    "  --no-negotiation  with --listen: accept connections but never negotiate nor\n"
-    "                 answer, as a server that hangs\n"
-    "\n"
-    "Try it:  QX50_COM1=$(device path or address) orma-qx50-voice-mem\n";
+const char *kUsage = "usage: qx50-sim [--quiet] [--chatter HZ] [--link PATH | --listen PORT [--no-negotiation]]\n"
+                     "\n"
+                     "Plays the ORMA QX50 voice-memory unit on a pseudo-terminal so the control panel\n"
+                     "can be tried without a transceiver. It prints the device path, then answers each\n"
+                     "command character with one short line ending in CR LF until Ctrl+C or SIGTERM.\n"
+                     "This is a simulation for trying the panel, not the unit's documented protocol.\n"
+                     "\n"
+                     "  M  REC MIC <slot>    R  REC RX <slot>    P  PLAY <slot>    T  TX <slot>\n"
+                     "  S  STOP              0-9  SLOT <digit>   anything else: ? <hex code>\n"
+                     "\n"
+                     "  --quiet        answer nothing\n"
+                     "  --chatter HZ   also send an unsolicited status line HZ times a second\n"
+                     "  --link PATH    also make a symbolic link at PATH to the device; an existing\n"
+                     "                 link to a pseudo-terminal is replaced, anything else refused\n"
+                     "  --listen PORT  serve the unit over RFC 2217 (telnet) on 127.0.0.1:PORT instead\n"
+                     "                 of a pseudo-terminal (0: any free port); prints the address, then\n"
+                     "                 each serial-control command a panel sends (SET-BAUDRATE 9600, ...)\n"
+                     "  --no-negotiation  with --listen: accept connections but never negotiate nor\n"
+                     "                 answer, as a server that hangs\n"
+                     "\n"
+                     "Try it:  QX50_COM1=$(device path or address) orma-qx50-voice-mem\n";
 
 // What the simulated unit is doing.
 class Unit {
@@ -63,11 +62,26 @@ public:
     {
         char line[64];
         switch (command) {
-        case 'M': m_activity = "REC MIC"; std::snprintf(line, sizeof line, "REC MIC %d", m_slot); break;
-        case 'R': m_activity = "REC RX"; std::snprintf(line, sizeof line, "REC RX %d", m_slot); break;
-        case 'P': m_activity = "PLAY"; std::snprintf(line, sizeof line, "PLAY %d", m_slot); break;
-        case 'T': m_activity = "TX"; std::snprintf(line, sizeof line, "TX %d", m_slot); break;
-        case 'S': m_activity = "IDLE"; std::snprintf(line, sizeof line, "STOP"); break;
+        case 'M':
+            m_activity = "REC MIC";
+            std::snprintf(line, sizeof line, "REC MIC %d", m_slot);
+            break;
+        case 'R':
+            m_activity = "REC RX";
+            std::snprintf(line, sizeof line, "REC RX %d", m_slot);
+            break;
+        case 'P':
+            m_activity = "PLAY";
+            std::snprintf(line, sizeof line, "PLAY %d", m_slot);
+            break;
+        case 'T':
+            m_activity = "TX";
+            std::snprintf(line, sizeof line, "TX %d", m_slot);
+            break;
+        case 'S':
+            m_activity = "IDLE";
+            std::snprintf(line, sizeof line, "STOP");
+            break;
         default:
             if (command >= '0' && command <= '9') {
                 m_slot = command - '0';
@@ -79,10 +93,7 @@ public:
         return std::string(line) + "\r\n";
     }
 
-    std::string status() const
-    {
-        return "STATUS " + m_activity + " SLOT " + std::to_string(m_slot) + "\r\n";
-    }
+    std::string status() const { return "STATUS " + m_activity + " SLOT " + std::to_string(m_slot) + "\r\n"; }
 
 private:
     int m_slot = 0;
@@ -137,7 +148,8 @@ int parseOptions(int argc, char *argv[], Options &options)
             options.quiet = true;
         } else if (arg == "--chatter" && i + 1 < argc) {
             if (!parseRate(argv[++i], options.chatterHz)) {
-                std::fprintf(stderr, "qx50-sim: --chatter takes a rate above 0 and up to 1000 a second, not \"%s\"\n", argv[i]);
+                std::fprintf(stderr, "qx50-sim: --chatter takes a rate above 0 and up to 1000 a second, not \"%s\"\n",
+                             argv[i]);
                 return 2;
             }
         } else if (arg == "--link" && i + 1 < argc) {
@@ -177,7 +189,8 @@ bool makeLink(const std::string &path, const std::string &device)
         char target[PATH_MAX] = {};
         const ssize_t n = S_ISLNK(info.st_mode) ? ::readlink(path.c_str(), target, sizeof target - 1) : -1;
         if (n <= 0 || std::strncmp(target, "/dev/pts/", 9) != 0) {
-            std::fprintf(stderr, "qx50-sim: %s exists and is not a link this simulator made; it is left alone\n", path.c_str());
+            std::fprintf(stderr, "qx50-sim: %s exists and is not a link this simulator made; it is left alone\n",
+                         path.c_str());
             return false;
         }
     }
@@ -291,7 +304,7 @@ int main(int argc, char *argv[])
 
     Unit unit;
     std::unique_ptr<RemoteSession> panel; // the one panel served over the network
-    std::vector<int> unanswered;          // connections held without a word
+    std::vector<int> unanswered; // connections held without a word
     auto say = [&](const std::string &line) {
         if (options.quiet)
             return;
@@ -342,7 +355,8 @@ int main(int argc, char *argv[])
                     ::close(fd);
                 } else {
                     panel = std::make_unique<RemoteSession>(
-                        fd, [&](const unsigned char *bytes, std::size_t size) {
+                        fd,
+                        [&](const unsigned char *bytes, std::size_t size) {
                             for (std::size_t i = 0; i < size; ++i)
                                 say(unit.answer(bytes[i]));
                         },

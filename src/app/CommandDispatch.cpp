@@ -6,10 +6,10 @@
 std::optional<StatusEffect> statusEffectOf(char command)
 {
     switch (command) {
-    case 'M': return StatusEffect{"MIC record", VbColor::kButtonText};
-    case 'R': return StatusEffect{"RX record", VbColor::kButtonText};
-    case 'P': return StatusEffect{"Play", VbColor::kButtonText};
-    case 'T': return StatusEffect{"Transmit", VbColor::kRed};
+    case 'M': return StatusEffect {"MIC record", VbColor::kButtonText};
+    case 'R': return StatusEffect {"RX record", VbColor::kButtonText};
+    case 'P': return StatusEffect {"Play", VbColor::kButtonText};
+    case 'T': return StatusEffect {"Transmit", VbColor::kRed};
     default: return std::nullopt;
     }
 }
@@ -53,18 +53,63 @@ void Form1::warnPortNotOpen()
     m_desktop.messageBox(QStringLiteral("Com Port is not open!"));
 }
 
-void Form1::Command1_Click() { sendCommand('M'); }
-void Form1::Command2_Click() { sendCommand('R'); }
-void Form1::Command3_Click() { sendCommand('P'); }
-void Form1::Command4_Click() { sendCommand('T'); }
-void Form1::Command5_Click() { sendCommand('S'); }
-void Form1::Number0_Click() { sendCommand('0'); }
-void Form1::Number1_Click() { sendCommand('1'); }
-void Form1::Number2_Click() { sendCommand('2'); }
-void Form1::Number3_Click() { sendCommand('3'); }
-void Form1::Number4_Click() { sendCommand('4'); }
-void Form1::Number5_Click() { sendCommand('5'); }
-void Form1::Number6_Click() { sendCommand('6'); }
-void Form1::Number7_Click() { sendCommand('7'); }
-void Form1::Number8_Click() { sendCommand('8'); }
-void Form1::Number9_Click() { sendCommand('9'); }
+void Form1::Command1_Click()
+{
+    sendCommand('M');
+}
+void Form1::Command2_Click()
+{
+    sendCommand('R');
+}
+void Form1::Command3_Click()
+{
+    sendCommand('P');
+}
+void Form1::Command4_Click()
+{
+    sendCommand('T');
+}
+void Form1::Command5_Click()
+{
+    sendCommand('S');
+}
+void Form1::Number0_Click()
+{
+    sendCommand('0');
+}
+void Form1::Number1_Click()
+{
+    sendCommand('1');
+}
+void Form1::Number2_Click()
+{
+    sendCommand('2');
+}
+void Form1::Number3_Click()
+{
+    sendCommand('3');
+}
+void Form1::Number4_Click()
+{
+    sendCommand('4');
+}
+void Form1::Number5_Click()
+{
+    sendCommand('5');
+}
+void Form1::Number6_Click()
+{
+    sendCommand('6');
+}
+void Form1::Number7_Click()
+{
+    sendCommand('7');
+}
+void Form1::Number8_Click()
+{
+    sendCommand('8');
+}
+void Form1::Number9_Click()
+{
+    sendCommand('9');
+}

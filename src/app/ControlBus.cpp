@@ -13,7 +13,10 @@
 
 namespace {
 
-QString latin1(const char *text) { return QString::fromLatin1(text); }
+QString latin1(const char *text)
+{
+    return QString::fromLatin1(text);
+}
 
 // A bus string ends at a NUL byte; the unit's NUL goes as the picture the panel draws
 // for it, so nothing after it is lost.
@@ -65,7 +68,8 @@ ControlBus::ControlBus(Form1 &form, Desktop &desktop, QDBusConnection connection
     m_serving = m_connection.registerService(latin1(kService));
     if (!m_reachable && !m_serving) {
         m_connection.unregisterObject(latin1(kPath));
-        m_whyNot = QStringLiteral("another copy owns %1 on the session bus; this one runs without it").arg(latin1(kService));
+        m_whyNot
+            = QStringLiteral("another copy owns %1 on the session bus; this one runs without it").arg(latin1(kService));
         return;
     }
     m_reachable = true;
@@ -73,10 +77,12 @@ ControlBus::ControlBus(Form1 &form, Desktop &desktop, QDBusConnection connection
         m_whyNot = QStringLiteral("another copy owns %1 on the session bus; this one answers as %2 only")
                        .arg(latin1(kService), processName());
 
-    connect(m_form.Status, &Label::captionChanged, this,
-            [this](const QString &caption) { announce({{QStringLiteral("Status"), caption}}); });
-    connect(m_form.TextBox, &Label::captionChanged, this,
-            [this](const QString &text) { announce({{QStringLiteral("Received"), onTheBus(text)}}); });
+    connect(m_form.Status, &Label::captionChanged, this, [this](const QString &caption) {
+        announce({{QStringLiteral("Status"), caption}});
+    });
+    connect(m_form.TextBox, &Label::captionChanged, this, [this](const QString &text) {
+        announce({{QStringLiteral("Received"), onTheBus(text)}});
+    });
     connect(&m_form.Comm1, &SerialComm::portOpenChanged, this, [this](bool open) {
         announce({{QStringLiteral("PortOpen"), open}, {QStringLiteral("ComPort"), open ? m_form.Comm1.commPort() : 0}});
     });
@@ -99,12 +105,30 @@ ControlBus::~ControlBus()
     m_connection.unregisterObject(latin1(kPath));
 }
 
-QString ControlBus::status() const { return m_form.Status->caption(); }
-bool ControlBus::portOpen() const { return m_form.Comm1.portOpen(); }
-int ControlBus::comPort() const { return portOpen() ? m_form.Comm1.commPort() : 0; }
-QString ControlBus::received() const { return onTheBus(m_form.TextBox->caption()); }
-bool ControlBus::repeating() const { return m_form.repeat->repeating(); }
-uint ControlBus::repeatsLeft() const { return static_cast<uint>(m_form.repeat->left()); }
+QString ControlBus::status() const
+{
+    return m_form.Status->caption();
+}
+bool ControlBus::portOpen() const
+{
+    return m_form.Comm1.portOpen();
+}
+int ControlBus::comPort() const
+{
+    return portOpen() ? m_form.Comm1.commPort() : 0;
+}
+QString ControlBus::received() const
+{
+    return onTheBus(m_form.TextBox->caption());
+}
+bool ControlBus::repeating() const
+{
+    return m_form.repeat->repeating();
+}
+uint ControlBus::repeatsLeft() const
+{
+    return static_cast<uint>(m_form.repeat->left());
+}
 
 void ControlBus::refuse(const char *error, const QString &text)
 {
@@ -116,7 +140,8 @@ void ControlBus::Send(const QString &command)
 {
     const auto character = command.size() == 1 ? keyCommand(command.front().unicode()) : std::nullopt;
     if (!character) {
-        refuse(kNotACommand, QStringLiteral("\"%1\" is not a command: M, R, P, T, S or a digit 0 to 9").arg(command.left(20)));
+        refuse(kNotACommand,
+               QStringLiteral("\"%1\" is not a command: M, R, P, T, S or a digit 0 to 9").arg(command.left(20)));
         return;
     }
     // While a box is up the window takes no clicks; neither does the bus, so no
@@ -162,7 +187,8 @@ void ControlBus::StartRepeat(const QString &memory, double seconds, uint count)
         m_caller->setWatchedServices({caller});
     runTrapped(m_desktop, [&] {
         QString notSentWhy; // never a box inside a bus call
-        const bool started = m_form.repeat->start(memory.front().toLatin1(), seconds, static_cast<int>(count), &notSentWhy);
+        const bool started
+            = m_form.repeat->start(memory.front().toLatin1(), seconds, static_cast<int>(count), &notSentWhy);
         if (!started || !m_form.repeat->repeating()) {
             m_caller->setWatchedServices({});
             if (!m_form.Comm1.portOpen())

@@ -11,13 +11,11 @@ bool endsWithStop(RepeatTransmit::Stop why)
     switch (why) {
     case RepeatTransmit::Stop::Asked:
     case RepeatTransmit::Stop::CallerLeft:
-    case RepeatTransmit::Stop::WindowClosing:
-        return true;
+    case RepeatTransmit::Stop::WindowClosing: return true;
     case RepeatTransmit::Stop::Operator:
     case RepeatTransmit::Stop::Finished:
     case RepeatTransmit::Stop::PortClosed:
-    case RepeatTransmit::Stop::NotTaken:
-        break;
+    case RepeatTransmit::Stop::NotTaken: break;
     }
     return false;
 }
@@ -26,7 +24,8 @@ QString reasonWords(RepeatTransmit::Stop why)
 {
     switch (why) {
     case RepeatTransmit::Stop::Asked: return QStringLiteral("Repeat stopped on request; Stop sent.");
-    case RepeatTransmit::Stop::CallerLeft: return QStringLiteral("Repeat stopped: the program that started it is gone; Stop sent.");
+    case RepeatTransmit::Stop::CallerLeft:
+        return QStringLiteral("Repeat stopped: the program that started it is gone; Stop sent.");
     case RepeatTransmit::Stop::WindowClosing: return QStringLiteral("Repeat stopped: the program ends; Stop sent.");
     case RepeatTransmit::Stop::Operator: return QStringLiteral("Repeat stopped by the operator.");
     case RepeatTransmit::Stop::Finished: return QStringLiteral("Repeat finished.");
@@ -65,7 +64,9 @@ bool RepeatTransmit::start(char memory, double seconds, int count, QString *notS
     m_repeating = true;
     m_input->setWatching(true);
     emit told(QStringLiteral("Repeating memory %1, %2 times, every %3 seconds.")
-                  .arg(QChar::fromLatin1(memory)).arg(count).arg(seconds));
+                  .arg(QChar::fromLatin1(memory))
+                  .arg(count)
+                  .arg(seconds));
     m_timer.start(m_periodMs);
     transmit(notSentWhy);
     return true;

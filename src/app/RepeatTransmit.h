@@ -43,13 +43,13 @@ public:
     }
 
     enum class Stop {
-        Asked,         // StopRepeat: "S"
-        CallerLeft,    // the program that started it left the bus: "S"
+        Asked, // StopRepeat: "S"
+        CallerLeft, // the program that started it left the bus: "S"
         WindowClosing, // the window closes or the program ends: "S"
-        Operator,      // a key, click or menu choice in the window: no byte
-        Finished,      // the period after the last transmission is over: no byte
-        PortClosed,    // the port closed, changed or its line was lost: no byte
-        NotTaken,      // the line took no more: no byte
+        Operator, // a key, click or menu choice in the window: no byte
+        Finished, // the period after the last transmission is over: no byte
+        PortClosed, // the port closed, changed or its line was lost: no byte
+        NotTaken, // the line took no more: no byte
     };
     Q_ENUM(Stop)
 
@@ -88,7 +88,7 @@ private:
     QTimer m_timer;
     bool m_repeating = false;
     bool m_sending = false;
-    char m_memory = '1';     // the last repeat's, offered for the next
+    char m_memory = '1'; // the last repeat's, offered for the next
     int m_periodMs = 30000;
     int m_left = 0;
 };

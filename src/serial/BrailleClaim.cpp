@@ -16,12 +16,9 @@ struct Bridge {
 
 // The USB serial bridges brltty's rules list for braille displays.
 constexpr std::array kBridges {
-    Bridge {"1a86", "7523", "CH340"},
-    Bridge {"10c4", "ea60", "CP210x"},
-    Bridge {"10c4", "ea80", "CP210x"},
-    Bridge {"0403", "6001", "FTDI FT232"},
-    Bridge {"0403", "6010", "FTDI FT2232"},
-    Bridge {"0403", "6014", "FTDI FT232H"},
+    Bridge {"1a86", "7523", "CH340"},       Bridge {"10c4", "ea60", "CP210x"},
+    Bridge {"10c4", "ea80", "CP210x"},      Bridge {"0403", "6001", "FTDI FT232"},
+    Bridge {"0403", "6010", "FTDI FT2232"}, Bridge {"0403", "6014", "FTDI FT232H"},
     Bridge {"0403", "6015", "FTDI FT-X"},
 };
 

@@ -8,9 +8,9 @@
 // displays are built on (CH340, CP210x, FTDI). Where it runs, a plugged-in adapter of
 // that kind gets no ttyUSB device: its interface is handed to usbfs for brltty instead.
 struct BrailleClaim {
-    QString chip;     // "CH340"
-    QString id;       // vendor and product, "1a86:7523"
-    QString usbPath;  // where it hangs in the USB tree, "1-2"
+    QString chip; // "CH340"
+    QString id; // vendor and product, "1a86:7523"
+    QString usbPath; // where it hangs in the USB tree, "1-2"
 
     // A few words for a list of devices.
     QString summary() const;

@@ -22,7 +22,8 @@
 
 namespace {
 
-const QString kPlugInHint = QStringLiteral("Is the adapter plugged in? Com \u2192 Port devices\u2026 shows what is present.");
+const QString kPlugInHint
+    = QStringLiteral("Is the adapter plugged in? Com \u2192 Port devices\u2026 shows what is present.");
 
 // The way out of a port that another program holds.
 QString inUseBy(const QString &holder)
@@ -71,8 +72,8 @@ qint64 lockFileHolderByName(const QString &device)
     if (name.startsWith(QLatin1String("/dev/")))
         name = name.mid(5);
     name.replace(QLatin1Char('/'), QLatin1Char('_'));
-    const QStringList folders {QStringLiteral("/var/lock"), QStringLiteral("/etc/locks"), QStringLiteral("/var/spool/locks"),
-                               QStringLiteral("/var/spool/uucp"), QDir::tempPath()};
+    const QStringList folders {QStringLiteral("/var/lock"), QStringLiteral("/etc/locks"),
+                               QStringLiteral("/var/spool/locks"), QStringLiteral("/var/spool/uucp"), QDir::tempPath()};
     for (const QString &folder : folders) {
         QFile lock(folder + QStringLiteral("/LCK..") + name);
         if (!lock.open(QIODevice::ReadOnly))
@@ -258,7 +259,8 @@ QString permissionReason(const QString &device)
         return QStringLiteral("permission denied");
     const QString group = groupName(info.st_gid);
     if ((info.st_mode & (S_IRGRP | S_IWGRP)) != (S_IRGRP | S_IWGRP))
-        return QStringLiteral("permission denied: only its owner, %1, may read and write it").arg(userName(info.st_uid));
+        return QStringLiteral("permission denied: only its owner, %1, may read and write it")
+            .arg(userName(info.st_uid));
     if (joinedSinceLogin(info.st_gid))
         return QStringLiteral("permission denied: the device belongs to the group %1, which this user joined after "
                               "logging in. Log out and in again.")

@@ -7,18 +7,18 @@
 // here opens the device itself.
 struct DeviceProbe {
     enum class Finding {
-        Free,      // present, and this user may open it; no holder seen
-        Missing,   // nothing at that path
+        Free, // present, and this user may open it; no holder seen
+        Missing, // nothing at that path
         NotSerial, // something other than a character device
-        NoAccess,  // this user may not read and write it
-        Held,      // another program holds it (a lock file or a lock on it)
-        Network,   // a network port: checked when it opens, nothing is connected here
-        Unknown,   // the path cannot be examined
+        NoAccess, // this user may not read and write it
+        Held, // another program holds it (a lock file or a lock on it)
+        Network, // a network port: checked when it opens, nothing is connected here
+        Unknown, // the path cannot be examined
     };
 
     Finding finding = Finding::Unknown;
     QString summary; // a few words for a list of devices: "present, free"
-    QString reason;  // the cause and what to do about it; empty when free
+    QString reason; // the cause and what to do about it; empty when free
 
     // Whether an opening cannot succeed at all: nothing is tried then.
     bool rulesOutOpening() const

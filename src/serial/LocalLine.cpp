@@ -47,8 +47,7 @@ QSerialPort::StopBits qtStopBits(SerialSettings::StopBits stopBits)
 
 bool isLineFailure(QSerialPort::SerialPortError error)
 {
-    return error == QSerialPort::ResourceError || error == QSerialPort::ReadError
-        || error == QSerialPort::WriteError;
+    return error == QSerialPort::ResourceError || error == QSerialPort::ReadError || error == QSerialPort::WriteError;
 }
 
 #ifdef Q_OS_UNIX
@@ -224,8 +223,7 @@ QString LocalLine::describeOpenFailure(const QString &device, const QString &set
         return inUseReason(device);
     case QSerialPort::UnsupportedOperationError:
         return QStringLiteral("the device cannot use the settings %1").arg(settingsText);
-    default:
-        return m_port->errorString();
+    default: return m_port->errorString();
     }
 }
 
@@ -299,7 +297,8 @@ bool LocalLine::write(const QByteArray &bytes)
     const QString why = error == EAGAIN || error == EWOULDBLOCK
         ? QStringLiteral("the output queue is full (the unit takes nothing more for now)")
         : systemReason(error);
-    throw OutputRefused(done == 0 ? why : QStringLiteral("%1; only %2 of %3 bytes went out").arg(why).arg(done).arg(bytes.size()));
+    throw OutputRefused(
+        done == 0 ? why : QStringLiteral("%1; only %2 of %3 bytes went out").arg(why).arg(done).arg(bytes.size()));
 #else
     if (m_port->write(bytes) != bytes.size())
         return false;

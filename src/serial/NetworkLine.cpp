@@ -274,19 +274,17 @@ void NetworkLine::handleTelnetEvent(const telnet_event_t &event)
     if (m_streamBroken)
         return; // what telnet still makes of the rest of a slice
     switch (event.type) {
-    case TELNET_EV_DATA:
-        onReceived(event.data.buffer, static_cast<qsizetype>(event.data.size));
-        break;
-    case TELNET_EV_SEND:
-        sendToSocket(event.data.buffer, static_cast<qsizetype>(event.data.size));
-        break;
+    case TELNET_EV_DATA: onReceived(event.data.buffer, static_cast<qsizetype>(event.data.size)); break;
+    case TELNET_EV_SEND: sendToSocket(event.data.buffer, static_cast<qsizetype>(event.data.size)); break;
     case TELNET_EV_DO:
         if (event.neg.telopt == rfc2217::kComPortOption && m_stage == Stage::Negotiating)
             sendLineSettings();
         break;
     case TELNET_EV_DONT:
         if (event.neg.telopt == rfc2217::kComPortOption && opening())
-            failOpening(QStringLiteral("%1 refuses RFC 2217 serial control (a raw TCP port is written socket://HOST:PORT)").arg(where()));
+            failOpening(
+                QStringLiteral("%1 refuses RFC 2217 serial control (a raw TCP port is written socket://HOST:PORT)")
+                    .arg(where()));
         break;
     case TELNET_EV_SUBNEGOTIATION:
         // Serial control is the one option with settings of its own that we agree to.
@@ -294,15 +292,16 @@ void NetworkLine::handleTelnetEvent(const telnet_event_t &event)
         if (event.sub.telopt == rfc2217::kComPortOption)
             onServerCommand(QByteArray(event.sub.buffer, static_cast<qsizetype>(event.sub.size)));
         else
-            breakStream(QStringLiteral("%1 sent a malformed telnet stream (settings of option %2, which was not agreed)")
-                            .arg(where())
-                            .arg(event.sub.telopt));
+            breakStream(
+                QStringLiteral("%1 sent a malformed telnet stream (settings of option %2, which was not agreed)")
+                    .arg(where())
+                    .arg(event.sub.telopt));
         break;
     case TELNET_EV_ERROR:
-        breakStream(QStringLiteral("%1 sent a malformed telnet stream (%2)").arg(where(), QString::fromLatin1(event.error.msg)));
+        breakStream(QStringLiteral("%1 sent a malformed telnet stream (%2)")
+                        .arg(where(), QString::fromLatin1(event.error.msg)));
         break;
-    default:
-        break; // warnings and options nobody asked for
+    default: break; // warnings and options nobody asked for
     }
 }
 
@@ -348,8 +347,9 @@ void NetworkLine::onServerCommand(const QByteArray &command)
     const QByteArray value = command.mid(1);
     const bool tellsNothing = value.count('\0') == value.size();
     if (m_stage == Stage::Confirming && value != *sent && !tellsNothing) {
-        failOpening(QStringLiteral("the device at %1 cannot use the settings %2 (%3 was refused)")
-                        .arg(where(), m_settingsText, QString::fromLatin1(rfc2217::nameOf<rfc2217::kCommandNames>(code))));
+        failOpening(
+            QStringLiteral("the device at %1 cannot use the settings %2 (%3 was refused)")
+                .arg(where(), m_settingsText, QString::fromLatin1(rfc2217::nameOf<rfc2217::kCommandNames>(code))));
         return;
     }
     m_awaited.remove(code);
@@ -448,8 +448,7 @@ QString NetworkLine::describe(QAbstractSocket::SocketError error) const
     switch (error) {
     case QAbstractSocket::ConnectionRefusedError:
         return QStringLiteral("%1 refused the connection (no server there)").arg(where());
-    case QAbstractSocket::HostNotFoundError:
-        return QStringLiteral("the host %1 was not found").arg(m_address.host);
+    case QAbstractSocket::HostNotFoundError: return QStringLiteral("the host %1 was not found").arg(m_address.host);
     case QAbstractSocket::RemoteHostClosedError: {
         const QString said = quotedServerText();
         if (said.contains(QStringLiteral("in use"), Qt::CaseInsensitive))
@@ -458,8 +457,7 @@ QString NetworkLine::describe(QAbstractSocket::SocketError error) const
             return QStringLiteral("%1 closed the connection, saying \"%2\"").arg(where(), said);
         return QStringLiteral("%1 closed the connection").arg(where());
     }
-    default:
-        return QStringLiteral("%1: %2").arg(where(), m_socket->errorString());
+    default: return QStringLiteral("%1: %2").arg(where(), m_socket->errorString());
     }
 }
 
@@ -469,8 +467,7 @@ QString NetworkLine::timedOut(qint64 allowedMs) const
     switch (m_socket->state()) {
     case QAbstractSocket::HostLookupState:
         return QStringLiteral("the host %1 was not found within %2 s").arg(m_address.host, seconds);
-    case QAbstractSocket::ConnectingState:
-        return QStringLiteral("%1 did not answer within %2 s").arg(where(), seconds);
+    case QAbstractSocket::ConnectingState: return QStringLiteral("%1 did not answer within %2 s").arg(where(), seconds);
     default:
         return QStringLiteral("%1 did not take up RFC 2217 serial control within %2 s"
                               " (a raw TCP port is written socket://HOST:PORT)")

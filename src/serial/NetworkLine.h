@@ -91,7 +91,7 @@ private:
     SerialSettings m_settings;
     QString m_settingsText;
     Stage m_stage = Stage::Closed;
-    QString m_failure;                  // why the opening failed
+    QString m_failure; // why the opening failed
     QMap<quint8, QByteArray> m_awaited; // line settings sent and not yet confirmed
     ReceiveBuffer m_received;
     QByteArray m_unreadTail; // the newest bytes not yet taken: what the server last said

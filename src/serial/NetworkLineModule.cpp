@@ -82,8 +82,10 @@ Entry entry(QString *why)
     const auto make = interface ? reinterpret_cast<Entry>(library->resolve(NetworkLineModule::kEntryName)) : nullptr;
     if (!make || *interface != NetworkLineModule::kInterface) {
         *why = !library->isLoaded()
-            ? QStringLiteral("network ports cannot be used: the module %1 cannot be loaded (%2)%3").arg(path, library->errorString(), reinstall)
-            : QStringLiteral("network ports cannot be used: the module %1 does not belong to this program%2").arg(path, reinstall);
+            ? QStringLiteral("network ports cannot be used: the module %1 cannot be loaded (%2)%3")
+                  .arg(path, library->errorString(), reinstall)
+            : QStringLiteral("network ports cannot be used: the module %1 does not belong to this program%2")
+                  .arg(path, reinstall);
         library->unload();
         delete library;
         return nullptr;

@@ -142,9 +142,10 @@ bool PortAssignments::write(const QString &file, bool keepFile, QString *failure
     }
     if (status != QSettings::NoError) {
         *failure = QStringLiteral("%1 cannot be written: %2")
-                       .arg(file, status == QSettings::AccessError
-                                        ? QStringLiteral("access denied, or the disk is full")
-                                        : QStringLiteral("what it holds cannot be written back as settings"));
+                       .arg(file,
+                            status == QSettings::AccessError
+                                ? QStringLiteral("access denied, or the disk is full")
+                                : QStringLiteral("what it holds cannot be written back as settings"));
         return false;
     }
     if (std::rename(QFile::encodeName(copyName).constData(), QFile::encodeName(file).constData()) != 0) {

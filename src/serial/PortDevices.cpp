@@ -27,17 +27,17 @@ QString portVariable(int port)
 PortDevices PortDevices::system(const QString &assignmentsFile)
 {
     return {[assignmentsFile](int port) -> QString {
-        if (port < kLowestPort || port > kHighestPort)
-            return {};
+                if (port < kLowestPort || port > kHighestPort)
+                    return {};
 #ifdef Q_OS_WIN
-        return QStringLiteral("COM%1").arg(port);
+                return QStringLiteral("COM%1").arg(port);
 #else
-        if (const QString chosen = portVariable(port); !chosen.trimmed().isEmpty())
-            return deviceFromName(chosen);
-        if (const QString assigned = PortAssignments(assignmentsFile).device(port); !assigned.isEmpty())
-            return deviceFromName(assigned);
-        return PortAssignments::defaultDevice(port);
+                if (const QString chosen = portVariable(port); !chosen.trimmed().isEmpty())
+                    return deviceFromName(chosen);
+                if (const QString assigned = PortAssignments(assignmentsFile).device(port); !assigned.isEmpty())
+                    return deviceFromName(assigned);
+                return PortAssignments::defaultDevice(port);
 #endif
-    },
+            },
             assignmentsFile};
 }

@@ -18,9 +18,9 @@ enum Command : std::uint8_t {
     Signature = 0,
     SetBaudRate = 1, // 4 bytes, network order
     SetDataSize = 2, // 5 to 8
-    SetParity = 3,   // Parity
+    SetParity = 3, // Parity
     SetStopSize = 4, // StopSize
-    SetControl = 5,  // Control
+    SetControl = 5, // Control
     NotifyLineState = 6,
     NotifyModemState = 7,
     FlowControlSuspend = 8,

@@ -5,7 +5,6 @@
 
 #include <QMetaObject>
 
-
 SerialComm::SerialComm(PortLookup lookup, QObject *parent)
     : QObject(parent)
     , m_lookup(std::move(lookup))
@@ -64,7 +63,8 @@ QString SerialComm::deviceToOpen()
     if (device.isEmpty())
         throw SerialError(QStringLiteral("COM%1 names no serial device").arg(m_commPort));
     if (m_settings.dataBits < 5)
-        throw SerialError(QStringLiteral("COM%1: this system cannot use %2 data bits").arg(m_commPort).arg(m_settings.dataBits));
+        throw SerialError(
+            QStringLiteral("COM%1: this system cannot use %2 data bits").arg(m_commPort).arg(m_settings.dataBits));
     return device;
 }
 

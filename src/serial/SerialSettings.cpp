@@ -93,5 +93,5 @@ std::optional<SerialSettings> SerialSettings::parse(QStringView text)
     if (!stopBits)
         return std::nullopt;
 
-    return SerialSettings{*baud, parity, dataBits, *stopBits};
+    return SerialSettings {*baud, parity, dataBits, *stopBits};
 }

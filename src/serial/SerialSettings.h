@@ -11,7 +11,7 @@ struct SerialSettings {
 
     qint32 baudRate = 9600;
     char parity = 'N'; // N, E, O, M or S, upper case
-    int dataBits = 8;  // 4 to 8
+    int dataBits = 8; // 4 to 8
     StopBits stopBits = StopBits::One;
 
     // Strict: no spaces, no trailing characters, either letter case.

@@ -26,7 +26,8 @@ namespace {
 
 [[noreturn]] void failToSave(const QString &path, const QString &reason)
 {
-    throw std::runtime_error(QStringLiteral("Cannot save %1: %2").arg(QDir::toNativeSeparators(path), reason).toStdString());
+    throw std::runtime_error(
+        QStringLiteral("Cannot save %1: %2").arg(QDir::toNativeSeparators(path), reason).toStdString());
 }
 
 // The bytes are on the disk, not only in the system's cache, before the name moves.
@@ -44,7 +45,8 @@ bool syncToDisk(QFile &file)
 void syncDirectoryOf(const QString &path)
 {
 #ifdef Q_OS_UNIX
-    const int fd = ::open(QFile::encodeName(QFileInfo(path).absolutePath()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int fd
+        = ::open(QFile::encodeName(QFileInfo(path).absolutePath()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd >= 0) {
         (void)::fsync(fd);
         ::close(fd);
@@ -58,7 +60,9 @@ void syncDirectoryOf(const QString &path)
 void createBeside(const QString &target, QFile &file)
 {
     for (int attempt = 0; attempt < 16; ++attempt) {
-        file.setFileName(QStringLiteral("%1.%2.new").arg(target).arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0')));
+        file.setFileName(QStringLiteral("%1.%2.new")
+                             .arg(target)
+                             .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0')));
         if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
             return;
         if (!QFileInfo::exists(file.fileName()) && !QFileInfo(file.fileName()).isSymLink())

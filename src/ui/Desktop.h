@@ -20,7 +20,8 @@ public:
     // application's title. The detail, when given, is shown under the prompt in
     // smaller type: the cause of a failure and what to do about it.
     virtual void messageBox(const QString &prompt, int style = Plain, const QString &title = {},
-                            const QString &detail = {}) = 0;
+                            const QString &detail = {})
+        = 0;
     virtual void beep() = 0;
     // Hands a document to the desktop's viewer with a window show mode (a Windows
     // SW_ value); true when the desktop accepted it.

@@ -198,7 +198,8 @@ void Form1::createMenus()
     options->setObjectName(QStringLiteral("menuOptions"));
     menuKeyboardCommands = makeItem(options, "menuKeyboardCommands", QStringLiteral("Keyboard Commands"), true);
     menuKeyboardCommands->setChecked(true);
-    menuShowSerialComRxData = makeItem(options, "menuShowSerialComRxData", QStringLiteral("Show Serial Com RX data"), true);
+    menuShowSerialComRxData
+        = makeItem(options, "menuShowSerialComRxData", QStringLiteral("Show Serial Com RX data"), true);
     options->addSeparator()->setObjectName(QStringLiteral("menuSpace4"));
     menuRepeatTransmit = makeItem(options, "menuRepeatTransmit", RepeatIndicator::kStartCaption);
 
@@ -230,8 +231,8 @@ void Form1::createMenus()
 // Play, 1, 0, 2 to 9, MIC record, RX record, Transmit, Stop.
 void Form1::setTabOrder()
 {
-    QWidget *order[] = {Command3, Number[1], Number[0], Number[2], Number[3], Number[4], Number[5],
-                        Number[6], Number[7], Number[8], Number[9], Command1, Command2, Command4, Command5};
+    QWidget *order[] = {Command3,  Number[1], Number[0], Number[2], Number[3], Number[4], Number[5], Number[6],
+                        Number[7], Number[8], Number[9], Command1,  Command2,  Command4,  Command5};
     for (size_t i = 1; i < std::size(order); ++i)
         QWidget::setTabOrder(order[i - 1], order[i]);
 }
@@ -287,10 +288,10 @@ void Form1::connectHandlers()
     on(Command3, &QPushButton::clicked, &Form1::Command3_Click);
     on(Command4, &QPushButton::clicked, &Form1::Command4_Click);
     on(Command5, &QPushButton::clicked, &Form1::Command5_Click);
-    constexpr void (Form1::*kNumberClick[])() = {
-        &Form1::Number0_Click, &Form1::Number1_Click, &Form1::Number2_Click, &Form1::Number3_Click,
-        &Form1::Number4_Click, &Form1::Number5_Click, &Form1::Number6_Click, &Form1::Number7_Click,
-        &Form1::Number8_Click, &Form1::Number9_Click};
+    constexpr void (Form1::*kNumberClick[])()
+        = {&Form1::Number0_Click, &Form1::Number1_Click, &Form1::Number2_Click, &Form1::Number3_Click,
+           &Form1::Number4_Click, &Form1::Number5_Click, &Form1::Number6_Click, &Form1::Number7_Click,
+           &Form1::Number8_Click, &Form1::Number9_Click};
     for (size_t digit = 0; digit < Number.size(); ++digit)
         on(Number[digit], &QPushButton::clicked, kNumberClick[digit]);
 
@@ -306,9 +307,8 @@ void Form1::connectHandlers()
     on(&Timer1, &QTimer::timeout, &Form1::Timer1_Timer);
     on(menuPortDevices, &QAction::triggered, &Form1::menuPortDevices_Click);
     on(menuRepeatTransmit, &QAction::triggered, &Form1::menuRepeatTransmit_Click);
-    connect(&Comm1, &SerialComm::lineLost, this, [this](const QString &reason) {
-        runTrapped(m_desktop, [this, &reason] { Comm1_LineLost(reason); });
-    });
+    connect(&Comm1, &SerialComm::lineLost, this,
+            [this](const QString &reason) { runTrapped(m_desktop, [this, &reason] { Comm1_LineLost(reason); }); });
     new KeyPreview(this, [this](int characterCode) {
         runTrapped(m_desktop, [this, characterCode] { Form_KeyPress(characterCode); });
     });

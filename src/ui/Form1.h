@@ -26,9 +26,9 @@ class Form1 : public QMainWindow {
     Q_OBJECT
 
 public:
-    static constexpr int kDesignHeight = 7200;   // outer height, panel shown
-    static constexpr int kShortHeight = 3740;    // outer height, panel hidden
-    static constexpr int kFrameAllowance = 660;  // title bar, menu bar and borders
+    static constexpr int kDesignHeight = 7200; // outer height, panel shown
+    static constexpr int kShortHeight = 3740; // outer height, panel hidden
+    static constexpr int kFrameAllowance = 660; // title bar, menu bar and borders
     static constexpr int kClientWidth = 4020;
 
     Form1(Desktop &desktop, PortDevices ports, QWidget *parent = nullptr);

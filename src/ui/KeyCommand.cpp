@@ -3,11 +3,16 @@
 std::optional<char> keyCommand(int characterCode)
 {
     switch (characterCode) {
-    case 'M': case 'm': return 'M';
-    case 'R': case 'r': return 'R';
-    case 'P': case 'p': return 'P';
-    case 'T': case 't': return 'T';
-    case 'S': case 's': return 'S';
+    case 'M':
+    case 'm': return 'M';
+    case 'R':
+    case 'r': return 'R';
+    case 'P':
+    case 'p': return 'P';
+    case 'T':
+    case 't': return 'T';
+    case 'S':
+    case 's': return 'S';
     default: break;
     }
     if (characterCode >= '0' && characterCode <= '9')

@@ -34,10 +34,8 @@ static bool belongsToMenus(QObject *object, const QKeyEvent &key)
     case Qt::Key_Escape:
     case Qt::Key_Return:
     case Qt::Key_Enter:
-    case Qt::Key_Space:
-        return true;
-    default:
-        break;
+    case Qt::Key_Space: return true;
+    default: break;
     }
     const QKeySequence accessKey(QKeyCombination(Qt::AltModifier, Qt::Key(key.text().toUpper().front().unicode())));
     for (const QAction *title : bar->actions())

@@ -63,10 +63,8 @@ bool OperatorInput::eventFilter(QObject *watched, QEvent *event)
     switch (event->type()) {
     case QEvent::KeyPress:
     case QEvent::MouseButtonPress:
-    case QEvent::MouseButtonDblClick:
-        break;
-    default:
-        return false;
+    case QEvent::MouseButtonDblClick: break;
+    default: return false;
     }
     if (!watched->isWidgetType() || qobject_cast<QMenuBar *>(watched))
         return false;

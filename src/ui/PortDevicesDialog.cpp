@@ -174,8 +174,8 @@ void PortDevicesDialog::fitToContent()
     const int widest = std::max(160, inside.width() - besides - margins.left() - margins.right());
     for (const Row &row : m_rows) {
         constexpr int kLabelSlack = 4; // the label's own frame and rounding
-        const int oneLine =
-            row.state->fontMetrics().horizontalAdvance(row.state->text()) + 2 * row.state->margin() + kLabelSlack;
+        const int oneLine
+            = row.state->fontMetrics().horizontalAdvance(row.state->text()) + 2 * row.state->margin() + kLabelSlack;
         const int width = std::min(oneLine, widest);
         row.state->setMinimumWidth(width);
         row.state->setMinimumHeight(row.state->heightForWidth(width));

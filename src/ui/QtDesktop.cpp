@@ -66,8 +66,8 @@ bool QtDesktop::handToViewer(const QString &path, int showMode)
 {
 #ifdef Q_OS_WIN
     const QByteArray file = path.toLocal8Bit();
-    const auto result = reinterpret_cast<intptr_t>(
-        ShellExecuteA(nullptr, "open", file.constData(), nullptr, nullptr, showMode));
+    const auto result
+        = reinterpret_cast<intptr_t>(ShellExecuteA(nullptr, "open", file.constData(), nullptr, nullptr, showMode));
     return static_cast<qint32>(result) > 32; // 32 and below are the shell's error codes
 #else
     (void)showMode;

@@ -50,9 +50,18 @@ RepeatDialog::RepeatDialog(char memory, double seconds, QWidget *parent)
     form->addRow(buttons);
 }
 
-char RepeatDialog::memory() const { return static_cast<char>('0' + m_memory->value()); }
-double RepeatDialog::seconds() const { return m_seconds->value(); }
-int RepeatDialog::count() const { return m_count->value(); }
+char RepeatDialog::memory() const
+{
+    return static_cast<char>('0' + m_memory->value());
+}
+double RepeatDialog::seconds() const
+{
+    return m_seconds->value();
+}
+int RepeatDialog::count() const
+{
+    return m_count->value();
+}
 
 // Stops the repeat that runs, or asks for a new one. The port is tested once the
 // operator has pressed Start, as a click on a button tests it.

@@ -25,6 +25,7 @@ void RepeatIndicator::show()
     const RepeatTransmit &repeat = *m_form.repeat;
     m_form.menuRepeatTransmit->setText(repeat.repeating() ? kStopCaption : kStartCaption);
     if (repeat.repeating())
-        m_line->setText(QStringLiteral("Repeat %1: %2 left").arg(QChar::fromLatin1(repeat.memory())).arg(repeat.left()));
+        m_line->setText(
+            QStringLiteral("Repeat %1: %2 left").arg(QChar::fromLatin1(repeat.memory())).arg(repeat.left()));
     m_line->setVisible(repeat.repeating());
 }

@@ -11,7 +11,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-
 namespace {
 
 constexpr int kScreenWidth = 1280;
@@ -29,14 +28,18 @@ public:
     // so sessions and other programs on this machine never meet on one display.
     XServer()
     {
-        m_server.start(tool("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-noreset"),
-                                      QStringLiteral("-nolisten"), QStringLiteral("tcp"), QStringLiteral("-screen"),
-                                      QStringLiteral("0"), QStringLiteral("%1x%2x24").arg(kScreenWidth).arg(kScreenHeight)});
+        m_server.start(tool("Xvfb"),
+                       {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-noreset"),
+                        QStringLiteral("-nolisten"), QStringLiteral("tcp"), QStringLiteral("-screen"),
+                        QStringLiteral("0"), QStringLiteral("%1x%2x24").arg(kScreenWidth).arg(kScreenHeight)});
         QByteArray told;
-        m_ready = QTest::qWaitFor([&] {
-            told += m_server.readAllStandardOutput();
-            return told.endsWith('\n') || m_server.state() == QProcess::NotRunning;
-        }, 15000) && !told.trimmed().isEmpty();
+        m_ready = QTest::qWaitFor(
+                      [&] {
+                          told += m_server.readAllStandardOutput();
+                          return told.endsWith('\n') || m_server.state() == QProcess::NotRunning;
+                      },
+                      15000)
+            && !told.trimmed().isEmpty();
         m_display = QStringLiteral(":") + QString::fromLatin1(told.trimmed());
         const QString socket = QStringLiteral("/tmp/.X11-unix/X") + m_display.mid(1);
         m_ready = m_ready && QTest::qWaitFor([&] { return QFile::exists(socket); }, 15000);
@@ -88,8 +91,8 @@ public:
     }
     void click(const QString &window, int x, int y) const
     {
-        xdotool({QStringLiteral("mousemove"), QStringLiteral("--window"), window, QString::number(x), QString::number(y),
-                 QStringLiteral("click"), QStringLiteral("1")});
+        xdotool({QStringLiteral("mousemove"), QStringLiteral("--window"), window, QString::number(x),
+                 QString::number(y), QStringLiteral("click"), QStringLiteral("1")});
     }
 
 private:
@@ -107,7 +110,9 @@ private slots:
     void anOperatorSession()
     {
         for (const char *name : {"Xvfb", "xdotool", "import", "identify"})
-            QVERIFY2(!tool(name).isEmpty(), qPrintable(QStringLiteral("%1 is missing: run make test, which installs it").arg(QLatin1String(name))));
+            QVERIFY2(
+                !tool(name).isEmpty(),
+                qPrintable(QStringLiteral("%1 is missing: run make test, which installs it").arg(QLatin1String(name))));
         XServer x;
         QVERIFY2(x.ready(), "Xvfb did not start");
 
@@ -143,9 +148,10 @@ private slots:
         // Start-up reopens the saved port and sends "P".
         QVERIFY2(waitForBytes("P"), got.constData());
         got.clear();
-        const QString window = x.xdotool({QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--onlyvisible"),
-                                          QStringLiteral("--name"), QStringLiteral("^ORMA QX50 Voice Memory$")})
-                                   .section(QLatin1Char('\n'), 0, 0);
+        const QString window
+            = x.xdotool({QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--onlyvisible"),
+                         QStringLiteral("--name"), QStringLiteral("^ORMA QX50 Voice Memory$")})
+                  .section(QLatin1Char('\n'), 0, 0);
         QVERIFY(!window.isEmpty());
 
         // The window at its start-up size and place: the controls, without the panel.
@@ -174,17 +180,20 @@ private slots:
             const QStringList before = x.visibleWindows(program.processId());
             x.click(window, titleX, menuBar / 2);
             QString popup;
-            const bool opened = QTest::qWaitFor([&] {
-                for (const QString &w : x.visibleWindows(program.processId()))
-                    if (!before.contains(w))
-                        popup = w;
-                return !popup.isEmpty();
-            }, 10000);
+            const bool opened = QTest::qWaitFor(
+                [&] {
+                    for (const QString &w : x.visibleWindows(program.processId()))
+                        if (!before.contains(w))
+                            popup = w;
+                    return !popup.isEmpty();
+                },
+                10000);
             if (!opened)
                 return false;
             const QRect menu = x.geometryOf(popup);
             if (closeItem) // Up from no item goes to the last, then past the separator
-                x.xdotool({QStringLiteral("key"), QStringLiteral("Up"), QStringLiteral("Up"), QStringLiteral("Return")});
+                x.xdotool(
+                    {QStringLiteral("key"), QStringLiteral("Up"), QStringLiteral("Up"), QStringLiteral("Return")});
             else
                 x.click(popup, menu.width() / 2, 10);
             return QTest::qWaitFor([&] { return !x.visibleWindows(program.processId()).contains(popup); }, 10000);
@@ -196,16 +205,19 @@ private slots:
         // A command now shows one box, with the application's title, and sends nothing.
         x.click(window, 20 + 16 + 36, menuBar + 4 + 84 + 12); // Play
         QString boxes;
-        QVERIFY(QTest::qWaitFor([&] {
-            boxes = x.xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
-                               QStringLiteral("^orma-qx50-voice-mem$")});
-            return !boxes.isEmpty();
-        }, 10000));
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                boxes = x.xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
+                                   QStringLiteral("^orma-qx50-voice-mem$")});
+                return !boxes.isEmpty();
+            },
+            10000));
         QCOMPARE(boxes.split(QLatin1Char('\n'), Qt::SkipEmptyParts).size(), 1);
         QCOMPARE(got + unit.received(), QByteArray());
         x.xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), boxes.trimmed()});
         x.xdotool({QStringLiteral("key"), QStringLiteral("Return")});
-        QVERIFY(QTest::qWaitFor([&] { return !x.visibleWindows(program.processId()).contains(boxes.trimmed()); }, 10000));
+        QVERIFY(
+            QTest::qWaitFor([&] { return !x.visibleWindows(program.processId()).contains(boxes.trimmed()); }, 10000));
 
         // Com1 again: "P", and the choice saved.
         QVERIFY(chooseFromMenu(comTitle, false));
@@ -216,12 +228,15 @@ private slots:
         // Closing the window releases the port and leaves the settings file as it was.
         // Asked again while the program runs, as an operator clicks again: under load Qt
         // can still be settling after the menu when the first request arrives.
-        const bool ended = QTest::qWaitFor([&] {
-            x.run(QStringLiteral(QX50_XCLOSE), {window});
-            return program.waitForFinished(2000);
-        }, 20000);
+        const bool ended = QTest::qWaitFor(
+            [&] {
+                x.run(QStringLiteral(QX50_XCLOSE), {window});
+                return program.waitForFinished(2000);
+            },
+            20000);
         if (!ended) {
-            x.run(tool("import"), {QStringLiteral("-window"), QStringLiteral("root"), QStringLiteral("/tmp/e2e-fail.png")});
+            x.run(tool("import"),
+                  {QStringLiteral("-window"), QStringLiteral("root"), QStringLiteral("/tmp/e2e-fail.png")});
             qWarning() << "windows:" << x.visibleWindows(program.processId()) << "main" << window
                        << program.readAllStandardError();
             QFAIL("the program did not end when its window was closed");
@@ -267,12 +282,13 @@ private slots:
                 program.waitForFinished(5000);
             }
         });
-        const QString window = x.xdotool({QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--onlyvisible"),
-                                          QStringLiteral("--name"), QStringLiteral("^ORMA QX50 Voice Memory$")})
-                                   .section(QLatin1Char('\n'), 0, 0);
+        const QString window
+            = x.xdotool({QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--onlyvisible"),
+                         QStringLiteral("--name"), QStringLiteral("^ORMA QX50 Voice Memory$")})
+                  .section(QLatin1Char('\n'), 0, 0);
         QVERIFY(!window.isEmpty());
 
-        auto key = [&](const QStringList &keys) { x.xdotool(QStringList{QStringLiteral("key")} + keys); };
+        auto key = [&](const QStringList &keys) { x.xdotool(QStringList {QStringLiteral("key")} + keys); };
         // Alt to the menu bar, right to Com, down into it: Com1 is its first item.
         auto openComMenu = [&] {
             x.xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), window});
@@ -284,19 +300,23 @@ private slots:
 
         QVERIFY(openComMenu());
         key({QStringLiteral("Up"), QStringLiteral("Return")}); // from Com1 round to "Port devices…"
-        const QString dialog = x.xdotool({QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--onlyvisible"),
-                                          QStringLiteral("--name"), QStringLiteral("^Port devices$")})
-                                   .section(QLatin1Char('\n'), 0, 0);
+        const QString dialog
+            = x.xdotool({QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--onlyvisible"),
+                         QStringLiteral("--name"), QStringLiteral("^Port devices$")})
+                  .section(QLatin1Char('\n'), 0, 0);
         QVERIFY(!dialog.isEmpty());
         x.xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), dialog});
         key({QStringLiteral("Tab"), QStringLiteral("ctrl+a")}); // from COM1's row to COM2's
         x.xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("20"), com2.devicePath()});
         key({QStringLiteral("Return")});
         QVERIFY(QTest::qWaitFor([&] { return !x.visibleWindows(program.processId()).contains(dialog); }, 10000));
-        QVERIFY(QTest::qWaitFor([&] {
-            QFile saved(portsFile);
-            return saved.open(QIODevice::ReadOnly) && saved.readAll().contains("COM2=" + com2.devicePath().toLocal8Bit());
-        }, 10000));
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                QFile saved(portsFile);
+                return saved.open(QIODevice::ReadOnly)
+                    && saved.readAll().contains("COM2=" + com2.devicePath().toLocal8Bit());
+            },
+            10000));
         QCOMPARE(com2.received(), QByteArray()); // probed only
 
         QVERIFY(openComMenu());
@@ -304,12 +324,15 @@ private slots:
         QByteArray got;
         QVERIFY2(QTest::qWaitFor([&] { return (got += com2.received()) == "P"; }, 15000), got.constData());
         QCOMPARE(com1.received(), QByteArray());
-        QVERIFY(QTest::qWaitFor([&] { return QFile::exists(scratch.filePath(QStringLiteral("orma-qx50-voice-mem.ini"))); }, 10000));
+        QVERIFY(QTest::qWaitFor(
+            [&] { return QFile::exists(scratch.filePath(QStringLiteral("orma-qx50-voice-mem.ini"))); }, 10000));
 
-        const bool ended = QTest::qWaitFor([&] {
-            x.run(QStringLiteral(QX50_XCLOSE), {window});
-            return program.waitForFinished(2000);
-        }, 20000);
+        const bool ended = QTest::qWaitFor(
+            [&] {
+                x.run(QStringLiteral(QX50_XCLOSE), {window});
+                return program.waitForFinished(2000);
+            },
+            20000);
         QVERIFY2(ended, "the program did not end when its window was closed");
         QFile settings(scratch.filePath(QStringLiteral("orma-qx50-voice-mem.ini")));
         QVERIFY(settings.open(QIODevice::ReadOnly));

@@ -43,9 +43,10 @@ extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
     QDir::setCurrent(world->cwd.path());
     // Ports 1, 3 and 5 to 9 lead to the unit; 2 and 4 to no device.
     const QString device = world->unit.devicePath();
-    world->form = std::make_unique<Form1>(world->desktop, PortDevices{[device](int port) {
-        return port == 2 || port == 4 ? QStringLiteral("/nonexistent/ttyQX") : device;
-    }});
+    world->form
+        = std::make_unique<Form1>(world->desktop, PortDevices {[device](int port) {
+                                      return port == 2 || port == 4 ? QStringLiteral("/nonexistent/ttyQX") : device;
+                                  }});
     world->form->Timer1.stop();
     world->form->IniFile = QStringLiteral("orma-qx50-voice-mem.ini");
     return 0;

@@ -44,7 +44,7 @@ struct Server {
     QTcpSocket *peer = nullptr;
     std::unique_ptr<NetworkLine> line;
     bool lost = false;
-    qint64 sent = 0;  // since this line opened
+    qint64 sent = 0; // since this line opened
     qint64 taken = 0;
 
     Server()

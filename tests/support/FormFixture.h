@@ -45,10 +45,9 @@ struct FormFixture {
     void restart()
     {
         form.reset();
-        const PortLookup lookup = [this](int port) {
-            return ports.value(port, QStringLiteral("/nonexistent/ttyQX%1").arg(port));
-        };
-        form = std::make_unique<Form1>(desktop, PortDevices{lookup, cwd.path() + QStringLiteral("/ports.conf")});
+        const PortLookup lookup
+            = [this](int port) { return ports.value(port, QStringLiteral("/nonexistent/ttyQX%1").arg(port)); };
+        form = std::make_unique<Form1>(desktop, PortDevices {lookup, cwd.path() + QStringLiteral("/ports.conf")});
         form->IniFile = QString::fromLatin1(kSettingsFile);
     }
 

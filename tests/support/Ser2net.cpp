@@ -31,7 +31,8 @@ bool listeningOnLoopback(quint16 port)
 Ser2net::Ser2net(const QString &device, Accepter accepter)
     : m_accepter(accepter)
 {
-    const QString program = QStandardPaths::findExecutable(QStringLiteral("ser2net"), {QStringLiteral("/usr/sbin"), QStringLiteral("/usr/bin")});
+    const QString program = QStandardPaths::findExecutable(QStringLiteral("ser2net"),
+                                                           {QStringLiteral("/usr/sbin"), QStringLiteral("/usr/bin")});
     m_port = freeLoopbackPort();
     if (program.isEmpty() || m_port == 0)
         return;
@@ -39,7 +40,8 @@ Ser2net::Ser2net(const QString &device, Accepter accepter)
     QFile file(config);
     if (!file.open(QIODevice::WriteOnly))
         return;
-    const QString protocol = accepter == Accepter::Rfc2217 ? QStringLiteral("telnet(rfc2217),tcp") : QStringLiteral("tcp");
+    const QString protocol
+        = accepter == Accepter::Rfc2217 ? QStringLiteral("telnet(rfc2217),tcp") : QStringLiteral("tcp");
     file.write(QStringLiteral("connection: &qx50\n"
                               "  accepter: %1,127.0.0.1,%2\n"
                               "  connector: serialdev,%3,9600n81,local\n")
@@ -50,10 +52,12 @@ Ser2net::Ser2net(const QString &device, Accepter accepter)
     file.close();
 
     m_process.setProcessChannelMode(QProcess::MergedChannels);
-    m_process.start(program, {QStringLiteral("-n"), QStringLiteral("-d"), QStringLiteral("-u"), QStringLiteral("-c"), config,
-                              QStringLiteral("-P"), m_dir.filePath(QStringLiteral("ser2net.pid"))});
+    m_process.start(program,
+                    {QStringLiteral("-n"), QStringLiteral("-d"), QStringLiteral("-u"), QStringLiteral("-c"), config,
+                     QStringLiteral("-P"), m_dir.filePath(QStringLiteral("ser2net.pid"))});
     m_listening = m_process.waitForStarted(5000)
-        && QTest::qWaitFor([this] { return listeningOnLoopback(m_port) || m_process.state() != QProcess::Running; }, 5000)
+        && QTest::qWaitFor([this] { return listeningOnLoopback(m_port) || m_process.state() != QProcess::Running; },
+                           5000)
         && m_process.state() == QProcess::Running;
 }
 
@@ -68,7 +72,9 @@ Ser2net::~Ser2net()
 
 QString Ser2net::address() const
 {
-    return QStringLiteral("%1://127.0.0.1:%2").arg(m_accepter == Accepter::Rfc2217 ? QStringLiteral("rfc2217") : QStringLiteral("socket")).arg(m_port);
+    return QStringLiteral("%1://127.0.0.1:%2")
+        .arg(m_accepter == Accepter::Rfc2217 ? QStringLiteral("rfc2217") : QStringLiteral("socket"))
+        .arg(m_port);
 }
 
 void Ser2net::kill()

@@ -8,7 +8,10 @@ namespace {
 
 constexpr char kSendVoiceMemShort = static_cast<char>(0x94);
 
-bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\r'; }
+bool isSpace(char c)
+{
+    return c == ' ' || c == '\t' || c == '\r';
+}
 
 QList<QByteArray> words(const QByteArray &text)
 {
@@ -50,7 +53,10 @@ QByteArray echo(const Command &command)
     return out + (command.separator == '+' ? '\n' : command.separator);
 }
 
-char closing(const Command &command) { return command.separator == '+' ? '\n' : command.separator; }
+char closing(const Command &command)
+{
+    return command.separator == '+' ? '\n' : command.separator;
+}
 
 } // namespace
 

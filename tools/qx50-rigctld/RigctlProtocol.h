@@ -16,20 +16,20 @@ namespace rigctl {
 enum Code : int {
     Ok = 0,
     InvalidArgument = -1, // RIG_EINVAL
-    NotImplemented = -4,  // RIG_ENIMPL
-    IoError = -6,         // RIG_EIO
-    Rejected = -9,        // RIG_ERJCTED
-    BusBusy = -14,        // RIG_BUSBUSY
+    NotImplemented = -4, // RIG_ENIMPL
+    IoError = -6, // RIG_EIO
+    Rejected = -9, // RIG_ERJCTED
+    BusBusy = -14, // RIG_BUSBUSY
 };
 
 enum class Kind { SendVoiceMem, StopVoiceMem, CheckVfo, DumpState, Quit, Other };
 
 struct Command {
-    QByteArray line;      // as received, line ending included: what an upstream gets
+    QByteArray line; // as received, line ending included: what an upstream gets
     Kind kind = Kind::Other;
-    QByteArray name;      // the long name for the commands known here, else as sent
+    QByteArray name; // the long name for the commands known here, else as sent
     QList<QByteArray> args;
-    char separator = 0;   // 0: the default protocol; else the extended one's separator
+    char separator = 0; // 0: the default protocol; else the extended one's separator
 };
 
 // One line (without its ending) read as a command; nullopt for a blank line.
@@ -53,8 +53,8 @@ public:
     static constexpr qsizetype kMaxLine = 4096;
 
     struct Line {
-        QByteArray text;      // without the line ending
-        QByteArray raw;       // with it, as received
+        QByteArray text; // without the line ending
+        QByteArray raw; // with it, as received
         bool overlong = false;
     };
 

@@ -17,12 +17,10 @@ void tell(const QString &text)
 int codeFor(const panel::Answer &answer)
 {
     switch (answer.outcome) {
-    case panel::Outcome::Sent:
-        return rigctl::Ok;
+    case panel::Outcome::Sent: return rigctl::Ok;
     case panel::Outcome::Refused:
         return answer.error == QLatin1String(panel::kPortNotOpen) ? rigctl::Rejected : rigctl::BusBusy;
-    case panel::Outcome::NoPanel:
-        break;
+    case panel::Outcome::NoPanel: break;
     }
     return rigctl::IoError;
 }
@@ -61,7 +59,9 @@ void Session::takeLines()
         if (!line)
             return;
         if (line->overlong) {
-            tell(QStringLiteral("%1: a line longer than %2 bytes, refused").arg(m_peer).arg(rigctl::LineReader::kMaxLine));
+            tell(QStringLiteral("%1: a line longer than %2 bytes, refused")
+                     .arg(m_peer)
+                     .arg(rigctl::LineReader::kMaxLine));
             answer(rigctl::report({}, rigctl::InvalidArgument));
             continue;
         }
@@ -83,11 +83,8 @@ void Session::handle(const rigctl::Command &command)
         else
             answer(rigctl::report(command, rigctl::InvalidArgument));
         return;
-    case Kind::StopVoiceMem:
-        playOnPanel(command, {QStringLiteral("S")});
-        return;
-    default:
-        break;
+    case Kind::StopVoiceMem: playOnPanel(command, {QStringLiteral("S")}); return;
+    default: break;
     }
     if (m_upstream.present()) {
         m_quitting = m_quitting || command.kind == Kind::Quit;
@@ -95,26 +92,21 @@ void Session::handle(const rigctl::Command &command)
         return;
     }
     switch (command.kind) {
-    case Kind::CheckVfo:
-        answer(command.separator ? QByteArray("ChkVFO: 0\n") : QByteArray("0\n"));
-        break;
-    case Kind::DumpState:
-        answer(rigctl::values(command, dumpState()));
-        break;
+    case Kind::CheckVfo: answer(command.separator ? QByteArray("ChkVFO: 0\n") : QByteArray("0\n")); break;
+    case Kind::DumpState: answer(rigctl::values(command, dumpState())); break;
     case Kind::Quit:
         answer(rigctl::report(command, rigctl::Ok));
         m_client->disconnectFromHost();
         break;
-    default:
-        answer(rigctl::report(command, rigctl::NotImplemented));
-        break;
+    default: answer(rigctl::report(command, rigctl::NotImplemented)); break;
     }
 }
 
 void Session::playOnPanel(const rigctl::Command &command, const QStringList &characters)
 {
     m_waiting = true;
-    const QString what = QString::fromLatin1(command.name + (command.args.isEmpty() ? QByteArray() : ' ' + command.args.join(' ')));
+    const QString what
+        = QString::fromLatin1(command.name + (command.args.isEmpty() ? QByteArray() : ' ' + command.args.join(' ')));
     m_panel.send(characters, this, [this, command, what](const panel::Answer &result) {
         if (result.outcome != panel::Outcome::Sent)
             tell(QStringLiteral("%1 refused: %2").arg(what, result.reason));
@@ -143,7 +135,10 @@ void Session::upstreamFailed()
         m_client->disconnectFromHost();
         return;
     }
-    tell(QStringLiteral("upstream %1:%2: %3").arg(m_upstream.host).arg(m_upstream.port).arg(m_upstreamSocket->errorString()));
+    tell(QStringLiteral("upstream %1:%2: %3")
+             .arg(m_upstream.host)
+             .arg(m_upstream.port)
+             .arg(m_upstreamSocket->errorString()));
     // What was passed on and never answered is answered here, so the client does not wait.
     for (; m_unanswered > 0; --m_unanswered)
         answer(rigctl::report({}, rigctl::IoError));

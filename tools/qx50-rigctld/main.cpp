@@ -22,13 +22,14 @@ struct Options {
 
 int usage(std::FILE *to, int exitCode)
 {
-    std::fprintf(to, "usage: qx50-rigctld [--listen [ADDR:]PORT] [--allow-remote] [--upstream HOST:PORT] [--port N]\n"
-                     "Answers Hamlib's rigctld protocol: \\send_voice_mem N plays memory N on the unit\n"
-                     "through the panel, \\stop_voice_mem stops it.\n"
-                     "--listen [ADDR:]PORT  where to listen, by default 127.0.0.1:4532 (port 0: any free one)\n"
-                     "--allow-remote        allow an address other than loopback (Hamlib has no authentication)\n"
-                     "--upstream HOST:PORT  the rigctld that controls the radio: every other command goes there\n"
-                     "--port N              the panel whose open port is COM N (1 to 4)\n");
+    std::fprintf(to,
+                 "usage: qx50-rigctld [--listen [ADDR:]PORT] [--allow-remote] [--upstream HOST:PORT] [--port N]\n"
+                 "Answers Hamlib's rigctld protocol: \\send_voice_mem N plays memory N on the unit\n"
+                 "through the panel, \\stop_voice_mem stops it.\n"
+                 "--listen [ADDR:]PORT  where to listen, by default 127.0.0.1:4532 (port 0: any free one)\n"
+                 "--allow-remote        allow an address other than loopback (Hamlib has no authentication)\n"
+                 "--upstream HOST:PORT  the rigctld that controls the radio: every other command goes there\n"
+                 "--port N              the panel whose open port is COM N (1 to 4)\n");
     return exitCode;
 }
 
@@ -76,7 +77,8 @@ int main(int argc, char *argv[])
             if (!host.isEmpty() && !options.address.setAddress(host))
                 return refuse(QStringLiteral("--listen takes a numeric address, not %1").arg(host.left(60)));
         } else if (arg == QLatin1String("--upstream") && hasValue) {
-            if (!splitHostPort(args[++i], true, &options.upstream.host, &options.upstream.port) || options.upstream.port == 0)
+            if (!splitHostPort(args[++i], true, &options.upstream.host, &options.upstream.port)
+                || options.upstream.port == 0)
                 return refuse(QStringLiteral("--upstream takes HOST:PORT"));
         } else if (arg == QLatin1String("--port") && hasValue) {
             const QString n = args[++i];
@@ -105,7 +107,8 @@ int main(int argc, char *argv[])
             new Session(client, panel, options.upstream);
         }
     });
-    std::printf("qx50-rigctld: listening on %s:%u\n", qPrintable(server.serverAddress().toString()), server.serverPort());
+    std::printf("qx50-rigctld: listening on %s:%u\n", qPrintable(server.serverAddress().toString()),
+                server.serverPort());
     std::fflush(stdout);
     return QCoreApplication::exec();
 }

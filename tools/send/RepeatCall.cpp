@@ -27,7 +27,10 @@ constexpr auto kProperties = "org.freedesktop.DBus.Properties";
 constexpr int kAnswerWithinMs = 5000;
 const char *const kOptions[] = {"--repeat", "--every", "--times"};
 
-QString latin1(const char *text) { return QString::fromLatin1(text); }
+QString latin1(const char *text)
+{
+    return QString::fromLatin1(text);
+}
 
 int fail(int exitCode, const QString &text)
 {
@@ -102,9 +105,10 @@ QDBusMessage callPanel(QDBusConnection &bus, const char *interface, const QStrin
 
 bool isRepeatCall(int argc, char *argv[])
 {
-    return argc > 1 && std::find_if(std::begin(kOptions), std::end(kOptions), [&](const char *option) {
-                           return std::strcmp(argv[1], option) == 0;
-                       }) != std::end(kOptions);
+    return argc > 1
+        && std::find_if(std::begin(kOptions), std::end(kOptions),
+                        [&](const char *option) { return std::strcmp(argv[1], option) == 0; })
+        != std::end(kOptions);
 }
 
 int runRepeatCall(int argc, char *argv[])
@@ -139,8 +143,8 @@ int runRepeatCall(int argc, char *argv[])
             return fail(2, QStringLiteral("no orma-qx50-voice-mem panel is running"));
         return fail(2, QStringLiteral("the panel did not answer: %1").arg(reply.errorMessage()));
     }
-    const QDBusMessage state = callPanel(bus, kProperties, QStringLiteral("Get"),
-                                         {latin1(kInterface), QStringLiteral("Repeating")});
+    const QDBusMessage state
+        = callPanel(bus, kProperties, QStringLiteral("Get"), {latin1(kInterface), QStringLiteral("Repeating")});
     if (!state.arguments().value(0).value<QDBusVariant>().variant().toBool())
         return 0;
     const int ended = QCoreApplication::exec();

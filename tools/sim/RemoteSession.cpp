@@ -26,7 +26,8 @@ std::string valueText(unsigned char command, const unsigned char *value, std::si
     switch (command) {
     case rfc2217::SetBaudRate:
         if (size == 4)
-            return std::to_string(static_cast<unsigned long>(value[0]) << 24 | static_cast<unsigned long>(value[1]) << 16
+            return std::to_string(static_cast<unsigned long>(value[0]) << 24
+                                  | static_cast<unsigned long>(value[1]) << 16
                                   | static_cast<unsigned long>(value[2]) << 8 | value[3]);
         break;
     case rfc2217::SetDataSize:
@@ -98,12 +99,8 @@ void RemoteSession::onEvent(telnet_t *, telnet_event_t *event, void *session)
 void RemoteSession::handle(const telnet_event_t &event)
 {
     switch (event.type) {
-    case TELNET_EV_DATA:
-        m_onData(reinterpret_cast<const unsigned char *>(event.data.buffer), event.data.size);
-        break;
-    case TELNET_EV_SEND:
-        sendRaw(event.data.buffer, event.data.size);
-        break;
+    case TELNET_EV_DATA: m_onData(reinterpret_cast<const unsigned char *>(event.data.buffer), event.data.size); break;
+    case TELNET_EV_SEND: sendRaw(event.data.buffer, event.data.size); break;
     case TELNET_EV_SUBNEGOTIATION:
         if (event.sub.telopt == rfc2217::kComPortOption && event.sub.size > 0)
             onComPortCommand(reinterpret_cast<const unsigned char *>(event.sub.buffer), event.sub.size);
@@ -112,8 +109,7 @@ void RemoteSession::handle(const telnet_event_t &event)
         std::fprintf(stderr, "qx50-sim: the panel's telnet stream is malformed: %s\n", event.error.msg);
         m_broken = true;
         break;
-    default:
-        break;
+    default: break;
     }
 }
 

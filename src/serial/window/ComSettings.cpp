@@ -14,7 +14,8 @@ void Form1::SaveComSettings()
     m_onError.clear();
     m_onError([&] { SettingsFile::replace(IniFile, record); });
     if (m_onError.errorPending())
-        m_desktop.messageBox(QStringLiteral("Failed to save com settings"), Desktop::Plain, {}, m_onError.pendingError());
+        m_desktop.messageBox(QStringLiteral("Failed to save com settings"), Desktop::Plain, {},
+                             m_onError.pendingError());
 }
 
 void Form1::RestoreComSettings()

@@ -45,7 +45,8 @@ void Form1::SelectComPort(int index)
     m_onError([&] { Comm1.setPortOpen(true); });
     if (m_onError.errorPending()) {
         m_desktop.beep();
-        m_desktop.messageBox(QStringLiteral("The Com Port is not available"), Desktop::Plain, {}, m_onError.pendingError());
+        m_desktop.messageBox(QStringLiteral("The Com Port is not available"), Desktop::Plain, {},
+                             m_onError.pendingError());
         return;
     }
     m_onError([&] { menuCom(index)->setChecked(true); });
