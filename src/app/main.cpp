@@ -14,12 +14,14 @@
 
 int main(int argc, char *argv[])
 {
-    QStringList arguments;
-    for (int i = 0; i < argc; ++i)
-        arguments << QString::fromLocal8Bit(argv[i]);
-    if (const auto answer = answerCommandLine(arguments, executableDirectoryBeforeStart(argv[0]))) {
-        std::fputs(answer->text.toLocal8Bit().constData(), stdout);
-        return answer->exitCode;
+    if (argc > 1) { // the usual start, from a launcher, has nothing to read here
+        QStringList arguments;
+        for (int i = 0; i < argc; ++i)
+            arguments << QString::fromLocal8Bit(argv[i]);
+        if (const auto answer = answerCommandLine(arguments, executableDirectoryBeforeStart(argv[0]))) {
+            std::fputs(answer->text.toLocal8Bit().constData(), stdout);
+            return answer->exitCode;
+        }
     }
 
     QApplication app(argc, argv);

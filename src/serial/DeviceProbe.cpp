@@ -25,6 +25,13 @@ namespace {
 const QString kPlugInHint
     = QStringLiteral("Is the adapter plugged in? Com \u2192 Port devices\u2026 shows what is present.");
 
+// A USB serial adapter's device, as the kernel or udev names it.
+bool mayBeUsbAdapter(const QString &device)
+{
+    return device.startsWith(QLatin1String("/dev/ttyUSB")) || device.startsWith(QLatin1String("/dev/ttyACM"))
+        || device.startsWith(QLatin1String("/dev/serial/"));
+}
+
 // The way out of a port that another program holds.
 QString inUseBy(const QString &holder)
 {
@@ -231,7 +238,9 @@ DeviceProbe probePresence(const QString &device)
     if (::stat(device.toLocal8Bit().constData(), &info) != 0) {
         const int error = errno;
         if (error == ENOENT || error == ENOTDIR) {
-            if (const auto claim = findBrailleClaim())
+            // Only a USB adapter's name can be one that brltty took; the built-in
+            // ports' defaults, missing on most machines, are answered without a look.
+            if (const auto claim = mayBeUsbAdapter(device) ? findBrailleClaim() : std::nullopt)
                 return {Finding::Missing, QStringLiteral("not present: ") + claim->summary(),
                         QStringLiteral("there is no such device. ") + claim->reason()};
             return {Finding::Missing, QStringLiteral("not present"),

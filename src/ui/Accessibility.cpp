@@ -366,6 +366,8 @@ private:
     void inputRead(const QString &characters)
     {
         m_confirmed.clear(); // a status line left unchanged by its command
+        if (!QAccessible::isActive())
+            return; // every tick: no lines split or paced for nobody
         const QStringList lines = m_arriving.take(characters);
         const qint64 now = m_clock.elapsed();
         // heard only while the panel is shown and the operator wants them spoken
