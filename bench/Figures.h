@@ -1,8 +1,10 @@
 #pragma once
 
 // What the small benchmark programs share: their clock, percentiles, one printed row
-// per figure, and running the event loop until something has happened.
+// per figure, running the event loop until something has happened, a private bus and
+// a pseudo-terminal unit.
 #include <QEventLoop>
+#include <QProcess>
 #include <QString>
 #include <QTimer>
 
@@ -10,6 +12,9 @@
 #include <chrono>
 #include <cstdio>
 #include <vector>
+
+#include <fcntl.h>
+#include <stdlib.h>
 
 namespace figures {
 
@@ -44,6 +49,28 @@ bool runUntil(Done done, int timeoutMs)
     while (!done() && deadline.isActive())
         loop.processEvents(QEventLoop::WaitForMoreEvents);
     return done();
+}
+
+// A session bus of the run's own, which ends with it; false where none can start.
+inline bool startPrivateBus(QProcess &daemon)
+{
+    daemon.start(QStringLiteral("dbus-daemon"),
+                 {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address")});
+    if (!daemon.waitForReadyRead(5000))
+        return false;
+    qputenv("DBUS_SESSION_BUS_ADDRESS", daemon.readLine().trimmed());
+    return true;
+}
+
+// A pseudo-terminal standing for the unit: its master side; *device is the path the
+// panel opens.
+inline int openUnit(QString *device)
+{
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    ::grantpt(master);
+    ::unlockpt(master);
+    *device = QString::fromLocal8Bit(::ptsname(master));
+    return master;
 }
 
 } // namespace figures

@@ -34,18 +34,13 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
 
     QProcess daemon;
-    daemon.start(QStringLiteral("dbus-daemon"),
-                 {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address")});
-    if (!daemon.waitForReadyRead(5000)) {
+    if (!startPrivateBus(daemon)) {
         report(kMeasure, QStringLiteral("(no dbus-daemon here)"), QString());
         return 0;
     }
-    qputenv("DBUS_SESSION_BUS_ADDRESS", daemon.readLine().trimmed());
 
-    const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    ::grantpt(master);
-    ::unlockpt(master);
-    const QString device = QString::fromLocal8Bit(::ptsname(master));
+    QString device;
+    const int master = openUnit(&device);
     SilentDesktop desktop;
     Form1 form(desktop, PortDevices {[&](int) { return device; }});
     form.Comm1.setPortOpen(true);
