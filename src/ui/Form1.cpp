@@ -28,6 +28,11 @@ QFont windowFont()
     QFont font = QApplication::font();
     font.setFamilies({QStringLiteral("MS Sans Serif"), font.family()});
     font.setPointSizeF(8.25);
+    // The captions are plain Latin text, drawn glyph by glyph from the font's own
+    // table as the design's bitmap font draws them, without kerning. The text shaper
+    // is left out: it would load each face's layout tables (the regular and the bold
+    // status) before the window's first paint. Text that needs shaping still gets it.
+    font.setStyleStrategy(QFont::PreferNoShaping);
     return font;
 }
 
