@@ -113,6 +113,7 @@ struct Contender {
     QString name;
     QString program;
     QStringList args;
+    bool lookOnly = false; // the text window drawn as the panel is, not a target
 };
 constexpr int kStartUpRuns = 15;
 
@@ -150,13 +151,16 @@ std::vector<std::vector<double>> medianStartUp(const std::vector<Contender> &con
     return medians;
 }
 
-// The contenders: panels first, then the text window and the empty one, last.
+// The contenders: panels (and the window drawn as the panel) first, then the text
+// window and the empty one, last.
 void reportStartUp(const QString &measure, const std::vector<Contender> &contenders,
                    const std::vector<std::vector<double>> &medians, size_t k, double target)
 {
     const size_t text = contenders.size() - 2;
     const size_t empty = contenders.size() - 1;
     for (size_t i = 0; i < text; ++i) {
+        if (contenders[i].lookOnly)
+            continue;
         const double panel = medians[i][k];
         const QString name = contenders[i].name.isEmpty() ? QString() : QStringLiteral(" [%1]").arg(contenders[i].name);
         if (std::isnan(panel) || std::isnan(medians[text][k]) || std::isnan(medians[empty][k])) {
@@ -172,6 +176,23 @@ void reportStartUp(const QString &measure, const std::vector<Contender> &contend
                    .arg(panel / medians[text][k], 0, 'f', 2)
                    .arg(target, 0, 'f', 2)
                    .arg(panel / medians[empty][k], 0, 'f', 2));
+    }
+}
+
+// What the panel's look costs by itself: the text window with the panel's frames and
+// bold status beside the plain one, and the panel (the first contender) beside it.
+void reportLookCost(const std::vector<Contender> &contenders, const std::vector<std::vector<double>> &medians,
+                    size_t k)
+{
+    const size_t text = contenders.size() - 2;
+    for (size_t i = 0; i < text; ++i) {
+        if (!contenders[i].lookOnly || std::isnan(medians[i][k]) || std::isnan(medians[text][k]))
+            continue;
+        report(QStringLiteral("  the text window with frames and bold status"),
+               QStringLiteral("%1 ms").arg(medians[i][k], 0, 'f', 1),
+               QStringLiteral("%1x the text window; the panel is %2x it")
+                   .arg(medians[i][k] / medians[text][k], 0, 'f', 2)
+                   .arg(medians[0][k] / medians[i][k], 0, 'f', 2));
     }
 }
 
@@ -301,19 +322,25 @@ void measureStartUpMapped(const QString &xvfb)
         x11.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
         x11.insert(QStringLiteral("DISPLAY"), QString::fromLatin1(display));
         QTemporaryDir directory;
-        const auto contenders
+        auto contenders
             = startUpContenders(QStringLiteral(QX50_PROGRAM), beforeBuild + QStringLiteral("/orma-qx50-voice-mem"), {},
                                 {}, {QStringLiteral("tick")}, probePath());
+        contenders.insert(contenders.end() - 2,
+                          {QStringLiteral("framed"), yardstickPath(), {QStringLiteral("framed")}, true});
         const auto medians
             = medianStartUp(contenders, [&](const Contender &c) { return timeToMap(watch, c, x11, directory.path()); });
         reportStartUp(measure, contenders, medians, 0, 1.05);
-        if (watch.seesPaint())
+        reportLookCost(contenders, medians, 0);
+        if (watch.seesPaint()) {
             reportStartUp(QStringLiteral("start-up, exec to first paint on Xvfb (median of %1)").arg(kStartUpRuns),
                           contenders, medians, 1, 1.05);
-        else
+            reportLookCost(contenders, medians, 1);
+        } else
             report(QStringLiteral("start-up, exec to first paint on Xvfb"), QStringLiteral("(no DAMAGE here)"),
                    QString());
         for (const Contender &contender : contenders) {
+            if (contender.lookOnly)
+                continue;
             const QStringList &libraries = librariesAtStart[contender.name + contender.program];
             std::printf("\n  libraries mapped at start by %s%s (%lld): %s\n",
                         qPrintable(QFileInfo(contender.program).fileName()),

@@ -4,9 +4,13 @@
 // costs to start is the fair floor for the panel.
 //   qx50-yardstick          shows the window until it is ended
 //   qx50-yardstick expose   prints "exposed" when the window is first exposed, then exits
+//   qx50-yardstick framed   the same window drawn as the panel is: the buttons in two
+//                           titled frames and the label in bold, which costs a second
+//                           face of the font; it shows what the look itself costs
 #include "ExposeReporter.h"
 
 #include <QApplication>
+#include <QGroupBox>
 #include <QLabel>
 #include <QMainWindow>
 #include <QMenu>
@@ -35,15 +39,31 @@ void addMenus(QMenuBar *bar)
     help->addAction(QStringLiteral("About"));
 }
 
-void addControls(QWidget *area)
+void addControls(QWidget *area, bool framed)
 {
+    QWidget *functionsArea = area;
+    QWidget *memoryArea = area;
+    if (framed) {
+        functionsArea = new QGroupBox(QStringLiteral("Function"), area);
+        functionsArea->setGeometry(4, 0, 105, 140);
+        memoryArea = new QGroupBox(QStringLiteral("Memory"), area);
+        memoryArea->setGeometry(138, 0, 105, 140);
+    }
     const char *functions[] = {"MIC record", "RX record", "Play", "Transmit", "Stop"};
-    for (int i = 0; i < 5; ++i)
-        (new QPushButton(QString::fromLatin1(functions[i]), area))->setGeometry(16, 16 + i * 30, 73, 25);
+    for (int i = 0; i < 4; ++i)
+        (new QPushButton(QString::fromLatin1(functions[i]), functionsArea))->setGeometry(16, 16 + i * 30, 73, 25);
+    (new QPushButton(QString::fromLatin1(functions[4]), area))->setGeometry(16, framed ? 143 : 136, 73, 25);
+    const int keypadLeft = framed ? 12 : 150; // inside the frame, or in the window
     for (int digit = 0; digit <= 9; ++digit)
-        (new QPushButton(QString::number(digit), area))
-            ->setGeometry(150 + (digit % 3) * 28, 16 + (digit / 3) * 32, 25, 25);
-    (new QLabel(QStringLiteral("Com Port Closed"), area))->setGeometry(16, 170, 130, 13);
+        (new QPushButton(QString::number(digit), memoryArea))
+            ->setGeometry(keypadLeft + (digit % 3) * 28, 16 + (digit / 3) * 32, 25, 25);
+    auto *label = new QLabel(QStringLiteral("Com Port Closed"), area);
+    label->setGeometry(16, 170, 130, 13);
+    if (framed) {
+        QFont bold = label->font();
+        bold.setBold(true);
+        label->setFont(bold);
+    }
 }
 
 } // namespace
@@ -51,8 +71,9 @@ void addControls(QWidget *area)
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
+    const QString mode = QApplication::arguments().value(1);
     ExposeReporter reporter("exposed", true);
-    if (QApplication::arguments().value(1) == QLatin1String("expose"))
+    if (mode == QLatin1String("expose"))
         app.installEventFilter(&reporter);
 
     QMainWindow window;
@@ -65,7 +86,7 @@ int main(int argc, char *argv[])
     addMenus(window.menuBar());
     auto *area = new QWidget(&window);
     area->setFixedSize(268, 190);
-    addControls(area);
+    addControls(area, mode == QLatin1String("framed"));
     window.setCentralWidget(area);
     window.show();
     return QApplication::exec();
