@@ -3,6 +3,7 @@
 // the port for use takes the lock file as before.
 #include "support/FormFixture.h"
 #include "support/PtyUnit.h"
+#include "serial/SerialComm.h"
 
 #include <QAction>
 #include <QTest>
@@ -109,6 +110,30 @@ private slots:
                      qPrintable(f.form->menuCom(1)->toolTip()));
         QVERIFY(!f.form->Comm1.portOpen());
         QCOMPARE(unit.received(), QByteArray()); // a probe sends nothing
+    }
+
+    // The scan tries ports that are often missing or held: the component hands back
+    // the reason an opening would give, and throws nothing for it.
+    void theComponentsProbeReturnsTheReasonAnOpeningWouldGive()
+    {
+        PtyUnit unit;
+        const QString missing = unit.devicePath() + QStringLiteral("-gone");
+        SerialComm comm([&](int port) { return port == 1 ? unit.devicePath() : missing; });
+        QString why;
+        comm.setCommPort(2);
+        QVERIFY_THROWS_NO_EXCEPTION(why = comm.probe());
+        QVERIFY2(why.startsWith(QStringLiteral("COM2 (%1): there is no such device").arg(missing)), qPrintable(why));
+
+        comm.setCommPort(1);
+        QCOMPARE(comm.probe(), QString());
+        const int exclusive = ::open(unit.devicePath().toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        QVERIFY(exclusive >= 0 && ::ioctl(exclusive, TIOCEXCL) == 0);
+        QVERIFY_THROWS_NO_EXCEPTION(why = comm.probe());
+        ::ioctl(exclusive, TIOCNXCL); // the mode belongs to the terminal, not to this descriptor
+        ::close(exclusive);
+        QVERIFY2(why.contains(QLatin1String("in use by another program")), qPrintable(why));
+        QVERIFY(!comm.portOpen());
+        QCOMPARE(comm.probe(), QString()); // nothing of the refused try is left behind
     }
 
     void openingForUseStillTakesTheLockFile()

@@ -20,6 +20,13 @@ public:
         }
     }
 
+    // A step's failure learnt without an exception, kept as a thrown one would be.
+    void fail(const QString &why)
+    {
+        m_pending = why;
+        m_failed = true;
+    }
+
     bool errorPending() const { return m_failed; }
     QString pendingError() const { return m_pending; }
     void clear()

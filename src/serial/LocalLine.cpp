@@ -85,6 +85,8 @@ void LocalLine::open(const QString &device, const SerialSettings &settings, cons
         throw SerialError(probe.reason);
 #ifdef Q_OS_UNIX
     const int lockError = holdDevice(device);
+    if (lockError == kHeldByAnother)
+        throw SerialError(inUseReason(device));
 #endif
 
     // Everything is set before opening: some devices refuse changes once open.
@@ -116,31 +118,32 @@ void LocalLine::open(const QString &device, const SerialSettings &settings, cons
     m_parityMarks.reset();
 }
 
-void LocalLine::probe(const QString &device, const SerialSettings &settings, const QString &settingsText)
+QString LocalLine::probe(const QString &device, const SerialSettings &settings, const QString &settingsText)
 {
 #ifdef Q_OS_UNIX
     (void)settings;
     (void)settingsText;
     if (const DeviceProbe probe = probePresence(device); probe.rulesOutOpening())
-        throw SerialError(probe.reason);
+        return probe.reason;
     if (lockFileHolder(device) != 0)
-        throw SerialError(inUseReason(device));
+        return inUseReason(device);
     const int error = holdDevice(device); // refused when another program holds it
     if (error != 0) {
         if (error == EACCES || error == EPERM)
-            throw SerialError(permissionReason(device));
-        if (error == EBUSY) // opened exclusively by another program
-            throw SerialError(inUseReason(device));
-        throw SerialError(systemReason(error));
+            return permissionReason(device);
+        if (error == kHeldByAnother || error == EBUSY) // EBUSY: opened exclusively
+            return inUseReason(device);
+        return systemReason(error);
     }
     termios tio {};
     const bool serial = ::tcgetattr(m_lock, &tio) == 0;
     const int notSerial = errno;
     releaseDevice();
     if (!serial)
-        throw SerialError(notSerial == ENOTTY ? QStringLiteral("it is not a serial device") : systemReason(notSerial));
+        return notSerial == ENOTTY ? QStringLiteral("it is not a serial device") : systemReason(notSerial);
+    return {};
 #else
-    SerialLine::probe(device, settings, settingsText);
+    return SerialLine::probe(device, settings, settingsText);
 #endif
 }
 
@@ -148,7 +151,8 @@ void LocalLine::probe(const QString &device, const SerialSettings &settings, con
 // anything, so a refused opening never touches the line of the program holding it.
 // Qt's lock file only guards against programs using the same name for the device; a
 // lock on the device itself also holds against links and other names.
-// Returns the system's error when the device cannot be opened at all.
+// Returns the system's error when the device cannot be opened at all, and
+// kHeldByAnother when another program holds it.
 int LocalLine::holdDevice(const QString &device)
 {
 #ifdef Q_OS_UNIX
@@ -163,7 +167,7 @@ int LocalLine::holdDevice(const QString &device)
 #endif
     if (inUse) {
         ::close(fd);
-        throw SerialError(inUseReason(device));
+        return kHeldByAnother;
     }
     m_lock = fd;
 #else

@@ -17,13 +17,14 @@ public:
     // Without a lock file: the device is opened and closed in an instant, and
     // announcing that to other programs is not worth a synced write to disk. Another
     // program's lock file, lock or exclusive opening still refuses it.
-    void probe(const QString &device, const SerialSettings &settings, const QString &settingsText) override;
+    QString probe(const QString &device, const SerialSettings &settings, const QString &settingsText) override;
     void close() override;
     bool isOpen() const override { return m_port->isOpen(); }
     bool write(const QByteArray &bytes) override;
     QByteArray takeReceived() override;
 
 private:
+    static constexpr int kHeldByAnother = -1; // from holdDevice(): another program holds it
     int holdDevice(const QString &device);
     void releaseDevice();
     void prepareLine(const SerialSettings &settings);

@@ -68,9 +68,9 @@ QString SerialComm::deviceToOpen()
     return device;
 }
 
-SerialError SerialComm::failure(const QString &device, const SerialError &why) const
+QString SerialComm::failure(const QString &device, const QString &why) const
 {
-    return SerialError(QStringLiteral("COM%1 (%2): %3").arg(m_commPort).arg(device, QString::fromUtf8(why.what())));
+    return QStringLiteral("COM%1 (%2): %3").arg(m_commPort).arg(device, why);
 }
 
 void SerialComm::open()
@@ -87,7 +87,7 @@ void SerialComm::open()
         m_opening = false;
     } catch (const SerialError &why) {
         m_opening = false;
-        throw failure(device, why);
+        throw SerialError(failure(device, QString::fromUtf8(why.what())));
     }
     OpenLines::add(m_line.get());
     m_lineFailed = false;
@@ -95,22 +95,20 @@ void SerialComm::open()
     emit portOpenChanged(true);
 }
 
-void SerialComm::probe()
+QString SerialComm::probe()
 {
     const QString device = deviceToOpen();
 
     m_line.reset();
     m_line = makeSerialLine(device, this);
     m_device = device;
-    try {
-        m_opening = true;
-        m_line->probe(device, m_settings, m_settingsText);
-        m_opening = false;
-    } catch (const SerialError &why) {
-        m_opening = false;
-        m_line->close();
-        throw failure(device, why);
-    }
+    m_opening = true;
+    const QString why = m_line->probe(device, m_settings, m_settingsText);
+    m_opening = false;
+    if (why.isEmpty())
+        return {};
+    m_line->close();
+    return failure(device, why);
 }
 
 void SerialComm::close()

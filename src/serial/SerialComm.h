@@ -31,9 +31,10 @@ public:
     void setPortOpen(bool open);
 
     // Opens the port and closes it again at once, as the start-up scan tries a port:
-    // throws SerialError as an opening would, and leaves the port closed. Only while
-    // closed; portOpenChanged() is not emitted.
-    void probe();
+    // the reason an opening would fail ("COM2 (/dev/ttyS1): …"), or empty when it
+    // would succeed; the port is left closed. Only while closed (otherwise it throws
+    // SerialError, as opening would); portOpenChanged() is not emitted.
+    QString probe();
 
     // CommPort: the port number for the next opening; only while closed.
     int commPort() const { return m_commPort; }
@@ -64,7 +65,7 @@ private:
     void open();
     void close();
     QString deviceToOpen();
-    SerialError failure(const QString &device, const SerialError &why) const;
+    QString failure(const QString &device, const QString &why) const;
     void failLine(const QString &why);
 
     PortLookup m_lookup;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "SerialError.h"
 #include "SerialSettings.h"
 
 #include <QByteArray>
@@ -23,12 +24,19 @@ public:
     // with the window's events flowing meanwhile.
     virtual void open(const QString &device, const SerialSettings &settings, const QString &settingsText) = 0;
     // Opens the device and closes it again at once, to learn whether it could be used
-    // now: throws SerialError as open() would. Leaves the line closed. A line may do
-    // this more lightly than a full opening; this one opens and closes.
-    virtual void probe(const QString &device, const SerialSettings &settings, const QString &settingsText)
+    // now: the reason open() would give, or empty when it would succeed. Leaves the
+    // line closed. The start-up scan tries ports that are often missing, so the reason
+    // is returned, not thrown. A line may do this more lightly than a full opening;
+    // this one opens and closes.
+    virtual QString probe(const QString &device, const SerialSettings &settings, const QString &settingsText)
     {
-        open(device, settings, settingsText);
+        try {
+            open(device, settings, settingsText);
+        } catch (const SerialError &why) {
+            return QString::fromUtf8(why.what());
+        }
         close();
+        return {};
     }
     // Closes the line; closing a closed line does nothing. Never emits failed().
     virtual void close() = 0;

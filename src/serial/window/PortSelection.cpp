@@ -18,7 +18,10 @@ void Form1::ScanComPorts()
 void Form1::ScanComPort(SerialComm &component, int port)
 {
     m_onError([&] { component.setCommPort(port); });
-    m_onError([&] { component.probe(); }); // opened and closed again at once
+    QString why;
+    m_onError([&] { why = component.probe(); }); // opened and closed again at once
+    if (!why.isEmpty())
+        m_onError.fail(why);
     const bool failed = m_onError.errorPending();
     menuCom(port)->setEnabled(!failed);
     menuCom(port)->setToolTip(failed ? shownAsWritten(m_onError.pendingError()) : QString());
