@@ -115,7 +115,9 @@ struct Contender {
     QStringList args;
     bool lookOnly = false; // the text window drawn as the panel is, not a target
 };
-constexpr int kStartUpRuns = 15;
+// Runs per contender: 15, the figure the targets are set for; --runs N takes more
+// when two builds differ by less than the spread of 15 runs on a busy machine.
+int startUpRuns = 15;
 
 QString yardstickPath()
 {
@@ -128,14 +130,14 @@ QString beforeBuild;
 // One run of a contender: its figures (one per measure), NaN where it failed.
 using Timing = std::function<std::vector<double>(const Contender &)>;
 
-// Runs each contender in turn, kStartUpRuns times, after one run each to warm the
+// Runs each contender in turn, startUpRuns times, after one run each to warm the
 // file cache: per contender, the median of each figure (NaN when one run failed).
 std::vector<std::vector<double>> medianStartUp(const std::vector<Contender> &contenders, const Timing &time)
 {
     std::vector<std::vector<std::vector<double>>> runs(contenders.size());
     for (const Contender &contender : contenders)
         time(contender);
-    for (int run = 0; run < kStartUpRuns; ++run)
+    for (int run = 0; run < startUpRuns; ++run)
         for (size_t i = 0; i < contenders.size(); ++i)
             runs[i].push_back(time(contenders[i]));
     std::vector<std::vector<double>> medians(contenders.size());
@@ -269,7 +271,7 @@ void measureStartUpOffscreen(const QProcessEnvironment &offscreen)
     const auto contenders = startUpContenders(probePath(), beforeBuild + QStringLiteral("/bench/qx50-probe"), expose,
                                               expose, {QStringLiteral("expose"), QStringLiteral("bare")}, probePath());
     const QProcessEnvironment none = withoutPorts(offscreen);
-    reportStartUp(QStringLiteral("start-up to window, offscreen (median of %1)").arg(kStartUpRuns), contenders,
+    reportStartUp(QStringLiteral("start-up to window, offscreen (median of %1)").arg(startUpRuns), contenders,
                   medianStartUp(contenders, [&](const Contender &c) { return timeToExpose(c, none); }), 0, 1.05);
     if (QFileInfo::exists(QStringLiteral("/dev/ttyS0"))) {
         const QProcessEnvironment system = withSystemPorts(offscreen);
@@ -313,7 +315,7 @@ void measureStartUpMapped(const QString &xvfb)
     while (server.state() != QProcess::NotRunning && !server.canReadLine() && Clock::now() < deadline)
         server.waitForReadyRead(100);
     const QByteArray display = ':' + server.readLine().trimmed();
-    const QString measure = QStringLiteral("start-up, exec to window mapped on Xvfb (median of %1)").arg(kStartUpRuns);
+    const QString measure = QStringLiteral("start-up, exec to window mapped on Xvfb (median of %1)").arg(startUpRuns);
     MapWatch watch(display);
     if (display.size() < 2 || !watch.connected()) {
         report(measure, QStringLiteral("(Xvfb did not start)"), QString());
@@ -332,7 +334,7 @@ void measureStartUpMapped(const QString &xvfb)
         reportStartUp(measure, contenders, medians, 0, 1.05);
         reportLookCost(contenders, medians, 0);
         if (watch.seesPaint()) {
-            reportStartUp(QStringLiteral("start-up, exec to first paint on Xvfb (median of %1)").arg(kStartUpRuns),
+            reportStartUp(QStringLiteral("start-up, exec to first paint on Xvfb (median of %1)").arg(startUpRuns),
                           contenders, medians, 1, 1.05);
             reportLookCost(contenders, medians, 1);
         } else
@@ -511,11 +513,14 @@ int main(int argc, char *argv[])
     std::printf("  %-46s %-22s %s\n", "measure", "figure", "target");
 
     // --start-up: only the start-up figures; --before DIR: the panel of the build in
-    // DIR (its program and bench/qx50-probe) is timed beside this one, in the same run.
+    // DIR (its program and bench/qx50-probe) is timed beside this one, in the same run;
+    // --runs N: start-up medians of N runs.
     const QStringList args = QCoreApplication::arguments();
     const bool startUpOnly = args.contains(QStringLiteral("--start-up"));
     if (const qsizetype before = args.indexOf(QStringLiteral("--before")); before > 0)
         beforeBuild = args.value(before + 1);
+    if (const qsizetype runs = args.indexOf(QStringLiteral("--runs")); runs > 0)
+        startUpRuns = std::clamp(args.value(runs + 1).toInt(), 1, 1000);
 
     QProcessEnvironment offscreen = QProcessEnvironment::systemEnvironment();
     offscreen.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
