@@ -183,8 +183,7 @@ void reportStartUp(const QString &measure, const std::vector<Contender> &contend
 
 // What the panel's look costs by itself: the text window with the panel's frames and
 // bold status beside the plain one, and the panel (the first contender) beside it.
-void reportLookCost(const std::vector<Contender> &contenders, const std::vector<std::vector<double>> &medians,
-                    size_t k)
+void reportLookCost(const std::vector<Contender> &contenders, const std::vector<std::vector<double>> &medians, size_t k)
 {
     const size_t text = contenders.size() - 2;
     for (size_t i = 0; i < text; ++i) {

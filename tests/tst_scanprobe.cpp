@@ -126,7 +126,8 @@ private slots:
 
         comm.setCommPort(1);
         QCOMPARE(comm.probe(), QString());
-        const int exclusive = ::open(unit.devicePath().toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        const int exclusive
+            = ::open(unit.devicePath().toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
         QVERIFY(exclusive >= 0 && ::ioctl(exclusive, TIOCEXCL) == 0);
         QVERIFY_THROWS_NO_EXCEPTION(why = comm.probe());
         ::ioctl(exclusive, TIOCNXCL); // the mode belongs to the terminal, not to this descriptor
