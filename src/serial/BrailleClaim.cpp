@@ -94,10 +94,13 @@ std::optional<BrailleClaim> findBrailleClaim(const QString &sysRoot, const QStri
     for (const QString &interface : devices.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)) {
         if (!interface.contains(QLatin1Char(':')))
             continue;
+        // The cheap, nearly always false test first: an interface held through usbfs.
+        const QString interfaceDir = devices.filePath(interface);
+        if (!boundToUsbfs(interfaceDir))
+            continue;
         const QString usbPath = interface.section(QLatin1Char(':'), 0, 0);
         const Bridge *bridge = bridgeAt(devices.filePath(usbPath));
-        const QString interfaceDir = devices.filePath(interface);
-        if (!bridge || hasTty(interfaceDir) || !boundToUsbfs(interfaceDir))
+        if (!bridge || hasTty(interfaceDir))
             continue;
         if (!brlttyRuns(procRoot))
             return std::nullopt;

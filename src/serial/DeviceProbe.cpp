@@ -217,9 +217,11 @@ DeviceProbe probeDevice(const QString &device)
     struct stat info {};
     if (probe.finding != DeviceProbe::Finding::Free || ::stat(device.toLocal8Bit().constData(), &info) != 0)
         return probe;
-    if (const qint64 holder = lockHolder(device, info))
-        return {DeviceProbe::Finding::Held, QStringLiteral("present, in use by %1").arg(programName(holder)),
-                inUseBy(holder == kUnseenHolder ? QString() : programName(holder))};
+    if (const qint64 holder = lockHolder(device, info)) {
+        const QString program = programName(holder);
+        return {DeviceProbe::Finding::Held, QStringLiteral("present, in use by %1").arg(program),
+                inUseBy(holder == kUnseenHolder ? QString() : program)};
+    }
 #endif
     return probe;
 }

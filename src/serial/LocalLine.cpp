@@ -123,14 +123,15 @@ QString LocalLine::probe(const QString &device, const SerialSettings &settings, 
 #ifdef Q_OS_UNIX
     (void)settings;
     (void)settingsText;
-    if (const DeviceProbe probe = probePresence(device); probe.rulesOutOpening())
-        return probe.reason;
+    const DeviceProbe presence = probePresence(device);
+    if (presence.rulesOutOpening())
+        return presence.reason;
     if (lockFileHolder(device) != 0)
         return inUseReason(device);
     const int error = holdDevice(device); // refused when another program holds it
     if (error != 0) {
-        if (error == EACCES || error == EPERM)
-            return permissionReason(device);
+        if (error == EACCES || error == EPERM) // the presence probe has the words already
+            return presence.finding == DeviceProbe::Finding::NoAccess ? presence.reason : permissionReason(device);
         if (error == kHeldByAnother || error == EBUSY) // EBUSY: opened exclusively
             return inUseReason(device);
         return systemReason(error);
@@ -317,7 +318,8 @@ bool LocalLine::write(const QByteArray &bytes)
 // first byte of a burst on its own (its buffer holds one); that byte comes first.
 QByteArray LocalLine::takeReceived()
 {
-    QByteArray received = decoded(m_port->readAll());
+    // Qt's own buffer holds a byte at most; reading it empty would still size a chunk.
+    QByteArray received = m_port->bytesAvailable() > 0 ? decoded(m_port->readAll()) : QByteArray();
     if (!m_port->isOpen() || m_port->error() != QSerialPort::NoError)
         return received;
     const int fd = static_cast<int>(m_port->handle());

@@ -103,12 +103,9 @@ QString SerialComm::probe()
     m_line = makeSerialLine(device, this);
     m_device = device;
     m_opening = true;
-    const QString why = m_line->probe(device, m_settings, m_settingsText);
+    const QString why = m_line->probe(device, m_settings, m_settingsText); // leaves the line closed
     m_opening = false;
-    if (why.isEmpty())
-        return {};
-    m_line->close();
-    return failure(device, why);
+    return why.isEmpty() ? QString() : failure(device, why);
 }
 
 void SerialComm::close()
@@ -154,7 +151,7 @@ void SerialComm::failLine(const QString &why)
     // closed. Closing waits for the event loop, outside the line's own notification.
     m_lineFailed = true;
     emit portOpenChanged(false);
-    const QString reason = QStringLiteral("COM%1 (%2): %3").arg(m_commPort).arg(m_device, why);
+    const QString reason = failure(m_device, why);
     QMetaObject::invokeMethod(
         this,
         [this, reason] {
