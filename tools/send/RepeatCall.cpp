@@ -20,11 +20,10 @@ const char *const kRepeatUsage = "       qx50-send --repeat N --every SECONDS --
 
 namespace {
 
-constexpr auto kService = "org.orma.Qx50VoiceMemory";
-constexpr auto kPath = "/org/orma/Qx50VoiceMemory";
-constexpr auto kInterface = "org.orma.Qx50VoiceMemory";
+using panel::kInterface;
+using panel::kPath;
+using panel::kService;
 constexpr auto kProperties = "org.freedesktop.DBus.Properties";
-constexpr int kAnswerWithinMs = 5000;
 const char *const kOptions[] = {"--repeat", "--every", "--times"};
 
 QString latin1(const char *text)
@@ -98,7 +97,7 @@ QDBusMessage callPanel(QDBusConnection &bus, const char *interface, const QStrin
     QDBusMessage call = QDBusMessage::createMethodCall(latin1(kService), latin1(kPath), latin1(interface), method);
     call.setAutoStartService(false);
     call.setArguments(args);
-    return bus.call(call, QDBus::Block, kAnswerWithinMs);
+    return bus.call(call, QDBus::Block, panel::kAnswerWithinMs);
 }
 
 } // namespace
@@ -131,17 +130,15 @@ int runRepeatCall(int argc, char *argv[])
 
     const QDBusMessage reply = callPanel(bus, kInterface, QStringLiteral("StartRepeat"),
                                          {request.memory, request.seconds, static_cast<uint>(request.count)});
-    if (reply.type() != QDBusMessage::ReplyMessage) {
-        const QString error = reply.errorName();
-        if (error.startsWith(latin1(kInterface) + QStringLiteral(".Error."))
-            || error == QLatin1String("org.freedesktop.DBus.Error.InvalidArgs")) {
+    // The panel refuses a repeat it cannot run with its own errors, or with the bus's
+    // InvalidArgs for values it will not take; its words are shown as they stand.
+    if (const panel::Answer answer = panel::readAnswer(reply); answer.outcome != panel::Outcome::Sent) {
+        if (answer.outcome == panel::Outcome::Refused
+            || reply.errorName() == QLatin1String("org.freedesktop.DBus.Error.InvalidArgs")) {
             std::fprintf(stderr, "%s\n", reply.errorMessage().toLocal8Bit().constData());
             return 1;
         }
-        if (error == QLatin1String("org.freedesktop.DBus.Error.NameHasNoOwner")
-            || error == QLatin1String("org.freedesktop.DBus.Error.ServiceUnknown"))
-            return fail(2, QStringLiteral("no orma-qx50-voice-mem panel is running"));
-        return fail(2, QStringLiteral("the panel did not answer: %1").arg(reply.errorMessage()));
+        return fail(2, answer.reason);
     }
     const QDBusMessage state
         = callPanel(bus, kProperties, QStringLiteral("Get"), {latin1(kInterface), QStringLiteral("Repeating")});
