@@ -1,5 +1,6 @@
 #include "RemoteBench.h"
 
+#include "Figures.h"
 #include "SilentDesktop.h"
 #include "support/PtyUnit.h"
 #include "support/Ser2net.h"
@@ -17,13 +18,8 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double percentile(std::vector<double> values, int p)
-{
-    std::sort(values.begin(), values.end());
-    return values.empty() ? 0 : values[std::min(values.size() - 1, values.size() * static_cast<size_t>(p) / 100)];
-}
+using figures::Clock;
+using figures::percentile;
 
 void measureClickToByte(const Report &report)
 {

@@ -1,6 +1,7 @@
 // Measures the program against its targets and prints a table. Start-up, memory,
 // idle and receive figures come from the probe program run as a separate process;
 // click-to-byte is measured in this process.
+#include "Figures.h"
 #include "MapWatch.h"
 #include "RemoteBench.h"
 #include "SilentDesktop.h"
@@ -31,28 +32,9 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-struct Row {
-    QString measure;
-    QString figure;
-    QString target;
-};
-std::vector<Row> rows;
-
-void report(const QString &measure, const QString &figure, const QString &target)
-{
-    rows.push_back({measure, figure, target});
-    std::printf("  %-46s %-22s %s\n", qPrintable(measure), qPrintable(figure), qPrintable(target));
-    std::fflush(stdout);
-}
-
-template <typename T>
-T percentile(std::vector<T> values, int p)
-{
-    std::sort(values.begin(), values.end());
-    return values.empty() ? T() : values[std::min(values.size() - 1, values.size() * static_cast<size_t>(p) / 100)];
-}
+using figures::Clock;
+using figures::percentile;
+using figures::report;
 
 QString probePath()
 {
@@ -61,14 +43,8 @@ QString probePath()
 
 // The master side of a pseudo-terminal: the unit's end of the line.
 struct Pty {
-    int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     QString device;
-    Pty()
-    {
-        ::grantpt(master);
-        ::unlockpt(master);
-        device = QString::fromLocal8Bit(::ptsname(master));
-    }
+    int master = figures::openUnit(&device);
     ~Pty() { ::close(master); }
     void drain() const
     {
