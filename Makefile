@@ -57,12 +57,13 @@ test-sanitized: deps-test $(ASAN_BUILD)/build.ninja
 
 # Each fuzz target runs for a bounded time from its seed corpus; new inputs go to a
 # scratch directory, never into the repository.
+FUZZ_TARGETS := settings_text restore_settings rigctl_protocol rfc2217_stream
 $(FUZZ_BUILD)/build.ninja: | deps-test
 	cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ -DQX50_FUZZ=ON -DBUILD_TESTING=ON
 
 test-fuzz: deps-test $(FUZZ_BUILD)/build.ninja
 	cmake --build $(FUZZ_BUILD) -j $(JOBS)
-	@for target in settings_text restore_settings rigctl_protocol rfc2217_stream; do \
+	@for target in $(FUZZ_TARGETS); do \
 	  seeds=$(CURDIR)/tests/fuzz/seeds/$$target; \
 	  scratch=$$(mktemp -d); mkdir $$scratch/corpus; \
 	  echo "fuzz_$$target: $(FUZZ_SECONDS) s"; \
@@ -72,7 +73,7 @@ test-fuzz: deps-test $(FUZZ_BUILD)/build.ninja
 	    exit $${PIPESTATUS[0]} ) || { echo "fuzz_$$target failed; see the crash file above"; exit 1; }; \
 	  rm -rf $$scratch; \
 	done; \
-	echo "fuzz: 4 passed, 0 failed"
+	echo "fuzz: $(words $(FUZZ_TARGETS)) passed, 0 failed"
 
 $(BENCH_BUILD)/build.ninja: | deps
 	cmake -S . -B $(BENCH_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=ON
