@@ -36,7 +36,7 @@ bool Form1::issueCommand(char command, QString *notSentWhy)
             return false;
         }
         m_desktop.beep();
-        m_desktop.messageBox(QStringLiteral("The command was not sent"), Desktop::Plain, {},
+        m_desktop.messageBox(QString::fromLatin1(kCommandNotSent), Desktop::Plain, {},
                              QString::fromUtf8(refused.what()));
         return false;
     }

@@ -1,6 +1,7 @@
 #include "CommandLine.h"
 
 #include "help/GuidePath.h"
+#include "ui/Desktop.h"
 
 #include <QFileInfo>
 
@@ -10,7 +11,7 @@
 
 namespace {
 
-constexpr auto kProgram = "orma-qx50-voice-mem";
+constexpr auto kProgram = Desktop::kApplicationTitle;
 
 QString usage(const QString &executableDirectory)
 {

@@ -28,7 +28,7 @@ QString onTheBus(QString text)
 // The panel's text for a command the unit did not take, with the reason after it.
 QString notSentText(const QString &why)
 {
-    const QString text = QStringLiteral("The command was not sent");
+    const QString text = QString::fromLatin1(Form1::kCommandNotSent);
     return why.isEmpty() ? text : QStringLiteral("%1: %2").arg(text, why);
 }
 
@@ -189,7 +189,7 @@ void ControlBus::StartRepeat(const QString &memory, double seconds, uint count)
         QString notSentWhy; // never a box inside a bus call
         const bool started
             = m_form.repeat->start(memory.front().toLatin1(), seconds, static_cast<int>(count), &notSentWhy);
-        if (!started || !m_form.repeat->repeating()) {
+        if (!started) {
             m_caller->setWatchedServices({});
             if (!m_form.Comm1.portOpen())
                 refuse(kPortNotOpen, QStringLiteral("Com Port is not open!"));

@@ -69,7 +69,7 @@ bool RepeatTransmit::start(char memory, double seconds, int count, QString *notS
                   .arg(seconds));
     m_timer.start(m_periodMs);
     transmit(notSentWhy);
-    return true;
+    return m_repeating; // a first transmission the line did not take has ended it
 }
 
 void RepeatTransmit::tick()

@@ -66,8 +66,9 @@ public:
 
     // Starts a repeat and sends its first transmission at once. Requires values that
     // refusal() lets through, an open port and no repeat running; false otherwise.
-    // A first transmission the line did not take ends it again at once: with
-    // notSentWhy the reason is handed back instead of shown in a box (a bus caller).
+    // A first transmission the line did not take ends it again at once, and false is
+    // returned: with notSentWhy the reason is handed back instead of shown in a box
+    // (a bus caller).
     bool start(char memory, double seconds, int count, QString *notSentWhy = nullptr);
     // Ends a running repeat for this reason; nothing happens when none runs.
     void stop(Stop why);

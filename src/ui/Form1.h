@@ -77,6 +77,7 @@ public:
     void showStatus(const QString &caption, quint32 foreColor);
 
     // Command dispatch.
+    static constexpr auto kCommandNotSent = "The command was not sent"; // the box, and the bus's refusal
     void sendCommand(char command);
     // True when the byte went out. A command the unit does not take now is reported
     // with a box, or, for a caller that is no operator, in `notSentWhy` alone.
