@@ -19,12 +19,10 @@ namespace {
 
 const QString kSettingsFile = QStringLiteral("orma-qx50-voice-mem.ini");
 
-// Qt's lock file for a device, as it names it.
+// Qt's lock file for a device.
 QString lockFileOf(const QString &device)
 {
-    QString name = device.mid(int(qstrlen("/dev/")));
-    name.replace(QLatin1Char('/'), QLatin1Char('_'));
-    return QStringLiteral("/var/lock/LCK..") + name;
+    return QStringLiteral("/var/lock/") + lockFileName(device);
 }
 
 // Whether the terminal is in exclusive mode: a second opening fails for anyone but
@@ -65,6 +63,8 @@ struct Panel {
         }
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("QX50_COM1"), com1);
+        for (int port = 2; port <= 4; ++port) // the machine's own ports stay untouched
+            env.insert(QStringLiteral("QX50_COM%1").arg(port), QStringLiteral("/nonexistent/qx50-endings-%1").arg(port));
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), cwd.filePath(QStringLiteral("config")));
         env.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
         process.setProcessEnvironment(env);

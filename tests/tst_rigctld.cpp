@@ -4,12 +4,12 @@
 #include "support/BusPanel.h"
 #include "support/FormFixture.h"
 #include "support/PtyUnit.h"
+#include "support/Ser2net.h"
 #include "app/ControlBus.h"
 
 #include <QDBusConnectionInterface>
 #include <QProcess>
 #include <QScopeGuard>
-#include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
 
@@ -43,13 +43,6 @@ struct Program {
     }
     int exitCode() { return finished() && process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1; }
 };
-
-quint16 freeLoopbackPort()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    return probe.serverPort();
-}
 
 // Hamlib's dummy rig behind a real rigctld, answering once it takes connections.
 struct HamlibRigctld : Program {

@@ -15,13 +15,6 @@
 
 namespace {
 
-QString lockFileName(const QString &device)
-{
-    QString name = device.mid(int(qstrlen("/dev/")));
-    name.replace(QLatin1Char('/'), QLatin1Char('_'));
-    return QStringLiteral("LCK..") + name;
-}
-
 // Every file made in the lock folder while it lives, however briefly.
 class LockFolderWatch {
 public:

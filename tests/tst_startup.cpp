@@ -17,8 +17,7 @@ namespace {
 // Where Qt keeps the lock file of an open device, found while the device is open.
 QString qtLockFileOf(const QString &device)
 {
-    const QString name
-        = QStringLiteral("LCK..") + device.mid(device.indexOf(QLatin1String("/dev/")) + 5).replace(u'/', u'_');
+    const QString name = lockFileName(device);
     for (const char *directory : {"/var/lock", "/run/lock", "/tmp"}) {
         const QString path = QDir(QString::fromLatin1(directory)).filePath(name);
         if (QFile::exists(path))

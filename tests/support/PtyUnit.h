@@ -30,6 +30,15 @@ private:
     QString m_device;
 };
 
+// The name of the UUCP lock file Qt writes for a device under /dev ("LCK..pts_3"),
+// in whichever lock folder the system keeps.
+inline QString lockFileName(const QString &device)
+{
+    QString name = device.mid(device.indexOf(QLatin1String("/dev/")) + 5);
+    name.replace(QLatin1Char('/'), QLatin1Char('_'));
+    return QStringLiteral("LCK..") + name;
+}
+
 // Holds a device open and locked the way another program using it would.
 class PortHolder {
 public:
