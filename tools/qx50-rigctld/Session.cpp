@@ -55,7 +55,7 @@ Session::Session(QTcpSocket *client, PanelLink &panel, const Upstream &upstream)
 void Session::takeLines()
 {
     while (!m_waiting && m_client->state() == QAbstractSocket::ConnectedState) {
-        const auto line = m_reader.next();
+        auto line = m_reader.next();
         if (!line)
             return;
         if (line->overlong) {
@@ -65,10 +65,9 @@ void Session::takeLines()
             answer(rigctl::report({}, rigctl::InvalidArgument));
             continue;
         }
-        if (const auto command = rigctl::parseLine(line->text)) {
-            rigctl::Command c = *command;
-            c.line = line->raw;
-            handle(c);
+        if (auto command = rigctl::parseLine(line->text)) {
+            command->line = std::move(line->raw);
+            handle(*command);
         }
     }
 }
@@ -105,11 +104,12 @@ void Session::handle(const rigctl::Command &command)
 void Session::playOnPanel(const rigctl::Command &command, const QStringList &characters)
 {
     m_waiting = true;
-    const QString what
-        = QString::fromLatin1(command.name + (command.args.isEmpty() ? QByteArray() : ' ' + command.args.join(' ')));
-    m_panel.send(characters, this, [this, command, what](const panel::Answer &result) {
-        if (result.outcome != panel::Outcome::Sent)
-            tell(QStringLiteral("%1 refused: %2").arg(what, result.reason));
+    m_panel.send(characters, this, [this, command](const panel::Answer &result) {
+        if (result.outcome != panel::Outcome::Sent) {
+            const QByteArray what
+                = command.name + (command.args.isEmpty() ? QByteArray() : ' ' + command.args.join(' '));
+            tell(QStringLiteral("%1 refused: %2").arg(QString::fromLatin1(what), result.reason));
+        }
         m_waiting = false;
         answer(rigctl::report(command, codeFor(result)));
         takeLines();
