@@ -64,7 +64,8 @@ struct Panel {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("QX50_COM1"), com1);
         for (int port = 2; port <= 4; ++port) // the machine's own ports stay untouched
-            env.insert(QStringLiteral("QX50_COM%1").arg(port), QStringLiteral("/nonexistent/qx50-endings-%1").arg(port));
+            env.insert(QStringLiteral("QX50_COM%1").arg(port),
+                       QStringLiteral("/nonexistent/qx50-endings-%1").arg(port));
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), cwd.filePath(QStringLiteral("config")));
         env.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
         process.setProcessEnvironment(env);
