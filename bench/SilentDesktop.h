@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/Desktop.h"
+#include "panel/Desktop.h"
 
 #include <QCoreApplication>
 #include <cstdio>

@@ -10,7 +10,7 @@
 //                              any byte on standard input restarts the lateness count
 #include "serial/PortAssignments.h"
 #include "serial/PortDevices.h"
-#include "ui/Desktop.h"
+#include "panel/Desktop.h"
 #include "ui/Form1.h"
 #include "ExposeReporter.h"
 #include "SilentDesktop.h"

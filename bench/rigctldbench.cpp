@@ -44,7 +44,7 @@ int main(int argc, char *argv[])
     SilentDesktop desktop;
     Form1 form(desktop, PortDevices {[&](int) { return device; }});
     form.Comm1.setPortOpen(true);
-    ControlBus bus(form, desktop);
+    ControlBus bus(form.model(), desktop);
 
     QProcess front;
     front.start(QStringLiteral(QX50_RIGCTLD), {QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0")});

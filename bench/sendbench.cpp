@@ -43,7 +43,7 @@ int main(int argc, char *argv[])
     form.Comm1.setPortOpen(true);
 
     const auto serveStart = Clock::now();
-    ControlBus bus(form, desktop);
+    ControlBus bus(form.model(), desktop);
     const double serveMs = milliseconds(Clock::now() - serveStart);
     if (!bus.serving()) {
         report(QStringLiteral("qx50-send to byte at the unit"), bus.whyNotServing(), QString());

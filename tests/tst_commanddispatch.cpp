@@ -2,7 +2,7 @@
 // when no port is open.
 #include "support/FormFixture.h"
 #include "support/PtyUnit.h"
-#include "app/UntrappedFailure.h"
+#include "panel/UntrappedFailure.h"
 #include "ui/VbColor.h"
 
 #include <QPushButton>

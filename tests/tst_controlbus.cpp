@@ -1,10 +1,11 @@
 // The panel on a private session bus: qx50-send and other programs' calls take the
 // click's road to the line, see the window's state, and can do nothing more.
+#include "support/BusClient.h"
 #include "support/BusPanel.h"
 #include "support/FormFixture.h"
 #include "support/PtyUnit.h"
 #include "app/ControlBus.h"
-#include "app/RepeatTransmit.h"
+#include "panel/RepeatTransmit.h"
 
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
@@ -16,35 +17,16 @@
 
 namespace {
 
-const QString kService = QString::fromLatin1(ControlBus::kService);
-const QString kPath = QString::fromLatin1(ControlBus::kPath);
-const QString kInterface = QString::fromLatin1(ControlBus::kInterface);
-const QString kProperties = QStringLiteral("org.freedesktop.DBus.Properties");
-
-// Another program on the bus: its own connection, so every call goes through the daemon.
-QDBusConnection client()
-{
-    static QDBusConnection connection
-        = QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("client"));
-    return connection;
-}
-
-QDBusMessage call(const QString &interface, const QString &method, const QVariantList &args)
-{
-    QDBusMessage message = QDBusMessage::createMethodCall(kService, kPath, interface, method);
-    message.setArguments(args);
-    QDBusPendingCall pending = client().asyncCall(message);
-    (void)QTest::qWaitFor([&] { return pending.isFinished(); }, 10000); // the panel answers in this thread
-    return pending.reply();
-}
-QDBusMessage send(const QString &command)
-{
-    return call(kInterface, QStringLiteral("Send"), {command});
-}
+using busclient::call;
+using busclient::client;
+using busclient::kInterface;
+using busclient::kPath;
+using busclient::kProperties;
+using busclient::kService;
+using busclient::send;
 QVariant busProperty(const char *name)
 {
-    const QDBusMessage reply = call(kProperties, QStringLiteral("Get"), {kInterface, QString::fromLatin1(name)});
-    return reply.arguments().value(0).value<QDBusVariant>().variant();
+    return busclient::property(name);
 }
 
 struct Run {
@@ -134,8 +116,8 @@ private slots:
         QTest::addColumn<QString>("command");
         QTest::addColumn<QString>("error");
         QTest::addColumn<QString>("text");
-        const QString notOpen = QString::fromLatin1(ControlBus::kPortNotOpen);
-        const QString noCommand = QString::fromLatin1(ControlBus::kNotACommand);
+        const QString notOpen = QString::fromLatin1(panel::kPortNotOpen);
+        const QString noCommand = QString::fromLatin1(panel::kNotACommand);
         const QString notACommand = QStringLiteral("\"%1\" is not a command: M, R, P, T, S or a digit 0 to 9");
         QTest::addRow("closed, Transmit") << false << "T" << notOpen << "Com Port is not open!";
         QTest::addRow("closed, no command") << false << "x" << noCommand << notACommand.arg("x");
@@ -184,7 +166,7 @@ private slots:
         // A caller on the bus is answered at once with the reason; no box is put on
         // the operator's screen, nor waited on.
         const QDBusMessage reply = send(QStringLiteral("T"));
-        QCOMPARE(reply.errorName(), QString::fromLatin1(ControlBus::kNotSent));
+        QCOMPARE(reply.errorName(), QString::fromLatin1(panel::kNotSent));
         QVERIFY2(reply.errorMessage().startsWith(
                      QStringLiteral("The command was not sent: COM2 (%1)").arg(p.unit.devicePath()))
                      && reply.errorMessage().endsWith(QStringLiteral("\"T\" was not sent")),
@@ -196,7 +178,7 @@ private slots:
                  qPrintable(run.err));
         // A repeat whose first transmission the unit does not take is refused the same way.
         const QDBusMessage repeat = call(kInterface, QStringLiteral("StartRepeat"), {QStringLiteral("4"), 10.0, 3u});
-        QCOMPARE(repeat.errorName(), QString::fromLatin1(ControlBus::kNotSent));
+        QCOMPARE(repeat.errorName(), QString::fromLatin1(panel::kNotSent));
         QVERIFY2(repeat.errorMessage().startsWith(QStringLiteral("The command was not sent: COM2")),
                  qPrintable(repeat.errorMessage()));
         QVERIFY(!p.f.form->repeat->repeating());
@@ -212,7 +194,7 @@ private slots:
         QDialog box; // stands for a message box the operator has yet to close
         box.setWindowModality(Qt::ApplicationModal);
         box.show();
-        QCOMPARE(send(QStringLiteral("T")).errorName(), QString::fromLatin1(ControlBus::kBusy));
+        QCOMPARE(send(QStringLiteral("T")).errorName(), QString::fromLatin1(panel::kBusy));
         box.close();
         QCOMPARE(send(QStringLiteral("T")).type(), QDBusMessage::ReplyMessage);
         QCOMPARE(p.unit.received(1), QByteArray("T"));

@@ -2,7 +2,7 @@
 // to that control afterwards.
 #include "support/FormFixture.h"
 #include "support/PtyUnit.h"
-#include "ui/KeyCommand.h"
+#include "panel/CommandTable.h"
 #include "ui/VbColor.h"
 
 #include <QAction>
@@ -29,11 +29,12 @@ private slots:
     {
         const QString letters = QStringLiteral("MmRrPpTtSs");
         for (QChar c : letters)
-            QCOMPARE(keyCommand(c.unicode()), std::optional<char>(static_cast<char>(c.toUpper().unicode())));
+            QCOMPARE(CommandTable::commandForKey(c.unicode()),
+                     std::optional<char>(static_cast<char>(c.toUpper().unicode())));
         for (char d = '0'; d <= '9'; ++d)
-            QCOMPARE(keyCommand(d), std::optional<char>(d));
+            QCOMPARE(CommandTable::commandForKey(d), std::optional<char>(d));
         for (int code : {int('a'), int('x'), int('X'), int(' '), int('\r'), 27, 0, int('/'), int(':'), 0xD3, 0xFF})
-            QVERIFY2(!keyCommand(code).has_value(), qPrintable(QString::number(code)));
+            QVERIFY2(!CommandTable::commandForKey(code).has_value(), qPrintable(QString::number(code)));
     }
 
     void withThePortClosedEveryCharacterKeyWarns()

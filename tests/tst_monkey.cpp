@@ -4,7 +4,7 @@
 #include "serial/ReceivedText.h"
 #include "support/FormFixture.h"
 #include "support/PtyUnit.h"
-#include "ui/KeyCommand.h"
+#include "panel/CommandTable.h"
 
 #include <QAction>
 #include <QDeadlineTimer>
@@ -104,7 +104,7 @@ private slots:
                 QTest::sendKeyEvent(QTest::Press, f.form.get(), Qt::Key_unknown, text, Qt::NoModifier);
                 QTest::sendKeyEvent(QTest::Release, f.form.get(), Qt::Key_unknown, text, Qt::NoModifier);
                 if (commandsOn)
-                    if (const auto command = keyCommand(static_cast<unsigned char>(key)))
+                    if (const auto command = CommandTable::commandForKey(static_cast<unsigned char>(key)))
                         expectCommand(before, *command);
             } else if (op < 55) {
                 what = QStringLiteral("Com%1").arg(n);

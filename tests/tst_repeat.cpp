@@ -1,10 +1,11 @@
 // Repeat transmit on a unit at the far end of a pseudo-terminal, with the time each
 // byte arrives there: the spacing, the count, every way it stops, and what it refuses.
+#include "support/BusClient.h"
 #include "support/BusPanel.h"
 #include "support/FormFixture.h"
 #include "support/PtyUnit.h"
 #include "app/ControlBus.h"
-#include "app/RepeatTransmit.h"
+#include "panel/RepeatTransmit.h"
 
 #include <QAction>
 #include <QApplication>
@@ -28,26 +29,16 @@ namespace {
 
 using Stop = RepeatTransmit::Stop;
 
-const QString kService = QString::fromLatin1(ControlBus::kService);
-const QString kPath = QString::fromLatin1(ControlBus::kPath);
-const QString kInterface = QString::fromLatin1(ControlBus::kInterface);
+using busclient::client;
+using busclient::kInterface;
+using busclient::kPath;
+using busclient::kService;
 constexpr int kPeriodMs = 2000;
 constexpr int kToleranceMs = 100;
 
-QDBusConnection client()
-{
-    static QDBusConnection connection
-        = QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("client"));
-    return connection;
-}
-
 QDBusMessage call(const QString &method, const QVariantList &args = {})
 {
-    QDBusMessage message = QDBusMessage::createMethodCall(kService, kPath, kInterface, method);
-    message.setArguments(args);
-    QDBusPendingCall pending = client().asyncCall(message);
-    (void)QTest::qWaitFor([&] { return pending.isFinished(); }, 10000); // the panel answers in this thread
-    return pending.reply();
+    return busclient::call(kInterface, method, args);
 }
 QDBusMessage startRepeat(const QString &memory, double seconds, uint count)
 {
@@ -332,7 +323,7 @@ private slots:
         QTest::addColumn<uint>("count");
         QTest::addColumn<QString>("error");
         QTest::addColumn<QString>("text");
-        const QString invalid = QString::fromLatin1(ControlBus::kInvalidArgs);
+        const QString invalid = QString::fromLatin1(panel::kInvalidArgs);
         const QString memory = QStringLiteral("the memory must be one digit, 0 to 9");
         const QString period = QStringLiteral("the period must be 2 to 600 seconds");
         const QString count = QStringLiteral("the number of transmissions must be 1 to 100");
@@ -347,7 +338,7 @@ private slots:
         QTest::addRow("no transmissions") << true << "3" << 30.0 << 0u << invalid << count;
         QTest::addRow("101 transmissions") << true << "3" << 30.0 << 101u << invalid << count;
         QTest::addRow("4294967295 transmissions") << true << "3" << 30.0 << 4294967295u << invalid << count;
-        QTest::addRow("port closed") << false << "3" << 30.0 << 10u << QString::fromLatin1(ControlBus::kPortNotOpen)
+        QTest::addRow("port closed") << false << "3" << 30.0 << 10u << QString::fromLatin1(panel::kPortNotOpen)
                                      << "Com Port is not open!";
     }
     void refusals()
@@ -394,7 +385,7 @@ private slots:
         QCOMPARE(startRepeat(QStringLiteral("3"), 2.0, 5).type(), QDBusMessage::ReplyMessage);
         QCOMPARE(p.unit.received(2), QByteArray("3T"));
         const QDBusMessage second = startRepeat(QStringLiteral("4"), 2.0, 5);
-        QCOMPARE(second.errorName(), QString::fromLatin1(ControlBus::kRepeating));
+        QCOMPARE(second.errorName(), QString::fromLatin1(panel::kRepeating));
         QCOMPARE(p.repeat().memory(), '3');
         p.repeat().stop(Stop::Operator);
 

@@ -55,7 +55,7 @@ private slots:
         FormFixture f;
         PtyUnit unit;
         f.ports[1] = unit.devicePath();
-        ControlBus bus(*f.form, f.desktop);
+        ControlBus bus(f.form->model(), f.desktop);
         QVERIFY(bus.serving());
         f.openPort(1);
 
@@ -90,9 +90,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(tmux(server, {"capture-pane", "-p", "-t", "tlf"}).contains("SSB"), kBound);
 
         tmux(server, {"send-keys", "-t", "tlf", "F1"});
-        QByteArray line;
-        QTRY_VERIFY_WITH_TIMEOUT((line += unit.received()).size() >= 2, kBound);
-        QCOMPARE(line, QByteArray("1T"));
+        QCOMPARE(unit.arriving(2, kBound), QByteArray("1T"));
 
         // The keyer hears PTT on, and PTT off only once play_vk's hold is over.
         QByteArray keyed;

@@ -1,6 +1,7 @@
 #include "SendOptions.h"
 
-#include "ui/KeyCommand.h"
+#include "client/PanelClient.h"
+#include "panel/CommandTable.h"
 
 #include <QRegularExpression>
 
@@ -57,17 +58,16 @@ SendOptions::Parsed SendOptions::parse(const QStringList &arguments)
                 return refuse(QStringLiteral("--hold takes seconds, more than 0 and at most 600 (e.g. 4 or 2.5)"));
         } else if (argument == QLatin1String("--port")) {
             const auto text = value();
-            const auto digit = text ? memoryDigit(*text) : std::nullopt;
-            if (!digit || *digit < 1 || *digit > 4)
+            const auto port = text ? panel::comPortNumber(*text) : std::nullopt;
+            if (!port)
                 return refuse(QStringLiteral("--port takes a COM port number 1 to 4"));
-            options.port = *digit;
+            options.port = *port;
         } else if (argument.startsWith(QLatin1String("--"))) {
             return refuse(QStringLiteral("unknown option %1").arg(argument.left(40)));
         } else if (haveCommand) {
             return refuse(QStringLiteral("one COMMAND at a time"));
-        } else if (argument.size() != 1 || !keyCommand(argument.front().unicode())) {
-            return refuse(
-                QStringLiteral("\"%1\" is not a command: M, R, P, T, S or a digit 0 to 9").arg(argument.left(20)));
+        } else if (argument.size() != 1 || !CommandTable::find(argument.front().unicode())) {
+            return refuse(CommandTable::notACommand(argument));
         } else {
             haveCommand = true;
             options.commands = {argument};
@@ -80,7 +80,7 @@ SendOptions::Parsed SendOptions::parse(const QStringList &arguments)
     if (options.hold && !play)
         return refuse(QStringLiteral("--hold goes with --play"));
     if (play)
-        options.commands = {QString::number(*play), QStringLiteral("T")};
+        options.commands = CommandTable::playMemory(static_cast<char>('0' + *play));
     if (options.commands.isEmpty())
         return refuse(QStringLiteral("no COMMAND and no --play"));
     return {options, {}};

@@ -4,7 +4,7 @@
 //   exit 1  refused: the panel's reason (port closed, not a command, a message open),
 //           or a bad argument, refused before any panel is looked for
 //   exit 2  no panel to ask
-#include "PanelAddress.h"
+#include "client/PanelClient.h"
 #include "SendOptions.h"
 #include "send/RepeatCall.h"
 

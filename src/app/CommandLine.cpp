@@ -1,7 +1,8 @@
 #include "CommandLine.h"
 
 #include "help/GuidePath.h"
-#include "ui/Desktop.h"
+#include "serial/RunningExecutable.h"
+#include "panel/Desktop.h"
 
 #include <QFileInfo>
 
@@ -55,8 +56,7 @@ std::optional<CommandLineAnswer> answerCommandLine(const QStringList &arguments,
 
 QString executableDirectoryBeforeStart(const char *argv0)
 {
-    const QFileInfo self(QStringLiteral("/proc/self/exe"));
-    if (self.exists())
-        return QFileInfo(self.canonicalFilePath()).absolutePath();
+    if (const QString directory = runningExecutableDirectory(); !directory.isEmpty())
+        return directory;
     return QFileInfo(QString::fromLocal8Bit(argv0 ? argv0 : "")).absolutePath();
 }

@@ -1,15 +1,18 @@
 #include "ControlBus.h"
 
-#include "RepeatTransmit.h"
-#include "UntrappedFailure.h"
-#include "ui/Form1.h"
-#include "ui/KeyCommand.h"
+#include "client/PanelClient.h"
+#include "panel/CommandTable.h"
+#include "panel/PanelModel.h"
+#include "panel/PanelTexts.h"
+#include "panel/UntrappedFailure.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QDBusConnectionInterface>
 #include <QDBusError>
 #include <QDBusMessage>
 #include <QDBusServiceWatcher>
+
+using namespace panel; // the contract this side serves
 
 namespace {
 
@@ -25,31 +28,21 @@ QString onTheBus(QString text)
     return text.replace(QChar(u'\0'), QChar(u'\u2400'));
 }
 
-// The panel's text for a command the unit did not take, with the reason after it.
-QString notSentText(const QString &why)
-{
-    const QString text = QString::fromLatin1(Form1::kCommandNotSent);
-    return why.isEmpty() ? text : QStringLiteral("%1: %2").arg(text, why);
-}
-
 } // namespace
 
 QString ControlBus::processName()
 {
-    return latin1(kProcessNamePrefix) + QString::number(QCoreApplication::applicationPid());
+    return panel::processName(QCoreApplication::applicationPid());
 }
 
 QDBusConnection ControlBus::sessionBus()
 {
-    // Qt 6.4 registers these lazily, and the bus's own thread may meet them half made.
-    qRegisterMetaType<QDBusMessage>();
-    qRegisterMetaType<QDBusError>();
-    return QDBusConnection::sessionBus();
+    return panel::sessionBus();
 }
 
-ControlBus::ControlBus(Form1 &form, Desktop &desktop, QDBusConnection connection, QObject *parent)
+ControlBus::ControlBus(PanelModel &model, Desktop &desktop, QDBusConnection connection, QObject *parent)
     : QObject(parent)
-    , m_form(form)
+    , m_model(model)
     , m_desktop(desktop)
     , m_connection(std::move(connection))
 {
@@ -73,26 +66,28 @@ ControlBus::ControlBus(Form1 &form, Desktop &desktop, QDBusConnection connection
         return;
     }
     m_reachable = true;
+    m_statusAnnounced = m_model.statusCaption();
     if (!m_serving)
         m_whyNot = QStringLiteral("another copy owns %1 on the session bus; this one answers as %2 only")
                        .arg(latin1(kService), processName());
 
-    connect(m_form.Status, &Label::captionChanged, this, [this](const QString &caption) {
-        announce({{QStringLiteral("Status"), caption}});
+    connect(&m_model, &PanelModel::statusChanged, this, [this](const QString &caption) {
+        if (caption != m_statusAnnounced) // the status line said it again: no change
+            announce({{QStringLiteral("Status"), m_statusAnnounced = caption}});
     });
-    connect(m_form.TextBox, &Label::captionChanged, this, [this](const QString &text) {
+    connect(&m_model, &PanelModel::receivedChanged, this, [this](const QString &text) {
         announce({{QStringLiteral("Received"), onTheBus(text)}});
     });
-    connect(&m_form.Comm1, &SerialComm::portOpenChanged, this, [this](bool open) {
-        announce({{QStringLiteral("PortOpen"), open}, {QStringLiteral("ComPort"), open ? m_form.Comm1.commPort() : 0}});
+    connect(&m_model.comm(), &SerialComm::portOpenChanged, this, [this](bool open) {
+        announce({{QStringLiteral("PortOpen"), open}, {QStringLiteral("ComPort"), m_model.openPort()}});
     });
 
     // The caller of StartRepeat is watched while its repeat runs; when its connection
     // ends, whatever the cause, the repeat ends with "S".
     m_caller = new QDBusServiceWatcher(QString(), m_connection, QDBusServiceWatcher::WatchForUnregistration, this);
     connect(m_caller, &QDBusServiceWatcher::serviceUnregistered, this,
-            [this] { runTrapped(m_desktop, [this] { m_form.repeat->stop(RepeatTransmit::Stop::CallerLeft); }); });
-    connect(m_form.repeat, &RepeatTransmit::changed, this, &ControlBus::repeatChanged);
+            [this] { runTrapped(m_desktop, [this] { m_model.repeat().stop(RepeatTransmit::Stop::CallerLeft); }); });
+    connect(&m_model.repeat(), &RepeatTransmit::changed, this, &ControlBus::repeatChanged);
 }
 
 ControlBus::~ControlBus()
@@ -107,27 +102,27 @@ ControlBus::~ControlBus()
 
 QString ControlBus::status() const
 {
-    return m_form.Status->caption();
+    return m_model.statusCaption();
 }
 bool ControlBus::portOpen() const
 {
-    return m_form.Comm1.portOpen();
+    return m_model.portOpen();
 }
 int ControlBus::comPort() const
 {
-    return portOpen() ? m_form.Comm1.commPort() : 0;
+    return m_model.openPort();
 }
 QString ControlBus::received() const
 {
-    return onTheBus(m_form.TextBox->caption());
+    return onTheBus(m_model.received());
 }
 bool ControlBus::repeating() const
 {
-    return m_form.repeat->repeating();
+    return m_model.repeat().repeating();
 }
 uint ControlBus::repeatsLeft() const
 {
-    return static_cast<uint>(m_form.repeat->left());
+    return static_cast<uint>(m_model.repeat().left());
 }
 
 void ControlBus::refuse(const char *error, const QString &text)
@@ -138,78 +133,57 @@ void ControlBus::refuse(const char *error, const QString &text)
 
 void ControlBus::Send(const QString &command)
 {
-    const auto character = command.size() == 1 ? keyCommand(command.front().unicode()) : std::nullopt;
+    const auto character = command.size() == 1 ? CommandTable::commandForKey(command.front().unicode()) : std::nullopt;
     if (!character) {
-        refuse(kNotACommand,
-               QStringLiteral("\"%1\" is not a command: M, R, P, T, S or a digit 0 to 9").arg(command.left(20)));
-        return;
-    }
-    // While a box is up the window takes no clicks; neither does the bus, so no
-    // command slips into the middle of a handler that waits for the operator.
-    if (QApplication::activeModalWidget()) {
-        refuse(kBusy, QStringLiteral("The panel is showing a message; close it first."));
+        refuse(kNotACommand, CommandTable::notACommand(command));
         return;
     }
     runTrapped(m_desktop, [&] {
-        QString notSentWhy;
-        const bool sent = m_form.Comm1.portOpen() && m_form.issueCommand(*character, &notSentWhy);
-        // Closed before, or lost under the write (the window reports the lost line
-        // itself): either way the caller is told, not with a box of the window's.
-        if (!m_form.Comm1.portOpen())
-            refuse(kPortNotOpen, QStringLiteral("Com Port is not open!"));
-        else if (!sent) // the unit takes nothing more for now: the caller hears why, at once
-            refuse(kNotSent, notSentText(notSentWhy));
+        const PanelModel::Outcome sent = m_model.sendFromOutside(*character);
+        switch (sent.refused) {
+        case PanelModel::Refused::No: return;
+        case PanelModel::Refused::PortNotOpen: refuse(kPortNotOpen, sent.why); return;
+        case PanelModel::Refused::Busy: refuse(kBusy, sent.why); return;
+        case PanelModel::Refused::NotSent: refuse(kNotSent, sent.why); return;
+        }
     });
 }
 
 void ControlBus::StartRepeat(const QString &memory, double seconds, uint count)
 {
-    if (const QString why = RepeatTransmit::refusal(memory, seconds, count); !why.isEmpty()) {
-        refuse(kInvalidArgs, why);
-        return;
-    }
-    if (!m_form.Comm1.portOpen()) {
-        refuse(kPortNotOpen, QStringLiteral("Com Port is not open!"));
-        return;
-    }
-    if (QApplication::activeModalWidget()) {
-        refuse(kBusy, QStringLiteral("The panel is showing a message; close it first."));
-        return;
-    }
-    if (m_form.repeat->repeating()) {
-        refuse(kRepeating, QStringLiteral("A repeat is running already; stop it first."));
-        return;
-    }
     // Watched from before the first byte; a caller gone before the watch began is
-    // found by asking once afterwards.
+    // found by asking once afterwards. A refused caller leaves the watch as it was.
+    const QStringList watchedBefore = m_caller->watchedServices();
     const QString caller = calledFromDBus() ? message().service() : QString();
     if (!caller.isEmpty())
         m_caller->setWatchedServices({caller});
     runTrapped(m_desktop, [&] {
-        QString notSentWhy; // never a box inside a bus call
-        const bool started
-            = m_form.repeat->start(memory.front().toLatin1(), seconds, static_cast<int>(count), &notSentWhy);
-        if (!started) {
-            m_caller->setWatchedServices({});
-            if (!m_form.Comm1.portOpen())
-                refuse(kPortNotOpen, QStringLiteral("Com Port is not open!"));
-            else
-                refuse(kNotSent, notSentText(notSentWhy));
+        const char digit = memory.size() == 1 ? memory.front().toLatin1() : '\0';
+        const auto started = m_model.repeat().start(digit, seconds, count, true); // never a box inside a bus call
+        using Refused = RepeatTransmit::Refused;
+        if (started.refused != Refused::No) {
+            m_caller->setWatchedServices(m_model.repeat().repeating() ? watchedBefore : QStringList());
+            const char *error = started.refused == Refused::InvalidArgs ? kInvalidArgs
+                : started.refused == Refused::PortNotOpen               ? kPortNotOpen
+                : started.refused == Refused::Busy                      ? kBusy
+                : started.refused == Refused::Repeating                 ? kRepeating
+                                                                        : kNotSent;
+            refuse(error, started.why);
             return;
         }
         if (!caller.isEmpty() && !m_connection.interface()->isServiceRegistered(caller).value())
-            m_form.repeat->stop(RepeatTransmit::Stop::CallerLeft);
+            m_model.repeat().stop(RepeatTransmit::Stop::CallerLeft);
     });
 }
 
 void ControlBus::StopRepeat()
 {
-    runTrapped(m_desktop, [this] { m_form.repeat->stop(RepeatTransmit::Stop::Asked); });
+    runTrapped(m_desktop, [this] { m_model.repeat().stop(RepeatTransmit::Stop::Asked); });
 }
 
 void ControlBus::repeatChanged()
 {
-    if (!m_form.repeat->repeating())
+    if (!m_model.repeat().repeating())
         m_caller->setWatchedServices({});
     announce({{QStringLiteral("Repeating"), repeating()}, {QStringLiteral("RepeatsLeft"), repeatsLeft()}});
 }

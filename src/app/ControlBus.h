@@ -1,5 +1,7 @@
 #pragma once
 
+#include "client/BusContract.h"
+
 #include <QDBusConnection>
 #include <QDBusContext>
 #include <QObject>
@@ -9,11 +11,11 @@
 class QDBusServiceWatcher;
 
 class Desktop;
-class Form1;
+class PanelModel;
 
-// The panel on the session bus, so that a logger or a desktop-wide shortcut can play
-// a memory while another program has the focus. Send takes the road of a click; the
-// properties follow the status line, the port and the received text. Choosing or
+// The panel model on the session bus, so that a logger or a desktop-wide shortcut can
+// play a memory while another program has the focus. Send takes the road of a click;
+// the properties follow the model's status line, port and received text. Choosing or
 // closing ports, the settings file and the guide stay the window's.
 class ControlBus : public QObject, protected QDBusContext {
     Q_OBJECT
@@ -26,24 +28,14 @@ class ControlBus : public QObject, protected QDBusContext {
     Q_PROPERTY(uint RepeatsLeft READ repeatsLeft)
 
 public:
-    static constexpr auto kService = "org.orma.Qx50VoiceMemory";
-    static constexpr auto kPath = "/org/orma/Qx50VoiceMemory";
-    static constexpr auto kInterface = "org.orma.Qx50VoiceMemory";
-    static constexpr auto kPortNotOpen = "org.orma.Qx50VoiceMemory.Error.PortNotOpen";
-    static constexpr auto kNotACommand = "org.orma.Qx50VoiceMemory.Error.NotACommand";
-    static constexpr auto kBusy = "org.orma.Qx50VoiceMemory.Error.Busy";
-    static constexpr auto kNotSent = "org.orma.Qx50VoiceMemory.Error.NotSent";
-    static constexpr auto kRepeating = "org.orma.Qx50VoiceMemory.Error.Repeating";
-    static constexpr auto kInvalidArgs = "org.freedesktop.DBus.Error.InvalidArgs";
-    // Every copy also takes a name of its own, kService + ".pid" + its process id, so
-    // that a second panel (a second unit) stays reachable while another owns kService.
-    static constexpr auto kProcessNamePrefix = "org.orma.Qx50VoiceMemory.pid";
+    // This copy's own name, panel::processName of its process id.
     static QString processName();
 
-    // Serves the window on the connection and takes the names there. When kService is
+    // Serves the model on the connection and takes the names there. When kService is
     // another copy's the panel answers under its own name only; with no bus it runs
     // without either: see serving() and reachable().
-    ControlBus(Form1 &form, Desktop &desktop, QDBusConnection connection = sessionBus(), QObject *parent = nullptr);
+    ControlBus(PanelModel &model, Desktop &desktop, QDBusConnection connection = sessionBus(),
+               QObject *parent = nullptr);
     ~ControlBus() override;
 
     // The session bus, made ready for use from Qt's bus thread.
@@ -80,8 +72,9 @@ private:
     void repeatChanged();
 
     QDBusServiceWatcher *m_caller = nullptr; // the unique name that started the repeat
+    QString m_statusAnnounced; // the status as callers last heard it
 
-    Form1 &m_form;
+    PanelModel &m_model;
     Desktop &m_desktop;
     QDBusConnection m_connection;
     bool m_serving = false;

@@ -1,8 +1,6 @@
 // Start-up and shutdown of the program's one window.
-#include "RepeatTransmit.h"
-#include "UntrappedFailure.h"
+#include "panel/UntrappedFailure.h"
 #include "ui/Form1.h"
-#include "ui/VbColor.h"
 
 #include <QCloseEvent>
 
@@ -21,25 +19,13 @@ void Form1::Form_Load()
     const QSize window = frameGeometry().size();
     move((screen.width() - window.width()) / 2, (screen.height() - window.height()) / 2);
     setOuterHeight(kShortHeight);
-    Status->setCaption(QString());
-
-    m_onError.clear();
-    ScanComPorts();
-    RestoreComSettings();
-
-    bool open = false;
-    m_onError([&] { open = Comm1.portOpen(); });
-    if (open) {
-        m_onError([&] { issueCommand('P'); });
-    } else {
-        showStatus(QStringLiteral("Com Port Closed"), VbColor::kRed);
-    }
+    m_model.showStatus(QString(), m_model.statusColour());
+    m_model.load();
 }
 
 void Form1::Form_Unload()
 {
-    if (Comm1.portOpen())
-        Comm1.setPortOpen(false);
+    m_model.unload();
 }
 
 // A repeat's message may be on the air: "S" cuts it before the port is given back.

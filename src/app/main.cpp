@@ -46,7 +46,7 @@ int main(int argc, char *argv[])
     // appearance nothing; no call arrives before start-up is over.
     std::optional<ControlBus> bus;
     FirstPaint::whenPainted(&form, [&] {
-        bus.emplace(form, desktop);
+        bus.emplace(form.model(), desktop);
         if (!bus->serving())
             std::fprintf(stderr, "%s: %s\n", Desktop::kApplicationTitle, qPrintable(bus->whyNotServing()));
     });

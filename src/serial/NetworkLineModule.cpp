@@ -1,5 +1,7 @@
 #include "NetworkLineModule.h"
 
+#include "RunningExecutable.h"
+
 #include "SerialError.h"
 #include "SerialLine.h"
 
@@ -33,19 +35,12 @@ private:
     QString m_why;
 };
 
-QString executableDirectory()
-{
-    if (QCoreApplication::instance())
-        return QCoreApplication::applicationDirPath();
-    return QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath().section(QLatin1Char('/'), 0, -2);
-}
-
 // Beside the executable (the installed program's private directory), then where the
 // build puts it, for the build's own programs and tests.
 QStringList candidates()
 {
     const QString name = QString::fromLatin1(NetworkLineModule::kFileName);
-    QStringList paths {QDir(executableDirectory()).filePath(name)};
+    QStringList paths {QDir(runningExecutableDirectory()).filePath(name)};
 #ifdef QX50_BUILD_DIR
     const QString built = QDir(QStringLiteral(QX50_BUILD_DIR)).filePath(name);
     if (!paths.contains(built))

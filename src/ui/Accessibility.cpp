@@ -1,12 +1,11 @@
 #include "Accessibility.h"
 
 #include "ArrivingLines.h"
-#include "CommandWords.h"
 #include "Form1.h"
 #include "ReachableDisabledItems.h"
 #include "SpeechPacer.h"
 #include "TailLabel.h"
-#include "app/RepeatTransmit.h"
+#include "panel/CommandTable.h"
 
 #include <QAccessible>
 #include <QAccessibleWidget>
@@ -287,11 +286,13 @@ public:
         , m_panelShown(form.TextBox->text())
     {
         m_clock.start();
+        // The labels' texts as drawn, and what the panel model does.
         connect(form.Status, &Label::captionChanged, this, &Announcer::statusChanged);
         connect(form.TextBox, &Label::captionChanged, this, &Announcer::panelChanged);
-        connect(&form, &Form1::inputRead, this, &Announcer::inputRead);
-        connect(form.repeat, &RepeatTransmit::told, this, [this](const QString &words) { say(words); });
-        connect(&form, &Form1::commandSent, this, &Announcer::commandSent);
+        PanelModel &model = form.model();
+        connect(&model, &PanelModel::inputRead, this, &Announcer::inputRead);
+        connect(&model.repeat(), &RepeatTransmit::told, this, [this](const QString &words) { say(words); });
+        connect(&model, &PanelModel::commandSent, this, &Announcer::commandSent);
         connect(form.menuSpeakReceivedData, &QAction::toggled, this, [this](bool on) {
             if (!on)
                 m_pacer.dropHeldLines();
@@ -330,7 +331,8 @@ private:
     // change that follows is then not said a second time.
     void commandSent(char command)
     {
-        const QString words = commandWords(command);
+        const PanelCommand *sent = CommandTable::find(command);
+        const QString words = sent ? QString::fromLatin1(sent->spoken) : QString();
         say(words);
         m_confirmed = words;
     }

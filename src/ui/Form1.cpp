@@ -2,13 +2,15 @@
 
 #include "Accessibility.h"
 #include "KeyPreview.h"
+#include "OperatorInput.h"
+#include "OutsideText.h"
 #include "RepeatIndicator.h"
 #include "TailLabel.h"
 #include "Twips.h"
 #include "VbColor.h"
 #include "WindowIcon.h"
-#include "app/RepeatTransmit.h"
-#include "app/UntrappedFailure.h"
+#include "panel/CommandTable.h"
+#include "panel/UntrappedFailure.h"
 
 #include <QAction>
 #include <QApplication>
@@ -63,6 +65,12 @@ QPushButton *makeButton(QWidget *parent, const char *name, const QString &captio
     return button;
 }
 
+// A command's button carries the command table's caption.
+QPushButton *makeButton(QWidget *parent, const char *name, char command, QRect twips)
+{
+    return makeButton(parent, name, QString::fromLatin1(CommandTable::find(command)->caption), twips);
+}
+
 QFrame *makeLine(QWidget *parent, const char *name, int top)
 {
     auto *line = new QFrame(parent);
@@ -97,9 +105,11 @@ QAction *makeItem(QMenu *menu, const char *name, const QString &caption, bool ch
 
 Form1::Form1(Desktop &desktop, PortDevices ports, QWidget *parent)
     : QMainWindow(parent)
-    , Comm1(ports.lookup)
+    , m_model(desktop, std::move(ports))
+    , IniFile(m_model.iniFile)
+    , Comm1(m_model.comm())
+    , repeat(&m_model.repeat())
     , m_desktop(desktop)
-    , m_ports(std::move(ports))
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("ORMA QX50 Voice Memory"));
@@ -113,9 +123,15 @@ Form1::Form1(Desktop &desktop, PortDevices ports, QWidget *parent)
     createMenus();
     setTabOrder();
     // Before the handlers: a click or choice stops a repeat before it does its work.
-    repeat = new RepeatTransmit(*this);
+    // Exit and the repeat's own item decide for themselves.
+    auto *input = new OperatorInput(this, {Exit, menuRepeatTransmit}, this);
+    connect(input, &OperatorInput::acted, this, [this] { repeat->stop(RepeatTransmit::Stop::Operator); });
+    connect(repeat, &RepeatTransmit::changed, input, [this, input] { input->setWatching(repeat->repeating()); });
     new RepeatIndicator(*this);
     connectHandlers();
+    followModel();
+    // The model's boxes wait for the operator; so must every other door meanwhile.
+    m_model.setWaitingForOperator([] { return QApplication::activeModalWidget() != nullptr; });
     makeAccessible(*this);
 
     // The window always takes the size of its contents; the operator cannot resize it.
@@ -141,10 +157,10 @@ void Form1::createControls()
     Frame3 = new QGroupBox(QStringLiteral("Function"), m_controls);
     Frame3->setObjectName(QStringLiteral("Frame3"));
     Frame3->setGeometry(twipsRect(300, 60, 1575, 2295));
-    Command1 = makeButton(Frame3, "Command1", QStringLiteral("MIC record"), twipsRect(240, 300, 1095, 375));
-    Command2 = makeButton(Frame3, "Command2", QStringLiteral("RX record"), twipsRect(240, 780, 1095, 375));
-    Command3 = makeButton(Frame3, "Command3", QStringLiteral("Play"), twipsRect(240, 1260, 1095, 375));
-    Command4 = makeButton(Frame3, "Command4", QStringLiteral("Transmit"), twipsRect(240, 1740, 1095, 375));
+    Command1 = makeButton(Frame3, "Command1", 'M', twipsRect(240, 300, 1095, 375));
+    Command2 = makeButton(Frame3, "Command2", 'R', twipsRect(240, 780, 1095, 375));
+    Command3 = makeButton(Frame3, "Command3", 'P', twipsRect(240, 1260, 1095, 375));
+    Command4 = makeButton(Frame3, "Command4", 'T', twipsRect(240, 1740, 1095, 375));
 
     Frame2 = new QGroupBox(QStringLiteral("Memory"), m_controls);
     Frame2->setObjectName(QStringLiteral("Frame2"));
@@ -156,21 +172,21 @@ void Form1::createControls()
         const int column = digit == 0 ? 1 : (digit - 1) % 3;
         const int row = digit == 0 ? 3 : 2 - (digit - 1) / 3;
         const QByteArray name = "Number" + QByteArray::number(digit);
-        Number[digit] = makeButton(Frame2, name.constData(), QString::number(digit),
+        Number[digit] = makeButton(Frame2, name.constData(), static_cast<char>('0' + digit),
                                    twipsRect(kColumn[column], kRow[row], 375, 375));
     }
 
-    Command5 = makeButton(m_controls, "Command5", QStringLiteral("Stop"), twipsRect(2340, 2520, 1215, 375));
+    Command5 = makeButton(m_controls, "Command5", 'S', twipsRect(2340, 2520, 1215, 375));
 
     // The design width (975 twips) is narrower than "Com Port Closed": the label keeps
     // its design centre and takes the free width left of "Stop".
     constexpr int kStatusCentre = 570 + 975 / 2;
-    makeLabel(Status, m_controls, "Status", QStringLiteral("MIC record"), twipsRect(0, 2580, 2 * kStatusCentre, 195));
+    makeLabel(Status, m_controls, "Status", m_model.statusCaption(), twipsRect(0, 2580, 2 * kStatusCentre, 195));
     QFont bold = font();
     bold.setBold(true);
     Status->setFont(bold);
     Status->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-    Status->setForeColor(VbColor::kButtonText);
+    Status->setForeColor(m_model.statusColour());
 
     // The received-data panel, below the window's edge while it is hidden.
     Line2 = makeLine(m_controls, "Line2", 3120);
@@ -258,8 +274,29 @@ void Form1::setOuterHeight(int twips)
 
 void Form1::showStatus(const QString &caption, quint32 foreColor)
 {
-    Status->setCaption(caption);
-    Status->setForeColor(foreColor);
+    m_model.showStatus(caption, foreColor);
+}
+
+// The controls show what the model holds, as it changes.
+void Form1::followModel()
+{
+    connect(&m_model, &PanelModel::statusChanged, this, [this](const QString &caption, quint32 foreColor) {
+        Status->setCaption(caption);
+        Status->setForeColor(foreColor);
+    });
+    connect(&m_model, &PanelModel::receivedChanged, TextBox, &Label::setCaption);
+    connect(&m_model, &PanelModel::checkedPortChanged, this, [this](int checked) {
+        for (int port = kFirstComPort; port <= kLastComPort; ++port)
+            menuCom(port)->setChecked(port == checked);
+    });
+    connect(&m_model, &PanelModel::closeOfferedChanged, menuCloseComPort, &QAction::setEnabled);
+    connect(&m_model, &PanelModel::portUsabilityChanged, this, [this](int port) {
+        menuCom(port)->setEnabled(m_model.portUsable(port));
+        menuCom(port)->setToolTip(shownAsWritten(m_model.whyNotUsable(port)));
+    });
+    connect(&m_model, &PanelModel::warningPortNotOpen, this, [this] {
+        m_keyWarningPending = false; // this box answers a key still waiting for its own
+    });
 }
 
 template <typename Sender, typename Signal>
@@ -312,8 +349,6 @@ void Form1::connectHandlers()
     on(&Timer1, &QTimer::timeout, &Form1::Timer1_Timer);
     on(menuPortDevices, &QAction::triggered, &Form1::menuPortDevices_Click);
     on(menuRepeatTransmit, &QAction::triggered, &Form1::menuRepeatTransmit_Click);
-    connect(&Comm1, &SerialComm::lineLost, this,
-            [this](const QString &reason) { runTrapped(m_desktop, [this, &reason] { Comm1_LineLost(reason); }); });
     new KeyPreview(this, [this](int characterCode) {
         runTrapped(m_desktop, [this, characterCode] { Form_KeyPress(characterCode); });
     });

@@ -1,10 +1,8 @@
 #pragma once
 
-#include "Desktop.h"
-#include "app/ContinueOnFailure.h"
 #include "Label.h"
-#include "serial/PortDevices.h"
-#include "serial/SerialComm.h"
+#include "panel/Desktop.h"
+#include "panel/PanelModel.h"
 
 #include <QMainWindow>
 #include <QTimer>
@@ -16,14 +14,16 @@ class QAction;
 class QFrame;
 class QGroupBox;
 class QPushButton;
-class RepeatTransmit;
 
-// The program's one window. It owns every control, the menus, the serial component
-// Comm1 and the timer, and the operations the handlers share. The handlers of each
-// part of the program are defined beside that part (app/, serial/window/, ui/,
-// help/); the serial layer itself (serial/) knows nothing of the window.
+// The program's one window. It owns the panel model (with the serial component
+// Comm1), every control, the menus and the timer. Its handlers call the model's
+// procedures and its controls follow the model's signals; the handlers of each part
+// of the program are defined beside that part (app/, ui/, help/). Nothing below the
+// window knows of it.
 class Form1 : public QMainWindow {
     Q_OBJECT
+
+    PanelModel m_model; // first: the members below refer to it
 
 public:
     static constexpr int kDesignHeight = 7200; // outer height, panel shown
@@ -34,11 +34,14 @@ public:
     Form1(Desktop &desktop, PortDevices ports, QWidget *parent = nullptr);
     ~Form1() override;
 
+    // The panel the window shows and drives; the bus and the tools watch the same one.
+    PanelModel &model() { return m_model; }
+
     // The settings file's name: the executable's base name and ".ini", no directory.
-    QString IniFile;
+    QString &IniFile;
 
     // The serial component and the timer.
-    SerialComm Comm1;
+    SerialComm &Comm1;
     QTimer Timer1;
 
     // Controls.
@@ -77,7 +80,6 @@ public:
     void showStatus(const QString &caption, quint32 foreColor);
 
     // Command dispatch.
-    static constexpr auto kCommandNotSent = "The command was not sent"; // the box, and the bus's refusal
     void sendCommand(char command);
     // True when the byte went out. A command the unit does not take now is reported
     // with a box, or, for a caller that is no operator, in `notSentWhy` alone.
@@ -114,7 +116,6 @@ public:
     void SelectComPort(int index);
     void menuCom_Click(int index);
     void menuCloseComPort_Click();
-    void Comm1_LineLost(const QString &reason);
     // Assigns devices to the ports; the ports whose device changed are probed again.
     void menuPortDevices_Click();
 
@@ -133,8 +134,8 @@ public:
     void menuKeyboardCommands_Click();
     void warnPortNotOpenAfterKey();
 
-    // Repeat transmit: the repeat itself, and its menu item (dialog or stop).
-    RepeatTransmit *repeat = nullptr;
+    // Repeat transmit: the model's repeat, and its menu item (dialog or stop).
+    RepeatTransmit *const repeat;
     void menuRepeatTransmit_Click();
 
     // Guide and About.
@@ -142,10 +143,6 @@ public:
     void menuAbout_Click();
 
 signals:
-    // What a tick of Timer1 read from Input, possibly nothing.
-    void inputRead(const QString &characters);
-    // A command character went out to the unit (before the status line shows it).
-    void commandSent(char command);
     // The operator showed or hid the received-data panel.
     void receivedDataShown(bool shown);
 
@@ -157,6 +154,7 @@ private:
     void createMenus();
     void setTabOrder();
     void connectHandlers();
+    void followModel();
 
     // Connects a signal to a handler; a failure escaping the handler ends the program
     // with a message instead of crossing Qt's event loop.
@@ -167,8 +165,6 @@ private:
     bool OpenDocument(const QString &path, int showMode);
 
     Desktop &m_desktop;
-    PortDevices m_ports; // what Comm1 opens by, for probing ports beside it, and ports.conf
-    ContinueOnFailure m_onError; // the pending error of the procedures that run in that mode
     QWidget *m_controls = nullptr;
     std::array<QAction *, kComPortCount> m_menuCom {};
     int m_outerHeight = kDesignHeight;

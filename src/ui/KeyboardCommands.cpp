@@ -1,8 +1,7 @@
 // Single-key commands: each function letter and memory digit typed in the window.
-#include "KeyCommand.h"
-
 #include "Form1.h"
-#include "app/UntrappedFailure.h"
+#include "panel/CommandTable.h"
+#include "panel/UntrappedFailure.h"
 
 #include <QTimer>
 
@@ -10,14 +9,14 @@
 // are on or not and whether the key is a command or not.
 void Form1::Form_KeyPress(int characterCode)
 {
-    if (!Comm1.portOpen()) {
+    if (!m_model.portOpen()) {
         warnPortNotOpenAfterKey();
         return;
     }
     if (!menuKeyboardCommands->isChecked())
         return;
-    if (const auto command = keyCommand(characterCode))
-        issueCommand(*command);
+    if (const auto command = CommandTable::commandForKey(characterCode))
+        m_model.issueCommand(*command);
 }
 
 // The box opens once the key has gone on to the focused control. Opened inside the
@@ -31,7 +30,7 @@ void Form1::warnPortNotOpenAfterKey()
     m_keyWarningPending = true;
     QTimer::singleShot(0, this, [this] {
         if (m_keyWarningPending)
-            runTrapped(m_desktop, [this] { warnPortNotOpen(); });
+            runTrapped(m_desktop, [this] { m_model.warnPortNotOpen(); });
     });
 }
 

@@ -4,7 +4,8 @@
 #include "ViewerHandOver.h"
 
 #include "serial/OpenLines.h"
-#include "app/FailureLog.h"
+#include "serial/RunningExecutable.h"
+#include "panel/FailureLog.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -88,12 +89,12 @@ QSize QtDesktop::screenSize() const
 
 QString QtDesktop::executableDirectory() const
 {
-    return QCoreApplication::applicationDirPath();
+    return runningExecutableDirectory();
 }
 
 QString QtDesktop::executableBaseName() const
 {
-    return QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
+    return QFileInfo(runningExecutableFile()).completeBaseName();
 }
 
 // Nothing of the window runs any more, but the serial component goes with the

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Desktop.h"
+#include "panel/Desktop.h"
 
 // The real desktop, through Qt.
 class QtDesktop final : public Desktop {

@@ -1,7 +1,7 @@
 #include "RepeatDialog.h"
 
 #include "Form1.h"
-#include "app/RepeatTransmit.h"
+#include "panel/RepeatTransmit.h"
 
 #include <QDialogButtonBox>
 #include <QDoubleSpinBox>
@@ -25,12 +25,12 @@ RepeatDialog::RepeatDialog(char memory, double seconds, QWidget *parent)
     m_memory->setValue(memory - '0');
     m_seconds->setObjectName(QStringLiteral("seconds"));
     m_seconds->setDecimals(1);
-    m_seconds->setRange(RepeatTransmit::kMinSeconds, RepeatTransmit::kMaxSeconds);
+    m_seconds->setRange(RepeatRule::kMinSeconds, RepeatRule::kMaxSeconds);
     m_seconds->setSuffix(QStringLiteral(" s"));
     m_seconds->setValue(seconds);
     m_count->setObjectName(QStringLiteral("count"));
-    m_count->setRange(RepeatTransmit::kMinCount, RepeatTransmit::kMaxCount);
-    m_count->setValue(RepeatTransmit::kDefaultCount);
+    m_count->setRange(RepeatRule::kMinCount, RepeatRule::kMaxCount);
+    m_count->setValue(RepeatRule::kDefaultCount);
 
     auto *form = new QFormLayout(this);
     form->addRow(QStringLiteral("&Memory:"), m_memory);
@@ -74,9 +74,7 @@ void Form1::menuRepeatTransmit_Click()
     RepeatDialog dialog(repeat->memory(), repeat->seconds(), this);
     if (dialog.exec() != QDialog::Accepted)
         return;
-    if (!Comm1.portOpen()) {
-        warnPortNotOpen();
-        return;
-    }
-    repeat->start(dialog.memory(), dialog.seconds(), dialog.count());
+    const auto started = repeat->start(dialog.memory(), dialog.seconds(), dialog.count());
+    if (started.refused == RepeatTransmit::Refused::PortNotOpen)
+        m_model.warnPortNotOpen();
 }

@@ -2,7 +2,7 @@
 
 #include "Form1.h"
 #include "Twips.h"
-#include "app/RepeatTransmit.h"
+#include "panel/RepeatTransmit.h"
 
 #include <QAction>
 #include <QLabel>

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "panel/StatusColour.h"
+
 #include <QColor>
 #include <QtGlobal>
 
@@ -8,8 +10,8 @@
 namespace VbColor {
 constexpr quint32 kWindowBackground = 0x80000005;
 constexpr quint32 kApplicationWorkspace = 0x8000000C;
-constexpr quint32 kButtonText = 0x80000012;
-constexpr quint32 kRed = 0x000000FF;
+constexpr quint32 kButtonText = StatusColour::kButtonText;
+constexpr quint32 kRed = StatusColour::kRed;
 
 // The colour a value stands for under the application's current palette.
 QColor toColor(quint32 value);

@@ -32,7 +32,7 @@ check((source / "resources" / f"{component_id}.desktop").is_file(), f"no desktop
 
 # The id is the name the panel owns on the session bus; the desktop entry it names
 # still starts the program by its own name.
-bus_names = re.findall(r'kService = "([^"]+)"', (source / "src" / "app" / "ControlBus.h").read_text())
+bus_names = re.findall(r'kService = "([^"]+)"', (source / "src" / "client" / "BusContract.h").read_text())
 check(bus_names == [component_id], f"the id {component_id} is not the bus name {bus_names}")
 desktop = (source / "resources" / f"{component_id}.desktop")
 if desktop.is_file():

@@ -16,6 +16,6 @@ struct BusPanel {
     BusPanel()
     {
         f.ports[2] = unit.devicePath();
-        bus = std::make_unique<ControlBus>(*f.form, f.desktop);
+        bus = std::make_unique<ControlBus>(f.form->model(), f.desktop);
     }
 };

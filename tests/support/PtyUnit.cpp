@@ -1,5 +1,7 @@
 #include "PtyUnit.h"
 
+#include <QTest>
+
 #include <cerrno>
 #include <chrono>
 #include <poll.h>
@@ -85,4 +87,16 @@ PortHolder::~PortHolder()
 {
     if (m_fd >= 0)
         ::close(m_fd);
+}
+
+QByteArray PtyUnit::arriving(qsizetype count, int timeoutMs)
+{
+    QByteArray got;
+    (void)QTest::qWaitFor(
+        [&] {
+            got += readAvailable();
+            return got.size() >= count;
+        },
+        timeoutMs);
+    return got;
 }

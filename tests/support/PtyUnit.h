@@ -22,6 +22,9 @@ public:
     void send(const QByteArray &bytes);
     // Ends the line as an unplugged adapter does: the program's side reads an error.
     void hangUp();
+    // The next `count` bytes, waited for with this process's events flowing (a panel
+    // in this process keeps answering meanwhile), up to `timeoutMs`; fewer on time-out.
+    QByteArray arriving(qsizetype count, int timeoutMs = 5000);
 
 private:
     QByteArray readAvailable();

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "PanelAddress.h"
+#include "client/PanelClient.h"
 
 #include <QObject>
 #include <QPointer>

@@ -3,6 +3,8 @@
 #include "DumpState.h"
 #include "PanelLink.h"
 
+#include "panel/CommandTable.h"
+
 #include <cstdio>
 
 namespace {
@@ -78,7 +80,7 @@ void Session::handle(const rigctl::Command &command)
     switch (command.kind) {
     case Kind::SendVoiceMem:
         if (const auto memory = rigctl::voiceMemory(command))
-            playOnPanel(command, {QString::number(*memory), QStringLiteral("T")});
+            playOnPanel(command, CommandTable::playMemory(static_cast<char>('0' + *memory)));
         else
             answer(rigctl::report(command, rigctl::InvalidArgument));
         return;

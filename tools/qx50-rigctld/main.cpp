@@ -81,10 +81,10 @@ int main(int argc, char *argv[])
                 || options.upstream.port == 0)
                 return refuse(QStringLiteral("--upstream takes HOST:PORT"));
         } else if (arg == QLatin1String("--port") && hasValue) {
-            const QString n = args[++i];
-            if (n.size() != 1 || n[0] < QLatin1Char('1') || n[0] > QLatin1Char('4'))
+            const auto port = panel::comPortNumber(args[++i]);
+            if (!port)
                 return refuse(QStringLiteral("--port takes a COM port number 1 to 4"));
-            options.panelPort = n[0].unicode() - '0';
+            options.panelPort = *port;
         } else {
             return refuse(QStringLiteral("unknown or incomplete option %1").arg(arg.left(40)));
         }

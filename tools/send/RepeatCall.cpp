@@ -1,8 +1,7 @@
 #include "RepeatCall.h"
 
-#include "PanelAddress.h"
-
-#include "app/RepeatTransmit.h"
+#include "client/PanelClient.h"
+#include "panel/RepeatRule.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>
@@ -68,7 +67,7 @@ QString parse(int argc, char *argv[], Request &request)
     request.count = given.value(QStringLiteral("--times")).toLongLong(&ok);
     if (!ok)
         return QStringLiteral("--times takes a whole number");
-    return RepeatTransmit::refusal(request.memory, request.seconds, request.count);
+    return RepeatRule::refusal(request.memory, request.seconds, request.count);
 }
 
 // Waits for the repeat to end, as the panel announces it, or for the panel to go.
@@ -94,10 +93,7 @@ public slots:
 
 QDBusMessage callPanel(QDBusConnection &bus, const char *interface, const QString &method, const QVariantList &args)
 {
-    QDBusMessage call = QDBusMessage::createMethodCall(latin1(kService), latin1(kPath), latin1(interface), method);
-    call.setAutoStartService(false);
-    call.setArguments(args);
-    return bus.call(call, QDBus::Block, panel::kAnswerWithinMs);
+    return bus.call(panel::panelCall(latin1(kService), interface, method, args), QDBus::Block, panel::kAnswerWithinMs);
 }
 
 } // namespace

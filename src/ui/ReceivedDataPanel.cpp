@@ -1,15 +1,10 @@
-// The received-data panel: what the unit sends, polled every tick, and showing and
+// The received-data panel: what the unit sends, read at every tick, and showing and
 // hiding the panel at the bottom of the window.
-#include "serial/ReceivedText.h"
-#include "ui/Form1.h"
+#include "Form1.h"
 
 void Form1::Timer1_Timer()
 {
-    if (!Comm1.portOpen())
-        return; // the panel keeps its text
-    const QString arrived = Comm1.input();
-    TextBox->setCaption(keepNewest(TextBox->caption(), arrived));
-    emit inputRead(arrived);
+    m_model.readInput();
 }
 
 void Form1::menuShowSerialComRxData_Click()

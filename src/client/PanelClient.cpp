@@ -1,4 +1,7 @@
-#include "PanelAddress.h"
+#include "PanelClient.h"
+
+#include "panel/Desktop.h"
+#include "serial/PortNumbers.h"
 
 #include <QDBusConnectionInterface>
 #include <QDBusError>
@@ -12,7 +15,11 @@ QString latin1(const char *text)
 {
     return QString::fromLatin1(text);
 }
-constexpr auto kPanelErrors = "org.orma.Qx50VoiceMemory.Error.";
+// "no orma-qx50-voice-mem panel ...", with the program's one name.
+QString noPanel(const QString &rest)
+{
+    return QStringLiteral("no %1 panel %2").arg(latin1(Desktop::kApplicationTitle), rest);
+}
 } // namespace
 
 QDBusConnection sessionBus()
@@ -26,6 +33,16 @@ QDBusConnection sessionBus()
 QString noSessionBus(const char *program)
 {
     return QStringLiteral("no desktop session bus: run %1 inside your desktop session").arg(latin1(program));
+}
+
+std::optional<int> comPortNumber(const QString &text)
+{
+    if (text.size() != 1 || text.front() < u'0' || text.front() > u'9')
+        return std::nullopt;
+    const int port = text.front().unicode() - '0';
+    if (port < kFirstComPort || port > kLastComPort)
+        return std::nullopt;
+    return port;
 }
 
 QString findPanel(QDBusConnection &bus, int port, QString *why)
@@ -49,29 +66,33 @@ QString findPanel(QDBusConnection &bus, int port, QString *why)
             && reply.arguments().value(0).value<QDBusVariant>().variant().toInt() == port)
             return name;
     }
-    *why = QStringLiteral("no orma-qx50-voice-mem panel has COM%1 open").arg(port);
+    *why = noPanel(QStringLiteral("has COM%1 open").arg(port));
     return {};
+}
+
+QDBusMessage panelCall(const QString &service, const char *interface, const QString &method, const QVariantList &args)
+{
+    QDBusMessage call = QDBusMessage::createMethodCall(service, latin1(kPath), latin1(interface), method);
+    call.setAutoStartService(false);
+    call.setArguments(args);
+    return call;
 }
 
 QDBusMessage sendCall(const QString &service, const QString &command)
 {
-    QDBusMessage call
-        = QDBusMessage::createMethodCall(service, latin1(kPath), latin1(kInterface), QStringLiteral("Send"));
-    call.setAutoStartService(false);
-    call << command;
-    return call;
+    return panelCall(service, kInterface, QStringLiteral("Send"), {command});
 }
 
 Answer readAnswer(const QDBusMessage &reply)
 {
     if (reply.type() == QDBusMessage::ReplyMessage)
         return {Outcome::Sent, {}, {}};
-    if (reply.errorName().startsWith(QLatin1String(kPanelErrors)))
+    if (reply.errorName().startsWith(QLatin1String(kErrorPrefix)))
         return {Outcome::Refused, reply.errorMessage(), reply.errorName()};
     const QString error = reply.errorName();
     if (error == QLatin1String("org.freedesktop.DBus.Error.NameHasNoOwner")
         || error == QLatin1String("org.freedesktop.DBus.Error.ServiceUnknown"))
-        return {Outcome::NoPanel, QStringLiteral("no orma-qx50-voice-mem panel is running"), error};
+        return {Outcome::NoPanel, noPanel(QStringLiteral("is running")), error};
     return {Outcome::NoPanel, QStringLiteral("the panel did not answer: %1").arg(reply.errorMessage()), error};
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/Desktop.h"
+#include "Desktop.h"
 
 #include <QString>
 #include <exception>

@@ -1,22 +1,21 @@
 #pragma once
 
+#include "BusContract.h"
+
 #include <QDBusConnection>
 #include <QDBusError>
 #include <QDBusMessage>
 #include <QString>
+#include <QVariantList>
 
-// How the tools outside the panel find it on the session bus and read its answers.
-// The panel owning the well-known name answers by default; with a port number, the
-// panel whose open port is that COM port answers, found among the names each panel
-// takes for itself (kProcessNamePrefix followed by its process id).
+#include <optional>
+
+// The library of every program that drives a panel (qx50-send, qx50-rigctld, the
+// phone page): finding a panel on the session bus, calling it and reading its
+// answers. The panel owning the well-known name answers by default; with a port
+// number, the panel whose open port is that COM port answers, found among the names
+// each panel takes for itself.
 namespace panel {
-
-inline constexpr auto kService = "org.orma.Qx50VoiceMemory";
-inline constexpr auto kProcessNamePrefix = "org.orma.Qx50VoiceMemory.pid";
-inline constexpr auto kPath = "/org/orma/Qx50VoiceMemory";
-inline constexpr auto kInterface = "org.orma.Qx50VoiceMemory";
-inline constexpr auto kPortNotOpen = "org.orma.Qx50VoiceMemory.Error.PortNotOpen";
-inline constexpr int kAnswerWithinMs = 5000; // a caller should not hang on a stuck panel
 
 enum class Outcome { Sent, Refused, NoPanel };
 
@@ -32,9 +31,16 @@ QDBusConnection sessionBus();
 // outside the desktop session (over ssh, from cron), it has none to reach the panel.
 QString noSessionBus(const char *program);
 
+// A COM port number as a caller names it (--port N): one of the window's Com ports.
+std::optional<int> comPortNumber(const QString &text);
+
 // The bus name to call: kService when port is 0, else the name of the panel with COM
 // port open. An empty name comes with the reason in `why`.
 QString findPanel(QDBusConnection &bus, int port, QString *why);
+
+// A call of the panel's interface (or of another, such as its properties) under
+// `service`, never starting a panel.
+QDBusMessage panelCall(const QString &service, const char *interface, const QString &method, const QVariantList &args);
 
 // The call that hands one command character to the panel under `service`.
 QDBusMessage sendCall(const QString &service, const QString &command);

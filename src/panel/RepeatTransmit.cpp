@@ -1,7 +1,7 @@
 #include "RepeatTransmit.h"
 
-#include "ui/Form1.h"
-#include "ui/OperatorInput.h"
+#include "PanelModel.h"
+#include "PanelTexts.h"
 
 namespace {
 
@@ -15,7 +15,8 @@ bool endsWithStop(RepeatTransmit::Stop why)
     case RepeatTransmit::Stop::Operator:
     case RepeatTransmit::Stop::Finished:
     case RepeatTransmit::Stop::PortClosed:
-    case RepeatTransmit::Stop::NotTaken: break;
+    case RepeatTransmit::Stop::NotTaken:
+    case RepeatTransmit::Stop::Outside: break;
     }
     return false;
 }
@@ -31,21 +32,20 @@ QString reasonWords(RepeatTransmit::Stop why)
     case RepeatTransmit::Stop::Finished: return QStringLiteral("Repeat finished.");
     case RepeatTransmit::Stop::PortClosed: return QStringLiteral("Repeat stopped: the Com port is closed.");
     case RepeatTransmit::Stop::NotTaken: return QStringLiteral("Repeat stopped: the command was not sent.");
+    case RepeatTransmit::Stop::Outside: return QStringLiteral("Repeat stopped by another command.");
     }
     return {};
 }
 
 } // namespace
 
-RepeatTransmit::RepeatTransmit(Form1 &form)
-    : QObject(&form)
-    , m_form(form)
-    , m_input(new OperatorInput(&form, {form.Exit, form.menuRepeatTransmit}, this))
+RepeatTransmit::RepeatTransmit(PanelModel &model)
+    : QObject(&model)
+    , m_model(model)
 {
     m_timer.setTimerType(Qt::PreciseTimer); // start to start, with no drift
     connect(&m_timer, &QTimer::timeout, this, &RepeatTransmit::tick);
-    connect(m_input, &OperatorInput::acted, this, [this] { stop(Stop::Operator); });
-    connect(&form.Comm1, &SerialComm::portOpenChanged, this, [this](bool open) {
+    connect(&model.comm(), &SerialComm::portOpenChanged, this, [this](bool open) {
         if (!open)
             stop(Stop::PortClosed);
     });
@@ -53,25 +53,34 @@ RepeatTransmit::RepeatTransmit(Form1 &form)
 
 RepeatTransmit::~RepeatTransmit() = default;
 
-bool RepeatTransmit::start(char memory, double seconds, int count, QString *notSentWhy)
+RepeatTransmit::Started RepeatTransmit::start(char memory, double seconds, qint64 count, bool quiet)
 {
-    if (m_repeating || !m_form.Comm1.portOpen()
-        || !refusal(QString(QChar::fromLatin1(memory)), seconds, count).isEmpty())
-        return false;
+    if (QString why = RepeatRule::refusal(QString(QChar::fromLatin1(memory)), seconds, count); !why.isEmpty())
+        return {Refused::InvalidArgs, why};
+    if (!m_model.comm().portOpen())
+        return {Refused::PortNotOpen, QString::fromLatin1(PanelText::kPortNotOpen)};
+    if (m_model.waitingForOperator())
+        return {Refused::Busy, PanelModel::kBusyWords};
+    if (m_repeating)
+        return {Refused::Repeating, QStringLiteral("A repeat is running already; stop it first.")};
     m_memory = memory;
     m_periodMs = static_cast<int>(std::lround(seconds * 1000));
-    m_left = count;
+    m_left = static_cast<int>(count);
     m_repeating = true;
-    m_input->setWatching(true);
     emit told(QStringLiteral("Repeating memory %1, %2 times, every %3 seconds.")
                   .arg(QChar::fromLatin1(memory))
                   .arg(count)
                   .arg(seconds));
     m_timer.start(m_periodMs);
-    transmit(notSentWhy);
-    return m_repeating; // a first transmission the line did not take has ended it
+    QString notSentWhy;
+    transmit(quiet ? &notSentWhy : nullptr);
+    if (m_repeating)
+        return {};
+    // A first transmission the line did not take has ended it.
+    if (!m_model.comm().portOpen())
+        return {Refused::PortNotOpen, QString::fromLatin1(PanelText::kPortNotOpen)};
+    return {Refused::NotSent, PanelText::notSent(notSentWhy)};
 }
-
 void RepeatTransmit::tick()
 {
     if (m_sending) // a box raised by the last send is still open
@@ -87,12 +96,13 @@ void RepeatTransmit::tick()
 void RepeatTransmit::transmit(QString *notSentWhy)
 {
     m_sending = true;
-    const bool sent = m_form.issueCommand(m_memory, notSentWhy) && m_repeating && m_form.issueCommand('T', notSentWhy);
+    const bool sent
+        = m_model.issueCommand(m_memory, notSentWhy) && m_repeating && m_model.issueCommand('T', notSentWhy);
     m_sending = false;
     if (!m_repeating)
         return;
     if (!sent) {
-        stop(m_form.Comm1.portOpen() ? Stop::NotTaken : Stop::PortClosed);
+        stop(m_model.comm().portOpen() ? Stop::NotTaken : Stop::PortClosed);
         return;
     }
     --m_left;
@@ -106,9 +116,8 @@ void RepeatTransmit::stop(Stop why)
     m_timer.stop();
     m_repeating = false;
     m_left = 0;
-    m_input->setWatching(false);
-    if (endsWithStop(why) && m_form.Comm1.portOpen())
-        m_form.issueCommand('S');
+    if (endsWithStop(why) && m_model.comm().portOpen())
+        m_model.issueCommand('S');
     emit changed();
     emit told(reasonWords(why));
     emit stopped(why);

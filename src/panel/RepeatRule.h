@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+
+#include <cmath>
+
+// The one rule for which repeats may run: the memory, the period from one
+// transmission's start to the next, and the number of transmissions. Header-only, so
+// that a program driving the panel checks with the very same rule before it asks.
+namespace RepeatRule {
+
+inline constexpr int kMinSeconds = 2;
+inline constexpr int kMaxSeconds = 600;
+inline constexpr int kMinCount = 1;
+inline constexpr int kMaxCount = 100;
+inline constexpr int kDefaultCount = 10;
+
+// Why a repeat of this memory, period and count cannot start, in one line naming the
+// allowed range; empty when it can.
+inline QString refusal(const QString &memory, double seconds, qint64 count)
+{
+    if (memory.size() != 1 || memory.front() < u'0' || memory.front() > u'9')
+        return QStringLiteral("the memory must be one digit, 0 to 9");
+    if (!std::isfinite(seconds) || seconds < kMinSeconds || seconds > kMaxSeconds)
+        return QStringLiteral("the period must be %1 to %2 seconds").arg(kMinSeconds).arg(kMaxSeconds);
+    if (count < kMinCount || count > kMaxCount)
+        return QStringLiteral("the number of transmissions must be %1 to %2").arg(kMinCount).arg(kMaxCount);
+    return {};
+}
+
+} // namespace RepeatRule
