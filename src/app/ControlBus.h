@@ -66,6 +66,11 @@ public slots:
     // Ends the repeat that runs, with "S"; nothing when none runs.
     Q_SCRIPTABLE void StopRepeat();
 
+private slots:
+    // The connection to the bus itself ended (the bus went away): every caller is
+    // gone with it.
+    void busDisconnected();
+
 private:
     void refuse(const char *error, const QString &text);
     void announce(const QVariantMap &changed);

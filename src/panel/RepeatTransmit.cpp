@@ -60,7 +60,7 @@ RepeatTransmit::Started RepeatTransmit::start(char memory, double seconds, qint6
     if (!m_model.comm().portOpen())
         return {Refused::PortNotOpen, QString::fromLatin1(PanelText::kPortNotOpen)};
     if (m_model.waitingForOperator())
-        return {Refused::Busy, PanelModel::kBusyWords};
+        return {Refused::Busy, m_model.busyWords()};
     if (m_repeating)
         return {Refused::Repeating, QStringLiteral("A repeat is running already; stop it first.")};
     m_memory = memory;
