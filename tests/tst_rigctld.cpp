@@ -333,7 +333,7 @@ private slots:
     void aPanelThatEndsItsRepeatLetsTheSenderEndWell_data()
     {
         QTest::addColumn<int>("round");
-        for (int round = 1; round <= 5; ++round)
+        for (int round = 1; round <= 3; ++round)
             QTest::addRow("round %d", round) << round;
     }
     void aPanelThatEndsItsRepeatLetsTheSenderEndWell()
@@ -343,7 +343,8 @@ private slots:
         // the sender's bus thread hands both on before its main thread looks at either.
         Program sender(QStringLiteral("taskset"),
                        {"-c", "0", "chrt", "--batch", "0", QX50_SEND, "--repeat", "1", "--every", "2", "--times", "3"});
-        QCOMPARE(arriving(p.unit, 2), QByteArray("1T"));
+        // The second transmission: the sender has long heard that the repeat runs, and waits.
+        QCOMPARE(arriving(p.unit, 4), QByteArray("1T1T"));
         ::kill(sender.pid(), SIGSTOP);
         p.f.form->repeat->stop(RepeatTransmit::Stop::WindowClosing);
         p.bus.reset();
