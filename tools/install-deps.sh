@@ -21,6 +21,7 @@ sets[test]+=" libxcb1-dev"
 sets[bench]+=" libxcb1-dev"
 # Debian's own check of the built package.
 sets[test]+=" lintian"
+sets[test]+=" chromium curl"
 
 list_only=false
 if [ "${1:-}" = "--list" ]; then
