@@ -1,0 +1,125 @@
+// qx50-web: the panel on a phone. One page, served on the station's own network,
+// drives the running panel over the session bus; a token exchanged for a session
+// cookie, Host and Origin checks, and a dead man's switch keep it safe.
+#include "FrontDoor.h"
+#include "PageHub.h"
+#include "PanelAddress.h"
+#include "PanelClient.h"
+#include "RequestGuard.h"
+#include "Sessions.h"
+#include "TerminalQr.h"
+#include "TokenStore.h"
+#include "WebOptions.h"
+#include "WebServer.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QSslCertificate>
+#include <QSslConfiguration>
+#include <QSslKey>
+
+#include <cstdio>
+#include <unistd.h>
+
+namespace {
+
+int fail(int exitCode, const QString &why)
+{
+    std::fprintf(stderr, "qx50-web: %s\n", why.toLocal8Bit().constData());
+    return exitCode;
+}
+
+// The certificate and key for --tls, or the reason they cannot be used.
+std::optional<QSslConfiguration> tlsFrom(const WebOptions &options, QString *why)
+{
+    QFile certificateFile(options.certificate);
+    QFile keyFile(options.key);
+    if (!certificateFile.open(QIODevice::ReadOnly) || !keyFile.open(QIODevice::ReadOnly)) {
+        *why = QStringLiteral("cannot read the certificate or the key");
+        return std::nullopt;
+    }
+    const QList<QSslCertificate> chain = QSslCertificate::fromData(certificateFile.readAll(), QSsl::Pem);
+    const QByteArray keyText = keyFile.readAll();
+    QSslKey key(keyText, QSsl::Rsa, QSsl::Pem);
+    if (key.isNull())
+        key = QSslKey(keyText, QSsl::Ec, QSsl::Pem);
+    if (chain.isEmpty() || key.isNull()) {
+        *why = QStringLiteral("the certificate or the key is not PEM");
+        return std::nullopt;
+    }
+    QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
+    configuration.setLocalCertificateChain(chain);
+    configuration.setPrivateKey(key);
+    configuration.setPeerVerifyMode(QSslSocket::VerifyNone);
+    return configuration;
+}
+
+QByteArray hostForm(const QHostAddress &address)
+{
+    if (address == QHostAddress::Any || address == QHostAddress::AnyIPv4 || address == QHostAddress::AnyIPv6)
+        return "THIS-MACHINE";
+    const QByteArray text = address.toString().toLatin1();
+    return address.protocol() == QAbstractSocket::IPv6Protocol ? '[' + text + ']' : text;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    WebOptions options;
+    if (const QString wrong = parseWebOptions(app.arguments().mid(1), options); !wrong.isEmpty()) {
+        std::fputs(kWebUsage, stderr);
+        return fail(1, wrong);
+    }
+    if (options.help) {
+        std::fputs(kWebUsage, stdout);
+        return 0;
+    }
+
+    QString why;
+    std::optional<QSslConfiguration> tls;
+    if (!options.certificate.isEmpty() && !(tls = tlsFrom(options, &why)))
+        return fail(1, why);
+    const QByteArray token = token_store::obtain(options.newToken, &why);
+    if (token.isEmpty())
+        return fail(1, why);
+
+    QDBusConnection bus = panel::sessionBus();
+    if (!bus.isConnected())
+        return fail(2, panel::noSessionBus("qx50-web"));
+    const QString service = panel::findPanel(bus, options.panelPort, &why);
+    if (service.isEmpty())
+        return fail(2, why);
+
+    PanelClient panelClient(bus, service);
+    Sessions sessions;
+    RequestGuard guard({}, tls.has_value(), token, sessions);
+    PageHub pages(panelClient);
+    auto *door = new FrontDoor(guard, pages, tls);
+    if (!door->listen(options.address, options.port))
+        return fail(1, QStringLiteral("cannot listen on %1:%2: %3")
+                           .arg(options.address.toString())
+                           .arg(options.port)
+                           .arg(door->errorString()));
+    guard.setHosts(RequestGuard::hostsFor(options.address, door->serverPort(), tls.has_value()));
+    WebServer server(guard, sessions);
+    server.bind(door); // the server takes the listener as its child
+
+    const QByteArray address = (tls ? "https://" : "http://") + hostForm(options.address) + ':'
+        + QByteArray::number(door->serverPort()) + '/';
+    if (!tls && !options.address.isLoopback())
+        std::fprintf(stderr, "qx50-web: warning: without --tls the token and the session cookie travel in clear "
+                             "on this network; anyone on it who reads them can transmit\n");
+    // The token goes to a terminal only, never to a log a service's output lands in.
+    if (::isatty(STDOUT_FILENO)) {
+        const QByteArray withToken = address + "?t=" + token;
+        std::printf("qx50-web: open %s on the phone, or scan:\n%s", withToken.constData(),
+                    terminalQr(QString::fromLatin1(withToken)).constData());
+    } else {
+        std::printf("qx50-web: serving %s (add ?t= and the token in %s)\n", address.constData(),
+                    qPrintable(token_store::path()));
+    }
+    std::fflush(stdout);
+    return QCoreApplication::exec();
+}
