@@ -13,8 +13,7 @@ constexpr int kHeadTooLarge = 431;
 constexpr int kBadRequest = 400;
 } // namespace
 
-FrontDoor::FrontDoor(const RequestGuard &guard, PageHub &pages, std::optional<QSslConfiguration> tls,
-                     QObject *parent)
+FrontDoor::FrontDoor(const RequestGuard &guard, PageHub &pages, std::optional<QSslConfiguration> tls, QObject *parent)
     : QTcpServer(parent)
     , m_guard(guard)
     , m_pages(pages)

@@ -102,15 +102,17 @@ void PageHub::admit()
         connect(socket, &QWebSocket::disconnected, this, [this, socket] { lose(socket, "closed"); });
         Page &added = *page;
         m_pages.push_back(std::move(page));
-        tell(added, json({{"t", "state"}, {"present", m_panel.present()},
-                          {"props", QJsonObject::fromVariantMap(m_panel.state())}}));
+        tell(added,
+             json({{"t", "state"},
+                   {"present", m_panel.present()},
+                   {"props", QJsonObject::fromVariantMap(m_panel.state())}}));
     }
 }
 
 PageHub::Page *PageHub::pageOf(QWebSocket *socket)
 {
-    const auto it = std::find_if(m_pages.begin(), m_pages.end(),
-                                 [socket](const auto &page) { return page->socket == socket; });
+    const auto it
+        = std::find_if(m_pages.begin(), m_pages.end(), [socket](const auto &page) { return page->socket == socket; });
     return it == m_pages.end() ? nullptr : it->get();
 }
 
@@ -145,8 +147,8 @@ void PageHub::heard(Page &page, const QString &message)
         break;
     case PageRequest::Kind::Repeat:
         page.answerable = true;
-        m_panel.startRepeat(request->memory, request->seconds, static_cast<uint>(std::min<qint64>(request->count, 0xffffffff)),
-                            answer);
+        m_panel.startRepeat(request->memory, request->seconds,
+                            static_cast<uint>(std::min<qint64>(request->count, 0xffffffff)), answer);
         break;
     }
 }
@@ -173,8 +175,8 @@ void PageHub::stop(const char *why)
 
 void PageHub::lose(QWebSocket *socket, const char *why)
 {
-    const auto it = std::find_if(m_pages.begin(), m_pages.end(),
-                                 [socket](const auto &page) { return page->socket == socket; });
+    const auto it
+        = std::find_if(m_pages.begin(), m_pages.end(), [socket](const auto &page) { return page->socket == socket; });
     if (it == m_pages.end())
         return;
     const bool answerable = (*it)->answerable;
@@ -192,7 +194,8 @@ void PageHub::panelChanged(const QVariantMap &changed)
     const auto status = changed.find(QStringLiteral("Status"));
     const auto playing = changed.find(QStringLiteral("Playing"));
     if ((status != changed.end() && status->toString() != QLatin1String("Transmit"))
-        || (playing != changed.end() && !playing->toBool() && !m_panel.state().value(QStringLiteral("Repeating")).toBool()))
+        || (playing != changed.end() && !playing->toBool()
+            && !m_panel.state().value(QStringLiteral("Repeating")).toBool()))
         for (const auto &page : m_pages)
             page->answerable = false;
     m_coalesce.start();
@@ -200,8 +203,8 @@ void PageHub::panelChanged(const QVariantMap &changed)
 
 void PageHub::tellAll()
 {
-    const QByteArray message = json({{"t", "state"}, {"present", m_panel.present()},
-                                     {"props", QJsonObject::fromVariantMap(m_panel.state())}});
+    const QByteArray message = json(
+        {{"t", "state"}, {"present", m_panel.present()}, {"props", QJsonObject::fromVariantMap(m_panel.state())}});
     std::vector<QWebSocket *> sockets;
     for (const auto &page : m_pages)
         sockets.push_back(page->socket);
@@ -215,7 +218,12 @@ void PageHub::tell(Page &page, const QByteArray &message)
     if (page.socket->bytesToWrite() > kMaxBacklogBytes) {
         QPointer<QWebSocket> socket = page.socket;
         QMetaObject::invokeMethod(
-            this, [this, socket] { if (socket) lose(socket, "read too slowly"); }, Qt::QueuedConnection);
+            this,
+            [this, socket] {
+                if (socket)
+                    lose(socket, "read too slowly");
+            },
+            Qt::QueuedConnection);
         return;
     }
     page.socket->sendTextMessage(QString::fromUtf8(message));

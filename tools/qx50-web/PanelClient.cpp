@@ -38,8 +38,7 @@ PanelClient::PanelClient(QDBusConnection bus, QString service, QObject *parent)
 {
     m_bus.connect(m_service, latin1(panel::kPath), latin1(kProperties), QStringLiteral("PropertiesChanged"), this,
                   SLOT(propertiesChanged(QString, QVariantMap, QStringList)));
-    m_watcher = new QDBusServiceWatcher(m_service, m_bus,
-                                        QDBusServiceWatcher::WatchForOwnerChange, this);
+    m_watcher = new QDBusServiceWatcher(m_service, m_bus, QDBusServiceWatcher::WatchForOwnerChange, this);
     connect(m_watcher, &QDBusServiceWatcher::serviceOwnerChanged, this,
             [this](const QString &, const QString &, const QString &owner) {
                 if (owner.isEmpty()) {

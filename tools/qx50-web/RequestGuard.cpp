@@ -37,8 +37,8 @@ void RequestGuard::setHosts(const QByteArrayList &hosts)
 QByteArrayList RequestGuard::hostsFor(const QHostAddress &address, quint16 port, bool secure)
 {
     QList<QByteArray> names;
-    const bool everywhere = address == QHostAddress::Any || address == QHostAddress::AnyIPv4
-        || address == QHostAddress::AnyIPv6;
+    const bool everywhere
+        = address == QHostAddress::Any || address == QHostAddress::AnyIPv4 || address == QHostAddress::AnyIPv6;
     if (everywhere) {
         for (const QHostAddress &own : QNetworkInterface::allAddresses())
             names.append(hostForm(QHostAddress(own.toString().section(QLatin1Char('%'), 0, 0))));
@@ -92,7 +92,7 @@ RequestGuard::Verdict RequestGuard::judge(const RequestHead &request) const
         return {kForbidden};
 
     const qsizetype mark = request.target.indexOf('?');
-    const QByteArray path = request.target.left(mark);
+    const QByteArray path = mark < 0 ? request.target : request.target.left(mark);
     const QByteArray query = mark < 0 ? QByteArray() : request.target.mid(mark + 1);
     if (path == "/" && query.startsWith("t=")) {
         if (!sameSecret(query.mid(2), m_token))

@@ -7,9 +7,9 @@ bool isToken(QByteArrayView text)
         return false;
     for (const char c : text) {
         const auto u = static_cast<unsigned char>(c);
-        if (u <= 0x20 || u >= 0x7f || c == ':' || c == '(' || c == ')' || c == '"' || c == '/' || c == '['
-            || c == ']' || c == '{' || c == '}' || c == '<' || c == '>' || c == '@' || c == ',' || c == ';'
-            || c == '=' || c == '?' || c == '\\')
+        if (u <= 0x20 || u >= 0x7f || c == ':' || c == '(' || c == ')' || c == '"' || c == '/' || c == '[' || c == ']'
+            || c == '{' || c == '}' || c == '<' || c == '>' || c == '@' || c == ',' || c == ';' || c == '=' || c == '?'
+            || c == '\\')
             return false;
     }
     return true;
@@ -69,8 +69,7 @@ std::optional<RequestHead> parseRequestHead(QByteArrayView head)
             return std::nullopt;
         if (i == 0) {
             const QList<QByteArray> words = line.split(' ');
-            if (words.size() != 3 || !isToken(words[0]) || !words[1].startsWith('/')
-                || !words[2].startsWith("HTTP/1."))
+            if (words.size() != 3 || !isToken(words[0]) || !words[1].startsWith('/') || !words[2].startsWith("HTTP/1."))
                 return std::nullopt;
             request.method = words[0];
             request.target = words[1];

@@ -15,8 +15,7 @@ QByteArray terminalQr(const QString &text)
     const auto dark = [&](int row, int column) {
         row -= kQuiet;
         column -= kQuiet;
-        return row >= 0 && row < width && column >= 0 && column < width
-            && (code->data[row * width + column] & 1) != 0;
+        return row >= 0 && row < width && column >= 0 && column < width && (code->data[row * width + column] & 1) != 0;
     };
     QByteArray drawing;
     const int side = width + 2 * kQuiet;

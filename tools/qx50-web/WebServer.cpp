@@ -15,9 +15,9 @@ namespace {
 RequestHead headOf(const QHttpServerRequest &request)
 {
     RequestHead head;
-    head.method = QByteArray(QMetaEnum::fromType<QHttpServerRequest::Method>().valueToKey(
-                                 static_cast<int>(request.method())))
-                      .toUpper();
+    head.method
+        = QByteArray(QMetaEnum::fromType<QHttpServerRequest::Method>().valueToKey(static_cast<int>(request.method())))
+              .toUpper();
     const QUrl url = request.url();
     head.target = url.path(QUrl::FullyEncoded).toLatin1();
     if (url.hasQuery())
@@ -51,8 +51,8 @@ bool WebServer::handleRequest(const QHttpServerRequest &request, QTcpSocket *soc
     if (verdict.route == RequestGuard::Route::TokenExchange) {
         // The token leaves the address at once: the browser is sent to the bare page
         // and keeps only the session's cookie.
-        QByteArray cookie = QByteArray(RequestGuard::kCookie) + '=' + m_sessions.open()
-            + "; Path=/; HttpOnly; SameSite=Strict";
+        QByteArray cookie
+            = QByteArray(RequestGuard::kCookie) + '=' + m_sessions.open() + "; Path=/; HttpOnly; SameSite=Strict";
         if (m_guard.secure())
             cookie += "; Secure";
         responder.writeStatusLine(QHttpServerResponder::StatusCode::SeeOther);

@@ -98,10 +98,11 @@ int main(int argc, char *argv[])
     PageHub pages(panelClient);
     auto *door = new FrontDoor(guard, pages, tls);
     if (!door->listen(options.address, options.port))
-        return fail(1, QStringLiteral("cannot listen on %1:%2: %3")
-                           .arg(options.address.toString())
-                           .arg(options.port)
-                           .arg(door->errorString()));
+        return fail(1,
+                    QStringLiteral("cannot listen on %1:%2: %3")
+                        .arg(options.address.toString())
+                        .arg(options.port)
+                        .arg(door->errorString()));
     guard.setHosts(RequestGuard::hostsFor(options.address, door->serverPort(), tls.has_value()));
     WebServer server(guard, sessions);
     server.bind(door); // the server takes the listener as its child
@@ -109,8 +110,9 @@ int main(int argc, char *argv[])
     const QByteArray address = (tls ? "https://" : "http://") + hostForm(options.address) + ':'
         + QByteArray::number(door->serverPort()) + '/';
     if (!tls && !options.address.isLoopback())
-        std::fprintf(stderr, "qx50-web: warning: without --tls the token and the session cookie travel in clear "
-                             "on this network; anyone on it who reads them can transmit\n");
+        std::fprintf(stderr,
+                     "qx50-web: warning: without --tls the token and the session cookie travel in clear "
+                     "on this network; anyone on it who reads them can transmit\n");
     // The token goes to a terminal only, never to a log a service's output lands in.
     if (::isatty(STDOUT_FILENO)) {
         const QByteArray withToken = address + "?t=" + token;
