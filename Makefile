@@ -83,6 +83,7 @@ bench: deps-bench $(BENCH_BUILD)/build.ninja
 	./$(BENCH_BUILD)/bench/qx50-bench
 	./$(BENCH_BUILD)/bench/qx50-send-bench
 	./$(BENCH_BUILD)/bench/qx50-rigctld-bench
+	./$(BENCH_BUILD)/bench/qx50-web-bench
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(BENCH_BUILD)

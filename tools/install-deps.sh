@@ -24,8 +24,9 @@ sets[test]+=" lintian"
 # qx50-web: Qt's HTTP server and WebSockets, and libqrencode for the address's QR code.
 sets[build]+=" qt6-httpserver-dev qt6-websockets-dev libqrencode-dev"
 # qx50-web's page in Debian's headless Chromium, driven from Node.js; npm brings
-# puppeteer-core and axe-core into the build directory when the tests run.
-sets[test]+=" chromium nodejs"
+# puppeteer-core and axe-core into the build directory when the tests run; openssl
+# makes the TLS test's certificate.
+sets[test]+=" chromium nodejs openssl"
 sets[bench]+=" chromium nodejs"
 # Debian's Node.js has npm as a package of its own; a Node.js that carries npm needs none.
 command -v npm > /dev/null || sets[test]+=" npm"

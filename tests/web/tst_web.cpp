@@ -37,13 +37,14 @@ struct WebProgram {
     quint16 port = 0;
     QByteArray token;
 
-    WebProgram()
+    explicit WebProgram(const QStringList &more = {})
     {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("XDG_CONFIG_HOME"), config.path());
         process.setProcessEnvironment(environment);
         process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process.start(QStringLiteral(QX50_WEB), {QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0")});
+        process.start(QStringLiteral(QX50_WEB),
+                      QStringList {QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0")} + more);
         QByteArray said;
         (void)QTest::qWaitFor(
             [&] {
@@ -58,7 +59,10 @@ struct WebProgram {
             token = kept.readAll().trimmed();
     }
     ~WebProgram() { stopByPid(process); }
-    QString base() const { return QStringLiteral("http://127.0.0.1:%1/").arg(port); }
+    QString base(const char *scheme = "http") const
+    {
+        return QStringLiteral("%1://127.0.0.1:%2/").arg(QLatin1String(scheme)).arg(port);
+    }
 };
 
 // The browser, one JSON command and answer a line.
@@ -171,6 +175,7 @@ private slots:
         const int desk = browser.open(web.base(), 1280); // the cookie, not the token, lets it in
         QVERIFY(browser.shows(phone, "#link", "connected"));
         QVERIFY(browser.shows(desk, "#port", "COM2 open"));
+        QVERIFY(browser.eval(phone, "document.documentElement.outerHTML.length").toInt() < 40 * 1024);
         QCOMPARE(browser.eval(phone, "document.querySelector('[data-c=\"3\"]').getAttribute('aria-label')"),
                  QJsonValue("Memory 3")); // no names from a panel that has none
 
@@ -220,26 +225,63 @@ private slots:
         QVERIFY(browser.shows(phone, "#port", "closed"));
     }
 
-    void aKilledBrowserStopsItsRepeat()
+    void aLostPageStopsItsRepeat_data()
     {
+        QTest::addColumn<QString>("loss");
+        QTest::addRow("browser killed") << "kill";
+        QTest::addRow("page silent, its socket still open") << "silence";
+    }
+    void aLostPageStopsItsRepeat()
+    {
+        QFETCH(QString, loss);
         Panel p;
         WebProgram web;
         Browser browser;
         const int phone = browser.open(web.base() + "?t=" + web.token);
+        const int watcher = browser.open(web.base());
         QVERIFY(browser.shows(phone, "#link", "connected"));
         browser.eval(phone,
                      "document.querySelector('#r-memory').value = '4';"
-                     "document.querySelector('#r-seconds').value = '2';"
+                     "document.querySelector('#r-seconds').value = '10';"
                      "document.querySelector('#r-count').value = '50'; true");
         browser.ask({{"do", "tap"}, {"page", phone}, {"selector", "#repeat button"}});
         QCOMPARE(arriving(p.unit, 2), QByteArray("4T"));
         QVERIFY(browser.shows(phone, "#repeat-state", "Repeating"));
-        browser.ask({{"do", "kill"}});
+        if (loss == QLatin1String("kill")) {
+            browser.ask({{"do", "kill"}});
+        } else {
+            browser.eval(phone, "clearInterval(heartbeat); true"); // the page stops speaking
+            QVERIFY(browser.shows(watcher, "#repeat-state", "Repeating")); // a page that only watches
+        }
         // The rule for remote control allows three minutes; the page's switch takes
         // at most its three seconds of silence.
         QCOMPARE(arriving(p.unit, 1, 4000), QByteArray("S"));
         QVERIFY(QTest::qWaitFor([&] { return !p.bus->repeating(); }, kBound));
-        browser.ask({{"do", "launch"}}); // so the browser's own ending is clean
+        if (loss == QLatin1String("kill"))
+            browser.ask({{"do", "launch"}}); // so the browser's own ending is clean
+    }
+
+    void servesOverTls()
+    {
+        QTemporaryDir keys;
+        QProcess openssl;
+        openssl.setWorkingDirectory(keys.path());
+        openssl.start(QStringLiteral("openssl"),
+                      {"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes", "-keyout",
+                       "key.pem", "-out", "cert.pem", "-days", "1", "-subj", "/CN=127.0.0.1"});
+        QVERIFY(openssl.waitForFinished(kBound) && openssl.exitCode() == 0);
+        Panel p;
+        WebProgram web({QStringLiteral("--tls"), keys.filePath(QStringLiteral("cert.pem")),
+                        keys.filePath(QStringLiteral("key.pem"))});
+        Browser browser;
+        const QJsonObject opened = browser.ask({{"do", "open"}, {"url", web.base("https") + "?t=" + web.token}});
+        QCOMPARE(opened.value(QLatin1String("url")).toString(), web.base("https"));
+        const int phone = opened.value(QLatin1String("page")).toInt();
+        QVERIFY(browser.shows(phone, "#link", "connected"));
+        QVERIFY(
+            browser.ask({{"do", "cookies"}, {"page", phone}}).value("cookies")[0].toObject().value("secure").toBool());
+        browser.ask({{"do", "tap"}, {"page", phone}, {"selector", "[data-c=\"T\"]"}});
+        QCOMPARE(arriving(p.unit, 1), QByteArray("T"));
     }
 
     void refusals()
