@@ -125,11 +125,12 @@ void PageHub::heard(Page &page, const QString &message)
     }
     page.heard.restart();
     QPointer<QWebSocket> asker = page.socket;
-    const auto answer = [this, asker](const QString &refusal) {
+    // A refused request leaves the page answerable for what it had started before.
+    const auto answer = [this, asker, before = page.answerable](const QString &refusal) {
         if (refusal.isEmpty() || !asker)
             return;
         if (Page *page = pageOf(asker)) {
-            page->answerable = false;
+            page->answerable = before;
             tell(*page, json({{"t", "refused"}, {"text", refusal.left(200)}}));
         }
     };

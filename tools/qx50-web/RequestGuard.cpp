@@ -10,6 +10,7 @@ constexpr int kBadRequest = 400;
 constexpr int kForbidden = 403;
 constexpr int kNotFound = 404;
 constexpr int kMethodNotAllowed = 405;
+constexpr int kContentTooLarge = 413;
 
 QByteArray hostForm(const QHostAddress &address)
 {
@@ -90,6 +91,11 @@ RequestGuard::Verdict RequestGuard::judge(const RequestHead &request) const
     const QByteArray ownOrigin = (m_secure ? "https://" : "http://") + host;
     if (origin != ownOrigin && (!plainRead || !origin.isEmpty()))
         return {kForbidden};
+
+    // Nothing the page asks for carries a body, so none is ever read.
+    const QByteArray length = request.field("content-length");
+    if ((!length.isEmpty() && length != "0") || request.fieldCount("transfer-encoding") > 0)
+        return {kContentTooLarge};
 
     const qsizetype mark = request.target.indexOf('?');
     const QByteArray path = mark < 0 ? request.target : request.target.left(mark);

@@ -12,8 +12,8 @@ class Sessions;
 // A request must name one of the addresses served (a page fetched through a name that
 // was made to point here, DNS rebinding, is refused); a WebSocket, and anything but
 // a plain read, must come from the page's own origin; everything but the token's
-// exchange needs a live session's cookie. A refusal is an HTTP status, told with no
-// detail.
+// exchange needs a live session's cookie; no request may carry a body. A refusal is
+// an HTTP status, told with no detail.
 class RequestGuard {
 public:
     enum class Route { Page, TokenExchange, Socket };

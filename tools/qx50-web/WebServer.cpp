@@ -47,8 +47,16 @@ bool WebServer::handleRequest(const QHttpServerRequest &request, QTcpSocket *soc
         socket->disconnectFromHost();
         return true;
     }
-    QHttpServerResponder responder = makeResponder(request, socket);
-    if (verdict.route == RequestGuard::Route::TokenExchange) {
+    answer(verdict.route, makeResponder(request, socket));
+    // One request a connection: the next one comes in through the door and is judged
+    // there before Qt reads any of it.
+    socket->disconnectFromHost();
+    return true;
+}
+
+void WebServer::answer(RequestGuard::Route route, QHttpServerResponder &&responder)
+{
+    if (route == RequestGuard::Route::TokenExchange) {
         // The token leaves the address at once: the browser is sent to the bare page
         // and keeps only the session's cookie.
         QByteArray cookie
@@ -61,8 +69,9 @@ bool WebServer::handleRequest(const QHttpServerRequest &request, QTcpSocket *soc
         responder.writeHeader("Cache-Control", "no-store");
         responder.writeHeader("Referrer-Policy", "no-referrer");
         responder.writeHeader("Content-Length", "0");
+        responder.writeHeader("Connection", "close");
         responder.writeBody(QByteArray());
-        return true;
+        return;
     }
     responder.writeStatusLine(QHttpServerResponder::StatusCode::Ok);
     responder.writeHeader("Content-Type", "text/html; charset=utf-8");
@@ -72,8 +81,8 @@ bool WebServer::handleRequest(const QHttpServerRequest &request, QTcpSocket *soc
     responder.writeHeader("X-Content-Type-Options", "nosniff");
     responder.writeHeader("X-Frame-Options", "DENY");
     responder.writeHeader("Content-Length", QByteArray::number(m_page.size()));
+    responder.writeHeader("Connection", "close");
     responder.writeBody(m_page);
-    return true;
 }
 
 void WebServer::missingHandler(const QHttpServerRequest &, QTcpSocket *socket)

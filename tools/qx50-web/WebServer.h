@@ -1,13 +1,15 @@
 #pragma once
 
+#include "RequestGuard.h"
+
 #include <QAbstractHttpServer>
+#include <QHttpServerResponder>
 #include <QByteArray>
 
-class RequestGuard;
 class Sessions;
 
 // Answers the two plain requests: the token's exchange for a session cookie, and the
-// page. Each request on a connection is judged again, as the first was at the door.
+// page, one request a connection. Each is judged again, as it was at the door.
 class WebServer : public QAbstractHttpServer {
     Q_OBJECT
 
@@ -19,6 +21,8 @@ protected:
     void missingHandler(const QHttpServerRequest &request, QTcpSocket *socket) override;
 
 private:
+    void answer(RequestGuard::Route route, QHttpServerResponder &&responder);
+
     const RequestGuard &m_guard;
     Sessions &m_sessions;
     QByteArray m_page;
