@@ -17,6 +17,7 @@
 #include <QSslCertificate>
 #include <QSslConfiguration>
 #include <QSslKey>
+#include <QSslSocket>
 
 #include <cstdio>
 #include <unistd.h>
@@ -78,6 +79,10 @@ int main(int argc, char *argv[])
     }
 
     QString why;
+    // Qt's HTTP server makes a TLS configuration even for plain HTTP; without --tls
+    // the backend that only reads certificates does, and OpenSSL stays unloaded.
+    if (options.certificate.isEmpty())
+        QSslSocket::setActiveBackend(QStringLiteral("cert-only"));
     std::optional<QSslConfiguration> tls;
     if (!options.certificate.isEmpty() && !(tls = tlsFrom(options, &why)))
         return fail(1, why);
