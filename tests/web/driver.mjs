@@ -50,7 +50,7 @@ const commands = {
   async launch() { await launch(); return {}; },
   async open({ url, width = 360, height = 740 }) {
     const tab = await browser.newPage();
-    await tab.setViewport({ width, height, isMobile: width < 600, hasTouch: width < 600 });
+    await tab.setViewport({ width, height, isMobile: width < 900, hasTouch: width < 900 });
     const statuses = [];
     tab.on('response', (response) => statuses.push(response.status()));
     const response = await tab.goto(url, { waitUntil: 'load', timeout: BOUND_MS });

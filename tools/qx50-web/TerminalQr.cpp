@@ -10,7 +10,7 @@ QByteArray terminalQr(const QString &text)
         QRcode_encodeString(text.toUtf8().constData(), 0, QR_ECLEVEL_M, QR_MODE_8, 1), &QRcode_free);
     if (!code)
         return {};
-    constexpr int kQuiet = 2; // light modules around the code, which readers need
+    constexpr int kQuiet = 4; // the light margin around the code that readers need
     const int width = code->width;
     const auto dark = [&](int row, int column) {
         row -= kQuiet;

@@ -14,6 +14,7 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QLoggingCategory>
 #include <QSslCertificate>
 #include <QSslConfiguration>
 #include <QSslKey>
@@ -81,8 +82,11 @@ int main(int argc, char *argv[])
     QString why;
     // Qt's HTTP server makes a TLS configuration even for plain HTTP; without --tls
     // the backend that only reads certificates does, and OpenSSL stays unloaded.
-    if (options.certificate.isEmpty())
+    // Its notes that this backend makes no keys concern TLS, which is then not served.
+    if (options.certificate.isEmpty()) {
         QSslSocket::setActiveBackend(QStringLiteral("cert-only"));
+        QLoggingCategory::setFilterRules(QStringLiteral("qt.network.ssl.warning=false"));
+    }
     std::optional<QSslConfiguration> tls;
     if (!options.certificate.isEmpty() && !(tls = tlsFrom(options, &why)))
         return fail(1, why);
