@@ -230,6 +230,7 @@ private slots:
         QTest::addColumn<QString>("loss");
         QTest::addRow("browser killed") << "kill";
         QTest::addRow("page silent, its socket still open") << "silence";
+        QTest::addRow("qx50-web killed: the panel's own rule") << "server";
     }
     void aLostPageStopsItsRepeat()
     {
@@ -249,6 +250,8 @@ private slots:
         QVERIFY(browser.shows(phone, "#repeat-state", "Repeating"));
         if (loss == QLatin1String("kill")) {
             browser.ask({{"do", "kill"}});
+        } else if (loss == QLatin1String("server")) {
+            ::kill(static_cast<pid_t>(web.process.processId()), SIGKILL);
         } else {
             browser.eval(phone, "clearInterval(heartbeat); true"); // the page stops speaking
             QVERIFY(browser.shows(watcher, "#repeat-state", "Repeating")); // a page that only watches
@@ -259,6 +262,21 @@ private slots:
         QVERIFY(QTest::qWaitFor([&] { return !p.bus->repeating(); }, kBound));
         if (loss == QLatin1String("kill"))
             browser.ask({{"do", "launch"}}); // so the browser's own ending is clean
+    }
+
+    void stoppingQx50WebStopsATransmissionAPageStarted()
+    {
+        Panel p;
+        WebProgram web;
+        Browser browser;
+        const int phone = browser.open(web.base() + "?t=" + web.token);
+        QVERIFY(browser.shows(phone, "#link", "connected"));
+        browser.ask({{"do", "tap"}, {"page", phone}, {"selector", "[data-c=\"T\"]"}});
+        QCOMPARE(arriving(p.unit, 1), QByteArray("T"));
+        ::kill(static_cast<pid_t>(web.process.processId()), SIGTERM); // as a service manager stops it
+        QCOMPARE(arriving(p.unit, 1), QByteArray("S"));
+        QVERIFY(QTest::qWaitFor([&] { return web.process.state() == QProcess::NotRunning; }, kBound));
+        QCOMPARE(web.process.exitCode(), 0);
     }
 
     void servesOverTls()

@@ -77,6 +77,16 @@ void PageHub::take(QTcpSocket *socket)
     emit socket->readyRead(); // the request is already in the socket's buffer
 }
 
+void PageHub::end()
+{
+    const bool answerable
+        = std::any_of(m_pages.begin(), m_pages.end(), [](const auto &page) { return page->answerable; });
+    if (answerable) {
+        note("ending while a page was transmitting: Stop sent");
+        m_panel.stopAndWait();
+    }
+}
+
 void PageHub::admit()
 {
     while (QWebSocket *socket = m_server.nextPendingConnection()) {

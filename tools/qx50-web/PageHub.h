@@ -33,6 +33,9 @@ public:
     bool full() const;
     // Takes a connection whose request asked for the page's WebSocket and was let in.
     void take(QTcpSocket *socket);
+    // The program is ending: Stop goes out now if a page is answerable for a
+    // transmission, since no page will be watched after this.
+    void end();
 
 private:
     struct Page {

@@ -51,6 +51,19 @@ PanelClient::PanelClient(QDBusConnection bus, QString service, QObject *parent)
     readAll();
 }
 
+std::unique_ptr<PanelClient> PanelClient::find(int comPort, QString *why)
+{
+    QDBusConnection bus = panel::sessionBus();
+    if (!bus.isConnected()) {
+        *why = panel::noSessionBus("qx50-web");
+        return nullptr;
+    }
+    const QString service = panel::findPanel(bus, comPort, why);
+    if (service.isEmpty())
+        return nullptr;
+    return std::make_unique<PanelClient>(bus, service);
+}
+
 void PanelClient::readAll()
 {
     QDBusMessage get = QDBusMessage::createMethodCall(m_service, latin1(panel::kPath), latin1(kProperties),
@@ -142,4 +155,16 @@ void PanelClient::startRepeat(const QString &memory, double seconds, uint count,
 void PanelClient::stopRepeat(Answer answer)
 {
     call(QStringLiteral("StopRepeat"), {}, std::move(answer));
+}
+
+void PanelClient::stopAndWait()
+{
+    const bool repeating = m_state.value(QStringLiteral("Repeating")).toBool();
+    QDBusMessage message
+        = QDBusMessage::createMethodCall(m_service, latin1(panel::kPath), latin1(panel::kInterface),
+                                         repeating ? QStringLiteral("StopRepeat") : QStringLiteral("Send"));
+    message.setAutoStartService(false);
+    if (!repeating)
+        message << QStringLiteral("S");
+    m_bus.call(message, QDBus::Block, panel::kAnswerWithinMs);
 }

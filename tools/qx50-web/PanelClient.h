@@ -6,6 +6,7 @@
 #include <QVariantMap>
 
 #include <functional>
+#include <memory>
 
 class QDBusServiceWatcher;
 class QDBusPendingCallWatcher;
@@ -22,6 +23,10 @@ public:
     using Answer = std::function<void(const QString &refusal)>;
 
     PanelClient(QDBusConnection bus, QString service, QObject *parent = nullptr);
+    // The panel on the session bus: the one owning the well-known name when comPort is
+    // 0, else the one whose open port is COM comPort. Nothing, with the reason in
+    // `why`, when there is no session bus or no such panel.
+    static std::unique_ptr<PanelClient> find(int comPort, QString *why);
 
     bool present() const { return m_present; }
     // Every property the panel publishes, under its bus name. MessageNames is turned
@@ -31,6 +36,9 @@ public:
     void send(const QString &command, Answer answer);
     void startRepeat(const QString &memory, double seconds, uint count, Answer answer);
     void stopRepeat(Answer answer);
+    // Stop (StopRepeat while a repeat runs, else "S"), waiting for the panel's answer:
+    // for the last moments of the program, when no answer could come back later.
+    void stopAndWait();
 
 signals:
     void changed(const QVariantMap &properties);

@@ -3,7 +3,6 @@
 // cookie, Host and Origin checks, and a dead man's switch keep it safe.
 #include "FrontDoor.h"
 #include "PageHub.h"
-#include "PanelAddress.h"
 #include "PanelClient.h"
 #include "RequestGuard.h"
 #include "Sessions.h"
@@ -11,6 +10,7 @@
 #include "TokenStore.h"
 #include "WebOptions.h"
 #include "WebServer.h"
+#include "app/EndingSignals.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -94,17 +94,12 @@ int main(int argc, char *argv[])
     if (token.isEmpty())
         return fail(1, why);
 
-    QDBusConnection bus = panel::sessionBus();
-    if (!bus.isConnected())
-        return fail(2, panel::noSessionBus("qx50-web"));
-    const QString service = panel::findPanel(bus, options.panelPort, &why);
-    if (service.isEmpty())
+    const std::unique_ptr<PanelClient> panelClient = PanelClient::find(options.panelPort, &why);
+    if (!panelClient)
         return fail(2, why);
-
-    PanelClient panelClient(bus, service);
     Sessions sessions;
     RequestGuard guard({}, tls.has_value(), token, sessions);
-    PageHub pages(panelClient);
+    PageHub pages(*panelClient);
     auto *door = new FrontDoor(guard, pages, tls);
     if (!door->listen(options.address, options.port))
         return fail(1,
@@ -132,5 +127,13 @@ int main(int argc, char *argv[])
                     qPrintable(token_store::path()));
     }
     std::fflush(stdout);
+
+    // Stopped by a service manager, Ctrl+C or a closed terminal: a transmission a page
+    // started is stopped before going.
+    EndingSignals ending;
+    QObject::connect(&ending, &EndingSignals::ending, &app, [&pages] {
+        pages.end();
+        QCoreApplication::quit();
+    });
     return QCoreApplication::exec();
 }
