@@ -42,7 +42,6 @@ PageHub::PageHub(PanelClient &panel, QObject *parent)
         for (QWebSocket *socket : silent)
             lose(socket, "went silent");
     });
-    m_silence.start();
 
     m_coalesce.setSingleShot(true);
     m_coalesce.setInterval(0);
@@ -110,6 +109,7 @@ void PageHub::admit()
         connect(socket, &QWebSocket::binaryMessageReceived, this,
                 [this, socket] { lose(socket, "sent what a page never sends"); });
         connect(socket, &QWebSocket::disconnected, this, [this, socket] { lose(socket, "closed"); });
+        m_silence.start(); // watched only while a page is open
         Page &added = *page;
         m_pages.push_back(std::move(page));
         tell(added,
@@ -192,6 +192,8 @@ void PageHub::lose(QWebSocket *socket, const char *why)
         return;
     const bool answerable = (*it)->answerable;
     m_pages.erase(it);
+    if (m_pages.empty())
+        m_silence.stop();
     socket->disconnect(this);
     socket->abort();
     socket->deleteLater();
