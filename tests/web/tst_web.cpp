@@ -302,6 +302,37 @@ private slots:
         QCOMPARE(arriving(p.unit, 1), QByteArray("T"));
     }
 
+    void commandLine_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("said");
+        QTest::addRow("help") << QStringList {"--help"} << 0 << "--allow-remote";
+        QTest::addRow("another network unasked")
+            << QStringList {"--listen", "192.0.2.1:8650"} << 1 << "add --allow-remote";
+        QTest::addRow("no such COM port") << QStringList {"--port", "9"} << 1 << "--port takes 1 to 4";
+        QTest::addRow("no panel on COM3") << QStringList {"--port", "3", "--listen", "127.0.0.1:0"} << 2
+                                          << "no orma-qx50-voice-mem panel has COM3 open";
+        QTest::addRow("no key") << QStringList {"--tls", "/nonexistent/cert", "/nonexistent/key"} << 1
+                                << "cannot read the certificate or the key";
+    }
+    void commandLine()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, exitCode);
+        QFETCH(QString, said);
+        Panel p; // on COM2
+        QTemporaryDir config;
+        QProcess web;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), config.path());
+        web.setProcessEnvironment(environment);
+        web.start(QStringLiteral(QX50_WEB), arguments);
+        QVERIFY(QTest::qWaitFor([&] { return web.state() == QProcess::NotRunning; }, kBound));
+        QCOMPARE(web.exitCode(), exitCode);
+        QVERIFY(QString::fromLocal8Bit(web.readAllStandardOutput() + web.readAllStandardError()).contains(said));
+    }
+
     void refusals()
     {
         Panel p;

@@ -15,11 +15,13 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QLoggingCategory>
+#include <QNetworkInterface>
 #include <QSslCertificate>
 #include <QSslConfiguration>
 #include <QSslKey>
 #include <QSslSocket>
 
+#include <algorithm>
 #include <cstdio>
 #include <unistd.h>
 
@@ -56,10 +58,17 @@ std::optional<QSslConfiguration> tlsFrom(const WebOptions &options, QString *why
     return configuration;
 }
 
-QByteArray hostForm(const QHostAddress &address)
+// The host part of the printed address. Serving every address, the first of the
+// machine's own that another machine can reach stands for them all.
+QByteArray hostForm(QHostAddress address)
 {
-    if (address == QHostAddress::Any || address == QHostAddress::AnyIPv4 || address == QHostAddress::AnyIPv6)
-        return "THIS-MACHINE";
+    if (address == QHostAddress::Any || address == QHostAddress::AnyIPv4 || address == QHostAddress::AnyIPv6) {
+        const QList<QHostAddress> own = QNetworkInterface::allAddresses();
+        const auto reachable = std::find_if(own.begin(), own.end(), [](const QHostAddress &a) {
+            return a.protocol() == QAbstractSocket::IPv4Protocol && !a.isLoopback();
+        });
+        address = reachable != own.end() ? *reachable : QHostAddress(QHostAddress::LocalHost);
+    }
     const QByteArray text = address.toString().toLatin1();
     return address.protocol() == QAbstractSocket::IPv6Protocol ? '[' + text + ']' : text;
 }
@@ -100,7 +109,7 @@ int main(int argc, char *argv[])
     Sessions sessions;
     RequestGuard guard({}, tls.has_value(), token, sessions);
     PageHub pages(*panelClient);
-    auto *door = new FrontDoor(guard, pages, tls);
+    auto *door = new FrontDoor(guard, pages, tls, &app);
     if (!door->listen(options.address, options.port))
         return fail(1,
                     QStringLiteral("cannot listen on %1:%2: %3")
