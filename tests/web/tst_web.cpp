@@ -279,6 +279,21 @@ private slots:
         QCOMPARE(web.process.exitCode(), 0);
     }
 
+    void thePageShowsALinkThatWentSilent()
+    {
+        Panel p;
+        WebProgram web;
+        Browser browser;
+        const int phone = browser.open(web.base() + "?t=" + web.token);
+        QVERIFY(browser.shows(phone, "#link", "connected"));
+        const auto pid = static_cast<pid_t>(web.process.processId());
+        ::kill(pid, SIGSTOP); // a link that drops without a word
+        QVERIFY(browser.shows(phone, "#link", "lost"));
+        QCOMPARE(browser.eval(phone, "document.querySelector('[data-c=\"T\"]').disabled"), QJsonValue(true));
+        ::kill(pid, SIGCONT);
+        QVERIFY(browser.shows(phone, "#link", "connected"));
+    }
+
     void servesOverTls()
     {
         QTemporaryDir keys;

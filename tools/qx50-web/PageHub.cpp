@@ -145,7 +145,7 @@ void PageHub::heard(Page &page, const QString &message)
         }
     };
     switch (request->kind) {
-    case PageRequest::Kind::Heartbeat: break;
+    case PageRequest::Kind::Heartbeat: tell(page, R"({"t":"hb"})"); break; // so the page knows the link too
     case PageRequest::Kind::Stop: stop(nullptr); break;
     case PageRequest::Kind::Send:
         if (request->command == QLatin1String("S")) {
