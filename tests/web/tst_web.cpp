@@ -409,6 +409,19 @@ private slots:
             socket.onclose = (event) => resolve(event.code);
         }))");
         QCOMPARE(closed.toInt(), 1009);
+        // Eight pages at most: beside the page itself, seven more sockets are let in.
+        const QJsonValue opened = browser.eval(phone, R"((async () => {
+            const open = () => new Promise((resolve) => {
+                const socket = new WebSocket('ws://' + location.host + '/ws');
+                socket.onopen = () => resolve(socket);
+                socket.onerror = () => resolve(null);
+            });
+            const sockets = [];
+            for (let i = 0; i < 8; ++i) sockets.push(await open());
+            sockets.forEach((socket) => socket && socket.close());
+            return sockets.filter(Boolean).length;
+        })())");
+        QCOMPARE(opened.toInt(), 7);
         QCOMPARE(p.unit.received(), QByteArray()); // nothing of all that reached the unit
     }
 };
