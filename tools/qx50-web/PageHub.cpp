@@ -52,9 +52,12 @@ PageHub::PageHub(PanelClient &panel, QObject *parent)
 
 PageHub::~PageHub()
 {
+    // The WebSocket server frees each page's connection when it ends, so they end
+    // while it is still here.
     for (const auto &page : m_pages) {
         page->socket->disconnect(this);
-        page->socket->deleteLater();
+        page->socket->abort();
+        delete page->socket;
     }
 }
 

@@ -75,34 +75,11 @@ QByteArray hostForm(QHostAddress address)
 
 } // namespace
 
-int main(int argc, char *argv[])
+// Serves the page until a stopping signal; the exit code.
+int serve(QCoreApplication &app, const WebOptions &options, const QByteArray &token,
+          const std::optional<QSslConfiguration> &tls)
 {
-    QCoreApplication app(argc, argv);
-    WebOptions options;
-    if (const QString wrong = parseWebOptions(app.arguments().mid(1), options); !wrong.isEmpty()) {
-        std::fputs(kWebUsage, stderr);
-        return fail(1, wrong);
-    }
-    if (options.help) {
-        std::fputs(kWebUsage, stdout);
-        return 0;
-    }
-
     QString why;
-    // Qt's HTTP server makes a TLS configuration even for plain HTTP; without --tls
-    // the backend that only reads certificates does, and OpenSSL stays unloaded.
-    // Its notes that this backend makes no keys concern TLS, which is then not served.
-    if (options.certificate.isEmpty()) {
-        QSslSocket::setActiveBackend(QStringLiteral("cert-only"));
-        QLoggingCategory::setFilterRules(QStringLiteral("qt.network.ssl.warning=false"));
-    }
-    std::optional<QSslConfiguration> tls;
-    if (!options.certificate.isEmpty() && !(tls = tlsFrom(options, &why)))
-        return fail(1, why);
-    const QByteArray token = token_store::obtain(options.newToken, &why);
-    if (token.isEmpty())
-        return fail(1, why);
-
     const std::unique_ptr<PanelClient> panelClient = PanelClient::find(options.panelPort, &why);
     if (!panelClient)
         return fail(2, why);
@@ -145,4 +122,38 @@ int main(int argc, char *argv[])
         QCoreApplication::quit();
     });
     return QCoreApplication::exec();
+}
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    WebOptions options;
+    if (const QString wrong = parseWebOptions(app.arguments().mid(1), options); !wrong.isEmpty()) {
+        std::fputs(kWebUsage, stderr);
+        return fail(1, wrong);
+    }
+    if (options.help) {
+        std::fputs(kWebUsage, stdout);
+        return 0;
+    }
+
+    QString why;
+    // Qt's HTTP server makes a TLS configuration even for plain HTTP; without --tls
+    // the backend that only reads certificates does, and OpenSSL stays unloaded.
+    // Its notes that this backend makes no keys concern TLS, which is then not served.
+    if (options.certificate.isEmpty()) {
+        QSslSocket::setActiveBackend(QStringLiteral("cert-only"));
+        QLoggingCategory::setFilterRules(QStringLiteral("qt.network.ssl.warning=false"));
+    }
+    std::optional<QSslConfiguration> tls;
+    if (!options.certificate.isEmpty() && !(tls = tlsFrom(options, &why)))
+        return fail(1, why);
+    const QByteArray token = token_store::obtain(options.newToken, &why);
+    if (token.isEmpty())
+        return fail(1, why);
+
+    const int code = serve(app, options, token, tls);
+    // Sockets handed on to Qt are deleted later; once the loop has ended, now.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    return code;
 }
