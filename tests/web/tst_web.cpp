@@ -30,17 +30,19 @@ void stopByPid(QProcess &process)
     process.waitForFinished(5000);
 }
 
-// qx50-web on a loopback port it picks, with a config folder of its own.
+// qx50-web on a loopback port it picks, with a config folder of its own unless given one.
 struct WebProgram {
-    QTemporaryDir config;
+    QTemporaryDir ownConfig;
+    QString config;
     QProcess process;
     quint16 port = 0;
     QByteArray token;
 
-    explicit WebProgram(const QStringList &more = {})
+    explicit WebProgram(const QStringList &more = {}, const QString &configFolder = {})
+        : config(configFolder.isEmpty() ? ownConfig.path() : configFolder)
     {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), config.path());
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), config);
         process.setProcessEnvironment(environment);
         process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         process.start(QStringLiteral(QX50_WEB),
@@ -54,11 +56,12 @@ struct WebProgram {
             kBound);
         const qsizetype at = said.indexOf("127.0.0.1:");
         port = static_cast<quint16>(said.mid(at + 10, said.indexOf('/', at) - at - 10).toUInt());
-        QFile kept(config.path() + QStringLiteral("/orma-qx50-voice-mem/web-token"));
+        QFile kept(tokenFile());
         if (kept.open(QIODevice::ReadOnly))
             token = kept.readAll().trimmed();
     }
     ~WebProgram() { stopByPid(process); }
+    QString tokenFile() const { return config + QStringLiteral("/orma-qx50-voice-mem/web-token"); }
     QString base(const char *scheme = "http") const
     {
         return QStringLiteral("%1://127.0.0.1:%2/").arg(QLatin1String(scheme)).arg(port);
@@ -346,6 +349,28 @@ private slots:
         QVERIFY(QTest::qWaitFor([&] { return web.state() == QProcess::NotRunning; }, kBound));
         QCOMPARE(web.exitCode(), exitCode);
         QVERIFY(QString::fromLocal8Bit(web.readAllStandardOutput() + web.readAllStandardError()).contains(said));
+    }
+
+    void theTokenIsTheOwnersAndANewOneEndsTheOld()
+    {
+        Panel p;
+        QTemporaryDir config;
+        QByteArray old;
+        {
+            WebProgram first({}, config.path());
+            old = first.token;
+            const auto others
+                = QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ReadOther | QFileDevice::WriteOther;
+            QCOMPARE(QFile::permissions(first.tokenFile()) & others, QFileDevice::Permissions());
+        }
+        WebProgram kept({}, config.path());
+        QCOMPARE(kept.token, old);
+        stopByPid(kept.process);
+        WebProgram renewed({QStringLiteral("--new-token")}, config.path());
+        QVERIFY(renewed.token.size() == 32 && renewed.token != old);
+        const QByteArray host = "\r\nHost: 127.0.0.1:" + QByteArray::number(renewed.port) + "\r\n\r\n";
+        QVERIFY(statusOf(renewed.port, "GET /?t=" + old + " HTTP/1.1" + host).startsWith("HTTP/1.1 403"));
+        QVERIFY(statusOf(renewed.port, "GET /?t=" + renewed.token + " HTTP/1.1" + host).startsWith("HTTP/1.1 303"));
     }
 
     void refusals()
