@@ -1,6 +1,6 @@
 #include "app/CommandLine.h"
 #include "app/ControlBus.h"
-#include "app/EndingSignals.h"
+#include "client/EndingSignals.h"
 #include "app/FirstPaint.h"
 #include "serial/PortAssignments.h"
 #include "serial/PortDevices.h"
