@@ -26,6 +26,7 @@ class ControlBus : public QObject, protected QDBusContext {
     Q_PROPERTY(QString Received READ received)
     Q_PROPERTY(bool Repeating READ repeating)
     Q_PROPERTY(uint RepeatsLeft READ repeatsLeft)
+    Q_PROPERTY(QString LineState READ lineState)
 
 public:
     // This copy's own name, panel::processName of its process id.
@@ -54,6 +55,7 @@ public:
     QString received() const;
     bool repeating() const;
     uint repeatsLeft() const;
+    QString lineState() const; // "open", "waiting" (a lost port waited for) or "closed"
 
 public slots:
     // One command character, in either case as the keyboard takes it. The Keyboard
@@ -78,6 +80,7 @@ private:
 
     QDBusServiceWatcher *m_caller = nullptr; // the unique name that started the repeat
     QString m_statusAnnounced; // the status as callers last heard it
+    QString m_lineStateAnnounced;
 
     PanelModel &m_model;
     Desktop &m_desktop;

@@ -58,7 +58,7 @@ RepeatTransmit::Started RepeatTransmit::start(char memory, double seconds, qint6
     if (QString why = RepeatRule::refusal(QString(QChar::fromLatin1(memory)), seconds, count); !why.isEmpty())
         return {Refused::InvalidArgs, why};
     if (!m_model.comm().portOpen())
-        return {Refused::PortNotOpen, QString::fromLatin1(PanelText::kPortNotOpen)};
+        return {Refused::PortNotOpen, m_model.portNotOpenWords()};
     if (m_model.waitingForOperator())
         return {Refused::Busy, m_model.busyWords()};
     if (m_repeating)
@@ -78,7 +78,7 @@ RepeatTransmit::Started RepeatTransmit::start(char memory, double seconds, qint6
         return {};
     // A first transmission the line did not take has ended it.
     if (!m_model.comm().portOpen())
-        return {Refused::PortNotOpen, QString::fromLatin1(PanelText::kPortNotOpen)};
+        return {Refused::PortNotOpen, m_model.portNotOpenWords()};
     return {Refused::NotSent, PanelText::notSent(notSentWhy)};
 }
 void RepeatTransmit::tick()
