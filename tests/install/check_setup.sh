@@ -65,7 +65,7 @@ fi
 for script in "$source"/Makefile "$source"/.ci/* "$source"/tools/*.sh "$source"/tests/install/*.sh \
               "$source"/examples/*/*; do
   grep -q pipefail "$script" || continue
-  if grep -nE '\|[[:space:]]*grep[[:space:]]+-[A-Za-z]*q' "$script"; then
+  if grep -nE '(^|[^|])\|[[:space:]]*grep[[:space:]]+-[A-Za-z]*q' "$script"; then
     fail "${script#"$source"/} pipes into grep -q under pipefail"
   fi
 done
