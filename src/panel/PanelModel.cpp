@@ -17,6 +17,8 @@ PanelModel::PanelModel(Desktop &desktop, PortDevices ports, QObject *parent)
     , m_statusColour(StatusColour::kButtonText)
 {
     m_repeat = new RepeatTransmit(*this);
+    m_messages = new MessageBook(MessageBook::fileBeside(m_ports.assignmentsFile), this);
+    m_messageClock = new MessageClock(*this, *m_messages);
     connect(&m_comm, &SerialComm::lineLost, this,
             [this](const QString &reason) { runTrapped(m_desktop, [this, &reason] { lineLost(reason); }); });
 }
