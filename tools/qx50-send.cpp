@@ -4,8 +4,10 @@
 //   exit 1  refused: the panel's reason (port closed, not a command, a message open),
 //           or a bad argument, refused before any panel is looked for
 //   exit 2  no panel to ask
+//   exit 3  --play N --wait, and memory N has no known length: nothing sent
 #include "client/PanelClient.h"
 #include "SendOptions.h"
+#include "send/MessageCalls.h"
 #include "send/RepeatCall.h"
 
 #include <QCoreApplication>
@@ -27,14 +29,19 @@ int usage(std::FILE *to, int exitCode)
 {
     std::fprintf(to,
                  "usage: qx50-send [--port N] COMMAND\n"
-                 "       qx50-send [--port N] --play N [--hold SECONDS]\n%s"
+                 "       qx50-send [--port N] --play N [--hold SECONDS | --wait]\n"
+                 "       qx50-send [--port N] --messages | --set NAME | --name N TEXT\n%s"
                  "COMMAND is one of M R P T S (either case) or a memory digit 0 to 9.\n"
                  "--play N sends memory N, then T; --hold SECONDS stays that long after it,\n"
-                 "and sends S when stopped by SIGTERM, SIGINT or SIGHUP meanwhile.\n"
+                 "and sends S when stopped by SIGTERM, SIGINT or SIGHUP meanwhile; --wait\n"
+                 "stays, the same way, until the message ends (its known length and 0.2 s).\n"
+                 "--messages lists the active set of message names (memory, length, name);\n"
+                 "--set NAME makes another set active; --name N TEXT names memory N.\n"
                  "--port N asks the panel whose open port is COM N (1 to 4).\n"
                  "Exit status: 0 sent; 1 refused, with the reason (the panel's, or a bad\n"
                  "argument, refused before any panel is asked); 2 no panel to ask (none\n"
-                 "running, none with that port open, or no desktop session bus).\n",
+                 "running, none with that port open, or no desktop session bus); 3 --wait\n"
+                 "for a memory with no known length (nothing is sent).\n",
                  kRepeatUsage);
     return exitCode;
 }
@@ -97,7 +104,7 @@ int main(int argc, char *argv[])
     // while the message starts still stops it. Threads made later inherit the mask.
     sigset_t stopping;
     sigemptyset(&stopping);
-    if (options.hold) {
+    if (options.hold || options.wait) {
         for (int signal : {SIGTERM, SIGINT, SIGHUP})
             sigaddset(&stopping, signal);
         ::pthread_sigmask(SIG_BLOCK, &stopping, nullptr);
@@ -115,6 +122,24 @@ int main(int argc, char *argv[])
         printLine(stderr, QStringLiteral("qx50-send: %1").arg(why));
         return 2;
     }
+    if (options.listMessages || options.setName || options.nameMemory)
+        return runMessageCall(bus, service, options);
+    // --wait knows how long to stay before anything goes out; with no length, nothing does.
+    std::optional<std::chrono::milliseconds> stay = options.hold;
+    if (options.wait) {
+        panel::Answer failed {panel::Outcome::Sent, {}, {}};
+        const auto lengthMs = messageLengthMs(bus, service, *options.playMemory, &failed);
+        if (!lengthMs) {
+            if (failed.outcome != panel::Outcome::Sent)
+                return exitCodeOf(failed);
+            printLine(stderr,
+                      QStringLiteral("qx50-send: memory %1 has no known length; record it through the panel "
+                                     "or give it in Options, Message Names")
+                          .arg(*options.playMemory));
+            return 3;
+        }
+        stay = std::chrono::milliseconds(*lengthMs + 200);
+    }
     auto send = [&](const QString &command) {
         return panel::readAnswer(bus.call(panel::sendCall(service, command), QDBus::Block, panel::kAnswerWithinMs));
     };
@@ -123,7 +148,7 @@ int main(int argc, char *argv[])
         if (answer.outcome != panel::Outcome::Sent)
             return exitCodeOf(answer);
     }
-    if (options.hold && stoppedDuring(*options.hold, stopping))
+    if (stay && stoppedDuring(*stay, stopping))
         return exitCodeOf(send(QStringLiteral("S")));
     return 0;
 }

@@ -12,8 +12,6 @@ inline constexpr int kSlots = 10; // the memories 0 to 9
 inline constexpr int kMaxNameLength = 24; // characters, for a slot and for a set
 inline constexpr int kMaxLengthMs = 120000; // a recording that runs longer stores nothing
 inline constexpr int kMaxSets = 32;
-inline constexpr int kMinGapSeconds = 2; // the repeat's listening gap after a message
-inline constexpr int kMaxGapSeconds = 600;
 
 // Characters a name never holds: control and format characters (bidirectional
 // overrides among them) and line breaks, which would change how a name reads where
