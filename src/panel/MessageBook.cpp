@@ -85,22 +85,41 @@ QString MessageBook::setLength(int memory, int lengthMs)
     return {};
 }
 
-QString MessageBook::replaceActive(const std::array<MessageSlot, MessageRule::kSlots> &memories)
+QString MessageBook::replaceAll(const MessageSets &sets)
 {
-    for (int memory = 0; memory < MessageRule::kSlots; ++memory) {
-        const MessageSlot &held = memories[static_cast<size_t>(memory)];
-        if (QString why = MessageRule::nameRefusal(held.name); !why.isEmpty())
-            return QStringLiteral("memory %1: %2").arg(memory).arg(why);
-        if (held.lengthMs < 0 || held.lengthMs > MessageRule::kMaxLengthMs)
-            return QStringLiteral("memory %1: the length must be 0 to %2 seconds")
-                .arg(memory)
-                .arg(MessageRule::kMaxLengthMs / 1000);
+    if (sets.sets.isEmpty() || sets.sets.size() > MessageRule::kMaxSets || sets.active < 0
+        || sets.active >= sets.sets.size())
+        return QStringLiteral("there must be 1 to %1 sets, one of them active").arg(MessageRule::kMaxSets);
+    QStringList names;
+    for (const MessageSet &set : sets.sets) {
+        if (QString why = MessageRule::setNameRefusal(set.name); !why.isEmpty())
+            return QStringLiteral("set %1: %2").arg(set.name.left(MessageRule::kMaxNameLength), why);
+        if (names.contains(set.name))
+            return QStringLiteral("there are two sets %1").arg(set.name);
+        names << set.name;
+        for (int memory = 0; memory < MessageRule::kSlots; ++memory) {
+            const MessageSlot &held = set.memories[static_cast<size_t>(memory)];
+            if (QString why = MessageRule::nameRefusal(held.name); !why.isEmpty())
+                return QStringLiteral("memory %1: %2").arg(memory).arg(why);
+            if (held.lengthMs < 0 || held.lengthMs > MessageRule::kMaxLengthMs)
+                return QStringLiteral("memory %1: the length must be 0 to %2 seconds")
+                    .arg(memory)
+                    .arg(MessageRule::kMaxLengthMs / 1000);
+        }
     }
-    if (m_sets.sets[m_sets.active].memories == memories)
+    if (sets == m_sets)
         return {};
-    m_sets.sets[m_sets.active].memories = memories;
+    const bool namesChanged = names != setNames();
+    const bool activeChanged = sets.sets[sets.active].name != activeSet();
+    const bool contentChanged = sets.sets[sets.active].memories != m_sets.sets[m_sets.active].memories;
+    m_sets = sets;
     store();
-    emit changed();
+    if (namesChanged)
+        emit setNamesChanged();
+    if (activeChanged)
+        emit activeSetChanged(activeSet());
+    if (activeChanged || contentChanged)
+        emit changed();
     return {};
 }
 

@@ -44,8 +44,9 @@ public:
     QString addSet(const QString &name); // a new empty set, made active
     QString renameSet(const QString &from, const QString &to);
     QString deleteSet(const QString &name); // the last set stays
-    // All of the active set's memories at once (the dialog's OK), each checked first.
-    QString replaceActive(const std::array<MessageSlot, MessageRule::kSlots> &memories);
+    // Every set at once (the dialog's OK), each name checked first; nothing changes
+    // when one is refused.
+    QString replaceAll(const MessageSets &sets);
 
 signals:
     // A name or length of the active set changed, or another set became active.
