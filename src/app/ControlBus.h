@@ -70,7 +70,7 @@ public:
     MessageNameMap messageNames() const;
     MessageLengthMap messageLengths() const;
     QString messageSet() const;
-    void setMessageSet(const QString &name); // refused with InvalidArgs for no such set
+    void setMessageSet(const QString &name); // a name that is no set changes nothing
     QString playing() const; // "" or the memory digit
 
 public slots:

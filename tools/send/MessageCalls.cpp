@@ -85,6 +85,24 @@ int listMessages(QDBusConnection &bus, const QString &service)
     return 0;
 }
 
+// The property's Set cannot refuse: the set in use, read back, tells whether it took.
+int selectSet(QDBusConnection &bus, const QString &service, const QString &name)
+{
+    QDBusMessage reply = call(
+        bus, service, kProperties, QStringLiteral("Set"),
+        {QString::fromLatin1(kInterface), QStringLiteral("MessageSet"), QVariant::fromValue(QDBusVariant(name))});
+    if (reply.type() != QDBusMessage::ReplyMessage)
+        return exitCodeOf(reply);
+    const auto now = property<QString>(bus, service, "MessageSet", &reply);
+    if (!now)
+        return exitCodeOf(reply);
+    if (*now != name) {
+        printLine(stderr, QStringLiteral("there is no set %1").arg(name.left(40)));
+        return 1;
+    }
+    return 0;
+}
+
 void registerTypes()
 {
     qDBusRegisterMetaType<QMap<uint, QString>>();
@@ -99,9 +117,7 @@ int runMessageCall(QDBusConnection &bus, const QString &service, const SendOptio
     if (options.listMessages)
         return listMessages(bus, service);
     if (options.setName)
-        return exitCodeOf(call(bus, service, kProperties, QStringLiteral("Set"),
-                               {QString::fromLatin1(kInterface), QStringLiteral("MessageSet"),
-                                QVariant::fromValue(QDBusVariant(*options.setName))}));
+        return selectSet(bus, service, *options.setName);
     return exitCodeOf(call(bus, service, kInterface, QStringLiteral("SetMessageName"),
                            {static_cast<uint>(options.nameMemory->first), options.nameMemory->second}));
 }
