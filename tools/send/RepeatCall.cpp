@@ -59,9 +59,12 @@ QString parse(int argc, char *argv[], Request &request)
         given.insert(option, QString::fromLocal8Bit(argv[i + 1]));
     }
     request.gap = given.contains(QStringLiteral("--gap"));
-    if (!given.contains(QStringLiteral("--repeat")) || !given.contains(QStringLiteral("--times"))
-        || given.contains(QStringLiteral("--every")) == request.gap)
-        return QStringLiteral("--repeat, --times and one of --every or --gap are needed");
+    if (request.gap && given.contains(QStringLiteral("--every")))
+        return QStringLiteral("--every or --gap, not both");
+    for (const char *option : {"--repeat", request.gap ? "--gap" : "--every", "--times"})
+        if (!given.contains(latin1(option)))
+            return request.gap ? QStringLiteral("--repeat, --gap and --times are all needed")
+                               : QStringLiteral("--repeat, --every and --times are all needed");
     bool ok = false;
     const QString spacing = request.gap ? QStringLiteral("--gap") : QStringLiteral("--every");
     request.memory = given.value(QStringLiteral("--repeat"));
