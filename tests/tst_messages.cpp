@@ -6,8 +6,11 @@
 #include "panel/MessagesFile.h"
 #include "ui/MessageNamesDialog.h"
 #include "ui/MessagesInWindow.h"
+#include "ui/RepeatDialog.h"
 
 #include <QAction>
+#include <QCheckBox>
+#include <QSpinBox>
 #include <QApplication>
 #include <QComboBox>
 #include <QDoubleSpinBox>
@@ -253,6 +256,38 @@ private slots:
         QCOMPARE(ended.size(), 2);
         QCOMPARE(clock.playing(), -1);
         QCOMPARE(unit.received(4), QByteArray("2TPS"));
+    }
+
+    // The repeat dialog offers the gap for a memory of known length only; with it the
+    // repeat keeps the message's length and the gap from one start to the next.
+    void repeatDialogOffersTheGap()
+    {
+        FormFixture f;
+        PtyUnit unit;
+        f.ports[1] = unit.devicePath();
+        f.openPort(1);
+        QCOMPARE(f.form->model().messages().setLength(3, 1000), QString());
+        QTimer::singleShot(0, [] {
+            auto *dialog = qobject_cast<RepeatDialog *>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            auto *memory = dialog->findChild<QSpinBox *>(QStringLiteral("memory"));
+            auto *byGap = dialog->findChild<QCheckBox *>(QStringLiteral("byGap"));
+            memory->setValue(4);
+            QVERIFY(!byGap->isEnabled());
+            memory->setValue(3);
+            QVERIFY(byGap->isEnabled());
+            byGap->setChecked(true);
+            QVERIFY(!dialog->findChild<QDoubleSpinBox *>(QStringLiteral("seconds"))->isEnabled());
+            dialog->findChild<QDoubleSpinBox *>(QStringLiteral("gap"))->setValue(2);
+            dialog->accept();
+        });
+        f.form->menuRepeatTransmit->trigger();
+        QCOMPARE(unit.arriving(2, kBound), QByteArray("3T"));
+        QVERIFY(f.form->repeat->repeating());
+        QCOMPARE(f.form->repeat->gap(), 2.0);
+        QCOMPARE(f.form->repeat->seconds(), 3.0); // start to start: the length and the gap
+        f.form->repeat->stop(RepeatTransmit::Stop::Asked);
+        QCOMPARE(unit.arriving(1, kBound), QByteArray("S"));
     }
 };
 
