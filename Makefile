@@ -57,7 +57,7 @@ test-sanitized: deps-test $(ASAN_BUILD)/build.ninja
 
 # Each fuzz target runs for a bounded time from its seed corpus; new inputs go to a
 # scratch directory, never into the repository.
-FUZZ_TARGETS := settings_text restore_settings rigctl_protocol rfc2217_stream messages_file
+FUZZ_TARGETS := settings_text restore_settings rigctl_protocol rfc2217_stream web_request messages_file
 $(FUZZ_BUILD)/build.ninja: | deps-test
 	cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ -DQX50_FUZZ=ON -DBUILD_TESTING=ON
 
@@ -83,6 +83,7 @@ bench: deps-bench $(BENCH_BUILD)/build.ninja
 	./$(BENCH_BUILD)/bench/qx50-bench
 	./$(BENCH_BUILD)/bench/qx50-send-bench
 	./$(BENCH_BUILD)/bench/qx50-rigctld-bench
+	./$(BENCH_BUILD)/bench/qx50-web-bench
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(BENCH_BUILD)

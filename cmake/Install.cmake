@@ -47,3 +47,8 @@ configure_file(resources/${QX50_APP_ID}.metainfo.xml.in ${CMAKE_BINARY_DIR}/${QX
 install(FILES ${CMAKE_BINARY_DIR}/${QX50_APP_ID}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 
 include(${CMAKE_CURRENT_LIST_DIR}/DebianPackage.cmake)
+
+# qx50-web, and a systemd user unit that starts it without a desktop (installed, never
+# enabled: the operator turns it on with systemctl --user).
+install(TARGETS qx50-web RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(FILES resources/qx50-web.service DESTINATION lib/systemd/user)

@@ -276,6 +276,32 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!client().interface()->isServiceRegistered(kService).value(), 10000);
         QCOMPARE(runSender({QStringLiteral("1")}).exitCode, 2);
     }
+
+    // A saved port that fails at start-up holds the window in a box; callers find the
+    // panel all the same and hear what the box says.
+    void aStartUpBoxLeavesThePanelOnTheBus()
+    {
+        TemporaryWorkingDirectory cwd;
+        FormFixture::writeSettingsFile("COM1:9600,N,8,1");
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        for (int n = 1; n <= 4; ++n)
+            env.insert(QStringLiteral("QX50_COM%1").arg(n), QStringLiteral("/nonexistent/qx50-com%1").arg(n));
+        QProcess panel;
+        panel.setProcessEnvironment(env);
+        panel.setWorkingDirectory(cwd.path());
+        auto stop = qScopeGuard([&] {
+            panel.kill();
+            panel.waitForFinished(5000);
+        });
+        panel.start(QStringLiteral(QX50_EXECUTABLE), QStringList());
+        QTRY_VERIFY_WITH_TIMEOUT(client().interface()->isServiceRegistered(kService), 10000);
+        const Run busy = runSender({QStringLiteral("T")});
+        QCOMPARE(busy.exitCode, 1);
+        QVERIFY2(busy.err.startsWith(QStringLiteral("The panel is showing a message; close it first. It says: "
+                                                    "Select a Free Com Port (COM1 (/nonexistent/qx50-com1)")),
+                 qPrintable(busy.err));
+    }
 };
 
 QTEST_MAIN(ControlBusTest)

@@ -7,8 +7,11 @@
 #include "support/RecordingDesktop.h"
 
 #include <QFile>
+#include <QHostAddress>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTest>
 
 class PanelModelTest : public QObject {
@@ -73,6 +76,43 @@ private slots:
         QCOMPARE(refused.refused, PanelModel::Refused::PortNotOpen);
         QCOMPARE(refused.why, QString::fromLatin1(PanelText::kPortNotOpen));
         QCOMPARE(desktop.events.size(), 2); // a caller's refusal raises no box
+    }
+
+    // A saved network port is connected once at start-up: by the opening, not also by
+    // the scan's probe, since a server may take one connection at a time.
+    void aSavedNetworkPortIsConnectedOnce()
+    {
+        QTcpServer server;
+        QVERIFY(server.listen(QHostAddress::LocalHost));
+        int connections = 0;
+        QList<QTcpSocket *> held;
+        connect(&server, &QTcpServer::newConnection, this, [&] {
+            while (QTcpSocket *socket = server.nextPendingConnection()) {
+                ++connections;
+                held << socket;
+            }
+        });
+        QTemporaryDir folder;
+        RecordingDesktop desktop;
+        const QString address = QStringLiteral("socket://127.0.0.1:%1").arg(server.serverPort());
+        PanelModel model(desktop, PortDevices {[&](int port) { return port == 1 ? address : QString(); }});
+        model.iniFile = folder.filePath(QStringLiteral("panel.ini"));
+        QFile saved(model.iniFile);
+        QVERIFY(saved.open(QIODevice::WriteOnly));
+        saved.write("COM1:9600,N,8,1");
+        saved.close();
+
+        model.load();
+        QVERIFY(model.portOpen());
+        QVERIFY(model.portUsable(1));
+        // Connections are taken in the order they came: once a last one of the test's
+        // own is in, any the panel made are in too.
+        QTcpSocket last;
+        last.connectToHost(QHostAddress::LocalHost, server.serverPort());
+        QTRY_VERIFY(
+            std::any_of(held.begin(), held.end(), [&](QTcpSocket *in) { return in->peerPort() == last.localPort(); }));
+        QCOMPARE(connections, 2);
+        QCOMPARE(desktop.events, QStringList());
     }
 };
 

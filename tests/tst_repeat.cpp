@@ -23,6 +23,7 @@
 #include <QTimer>
 
 #include <cmath>
+#include <csignal>
 #include <limits>
 
 namespace {
@@ -166,6 +167,10 @@ private slots:
         QTest::addRow("port changed") << "port changed" << QByteArray() << Stop::PortClosed;
         QTest::addRow("line lost") << "line lost" << QByteArray() << Stop::PortClosed;
         QTest::addRow("line takes no more") << "line full" << QByteArray() << Stop::NotTaken;
+        // A command from outside ends it as a key in the window does, then goes out.
+        QTest::addRow("bus Send S") << "bus S" << QByteArray("S") << Stop::Outside;
+        QTest::addRow("bus Send 5") << "bus 5" << QByteArray("5") << Stop::Outside;
+        QTest::addRow("qx50-send S") << "qx50-send S" << QByteArray("S") << Stop::Outside;
     }
     void everyWayOfStoppingEndsItThere()
     {
@@ -218,7 +223,14 @@ private slots:
             form.SelectComPort(1);
         else if (how == QLatin1String("line lost"))
             p.unit.hangUp();
-        else if (how == QLatin1String("line full")) {
+        else if (how.startsWith(QLatin1String("bus ")))
+            QCOMPARE(busclient::send(how.mid(4)).type(), QDBusMessage::ReplyMessage);
+        else if (how == QLatin1String("qx50-send S")) {
+            QProcess stop;
+            stop.start(QStringLiteral(QX50_SEND), {QStringLiteral("S")});
+            QVERIFY(QTest::qWaitFor([&] { return stop.state() == QProcess::NotRunning; }, 10000));
+            QCOMPARE(stop.exitCode(), 0);
+        } else if (how == QLatin1String("line full")) {
             // The unit stops reading: the line fills up, and the next transmission finds it full.
             int sent = 0;
             while (sent < 4 * 1024 * 1024 && form.issueCommand('7'))
@@ -253,6 +265,40 @@ private slots:
             QCOMPARE(other.received(1), QByteArray("P"));
         if (how == QLatin1String("kill sender"))
             QTRY_COMPARE(sender.exitStatus(), QProcess::CrashExit);
+    }
+
+    // The bus itself goes away under a repeat a caller started: the caller is gone with
+    // it, so the repeat ends with "S".
+    void losingTheBusStopsABusStartedRepeat()
+    {
+        QProcess daemon;
+        daemon.start(QStringLiteral("dbus-daemon"),
+                     {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address=1")});
+        auto reap = qScopeGuard([&] {
+            daemon.kill();
+            daemon.waitForFinished(5000);
+        });
+        QVERIFY(QTest::qWaitFor([&] { return daemon.canReadLine(); }, 10000));
+        const QString address = QString::fromLatin1(daemon.readLine()).trimmed();
+        FormFixture f;
+        PtyUnit unit;
+        f.ports[2] = unit.devicePath();
+        f.openPort(2);
+        ControlBus bus(f.form->model(), f.desktop, QDBusConnection::connectToBus(address, QStringLiteral("panel")));
+        QVERIFY(bus.serving());
+        QDBusConnection caller = QDBusConnection::connectToBus(address, QStringLiteral("caller"));
+        QDBusMessage start = QDBusMessage::createMethodCall(kService, kPath, kInterface, QStringLiteral("StartRepeat"));
+        start.setArguments({QStringLiteral("5"), 2.0, 5u});
+        QDBusPendingCall pending = caller.asyncCall(start);
+        QVERIFY(QTest::qWaitFor([&] { return pending.isFinished(); }, 10000));
+        QCOMPARE(pending.reply().type(), QDBusMessage::ReplyMessage);
+        QCOMPARE(unit.arriving(2), QByteArray("5T"));
+
+        ::kill(static_cast<pid_t>(daemon.processId()), SIGKILL);
+        QCOMPARE(unit.arriving(1, kPeriodMs - 2 * kToleranceMs), QByteArray("S"));
+        QVERIFY(!f.form->repeat->repeating());
+        QDBusConnection::disconnectFromBus(QStringLiteral("caller"));
+        QDBusConnection::disconnectFromBus(QStringLiteral("panel"));
     }
 
     // From the window: the dialog, what the window shows while it repeats, what a

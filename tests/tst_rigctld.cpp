@@ -4,8 +4,10 @@
 #include "support/BusPanel.h"
 #include "support/FormFixture.h"
 #include "support/PtyUnit.h"
+#include "support/RigctldPrograms.h"
 #include "support/Ser2net.h"
 #include "app/ControlBus.h"
+#include "panel/RepeatTransmit.h"
 
 #include <QDBusConnectionInterface>
 #include <QProcess>
@@ -14,102 +16,18 @@
 #include <QTest>
 
 #include <csignal>
+#include <sys/socket.h>
 
 namespace {
 
-constexpr int kBound = 10000;
+using namespace rigctld_test;
 
-// A program the test starts and stops by its PID.
-struct Program {
-    QProcess process;
-    explicit Program(const QString &path, const QStringList &args, const QString &cwd = {})
-    {
-        if (!cwd.isEmpty())
-            process.setWorkingDirectory(cwd);
-        process.start(path, args);
-    }
-    ~Program()
-    {
-        if (process.state() != QProcess::NotRunning) {
-            ::kill(static_cast<pid_t>(process.processId()), SIGTERM);
-            if (!process.waitForFinished(5000))
-                process.kill();
-            process.waitForFinished(5000);
-        }
-    }
-    bool finished()
-    {
-        return QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, kBound);
-    }
-    int exitCode() { return finished() && process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1; }
-};
-
-// Hamlib's dummy rig behind a real rigctld, answering once it takes connections.
-struct HamlibRigctld : Program {
-    quint16 port;
-    explicit HamlibRigctld(quint16 p)
-        : Program(QStringLiteral("rigctld"), {"-m", "1", "-T", "127.0.0.1", "-t", QString::number(p)})
-        , port(p)
-    {
-    }
-    bool ready()
-    {
-        return QTest::qWaitFor(
-            [&] {
-                QTcpSocket probe;
-                probe.connectToHost(QHostAddress::LocalHost, port);
-                return probe.waitForConnected(200);
-            },
-            kBound);
-    }
-};
-
-// qx50-rigctld on a free port it picks and prints.
-struct Front : Program {
-    quint16 port = 0;
-    explicit Front(QStringList args)
-        : Program(QStringLiteral(QX50_RIGCTLD), args << QStringLiteral("--listen") << QStringLiteral("127.0.0.1:0"))
-    {
-        QByteArray said;
-        (void)QTest::qWaitFor(
-            [&] {
-                said += process.readAllStandardOutput();
-                return said.contains('\n');
-            },
-            kBound);
-        port = static_cast<quint16>(said.mid(said.lastIndexOf(':') + 1).trimmed().toUInt());
-    }
-};
-
-struct Client {
-    QTcpSocket socket;
-    explicit Client(quint16 port) { socket.connectToHost(QHostAddress::LocalHost, port); }
-    // Sends the bytes and waits for an answer that ends in a newline.
-    QByteArray ask(const QByteArray &bytes)
-    {
-        socket.write(bytes);
-        QByteArray got;
-        (void)QTest::qWaitFor(
-            [&] {
-                got += socket.readAll();
-                return got.endsWith('\n');
-            },
-            kBound);
-        return got;
-    }
-};
-
-// The unit's next bytes while this process's panel keeps answering the bus.
-QByteArray arriving(PtyUnit &unit, qsizetype count)
+// Whether bytes wait for the socket in the kernel, whether or not Qt has read them yet.
+bool anythingArrived(QTcpSocket &socket)
 {
-    QByteArray got;
-    (void)QTest::qWaitFor(
-        [&] {
-            got += unit.received();
-            return got.size() >= count;
-        },
-        kBound);
-    return got;
+    char byte;
+    return socket.bytesAvailable() > 0
+        || ::recv(static_cast<int>(socket.socketDescriptor()), &byte, 1, MSG_PEEK | MSG_DONTWAIT) > 0;
 }
 
 // The panel in this process, with COM2 open on a unit and the well-known name.
@@ -238,10 +156,10 @@ private slots:
     {
         Panel p;
         Program held(QStringLiteral(QX50_SEND), {"--play", "4", "--hold", "600"});
-        QCOMPARE(arriving(p.unit, 2), QByteArray("4T"));
+        QCOMPARE(p.unit.arriving(2, kBound), QByteArray("4T"));
         QCOMPARE(held.process.state(), QProcess::Running); // still holding the station
         ::kill(static_cast<pid_t>(held.process.processId()), SIGTERM);
-        QCOMPARE(arriving(p.unit, 1), QByteArray("S"));
+        QCOMPARE(p.unit.arriving(1, kBound), QByteArray("S"));
         QCOMPARE(held.exitCode(), 0);
 
         Program shortHold(QStringLiteral(QX50_SEND), {"--play", "9", "--hold", "0.2"});
@@ -310,6 +228,119 @@ private slots:
         Program nobody(QStringLiteral(QX50_SEND), {"--port", "4", "T"});
         QCOMPARE(nobody.exitCode(), 2);
         QCOMPARE(second.received(), QByteArray());
+    }
+    // The upstream is stopped while a query to it and a voice memory are asked in one
+    // write: the panel plays at once, and its answer waits for the upstream's.
+    void answersComeBackInTheOrderAsked_data()
+    {
+        QTest::addColumn<QByteArray>("asked");
+        QTest::addColumn<QByteArray>("unitHears");
+        QTest::addColumn<QByteArray>("answers");
+        QTest::addRow("frequency, then play")
+            << QByteArray("f\n\\send_voice_mem 2\n") << QByteArray("2T") << QByteArray("145000000\nRPRT 0\n");
+        QTest::addRow("mode's two lines, then stop")
+            << QByteArray("m\n\\stop_voice_mem\n") << QByteArray("S") << QByteArray("FM\n15000\nRPRT 0\n");
+        QTest::addRow("extended") << QByteArray("+f\n+\\send_voice_mem 4\n") << QByteArray("4T")
+                                  << QByteArray("get_freq:\nFrequency: 145000000\nRPRT 0\nsend_voice_mem: 4\nRPRT 0\n");
+        QTest::addRow("setting, play, query") << QByteArray("F 7074000\n\\send_voice_mem 6\nf\n") << QByteArray("6T")
+                                              << QByteArray("RPRT 0\nRPRT 0\n7074000\n");
+    }
+    void answersComeBackInTheOrderAsked()
+    {
+        QFETCH(QByteArray, asked);
+        QFETCH(QByteArray, unitHears);
+        QFETCH(QByteArray, answers);
+        Panel p;
+        HamlibRigctld hamlib(freeLoopbackPort());
+        QVERIFY(hamlib.ready());
+        Front front({QStringLiteral("--upstream"), QStringLiteral("127.0.0.1:%1").arg(hamlib.port)});
+        Client logger(front.port);
+        QVERIFY(logger.socket.waitForConnected(kBound));
+        ::kill(hamlib.pid(), SIGSTOP);
+        logger.send(asked);
+        QCOMPARE(p.unit.arriving(unitHears.size(), kBound), unitHears);
+        // Once a second client's memory is heard, the first one's panel call is over.
+        Client other(front.port);
+        QCOMPARE(other.ask("\\send_voice_mem 9\n"), QByteArray("RPRT 0\n"));
+        QCOMPARE(p.unit.received(2), QByteArray("9T"));
+        QVERIFY(!anythingArrived(logger.socket));
+        ::kill(hamlib.pid(), SIGCONT);
+        QByteArray got;
+        QTRY_COMPARE_WITH_TIMEOUT((got += logger.socket.readAll()).size(), answers.size(), kBound);
+        QCOMPARE(got, answers);
+    }
+
+    // Hamlib's rigctld restarted: the connected logger's next request reaches the new one.
+    void aRestartedUpstreamIsReachedOnTheNextRequest()
+    {
+        const quint16 port = freeLoopbackPort();
+        auto hamlib = std::make_unique<HamlibRigctld>(port);
+        QVERIFY(hamlib->ready());
+        Front front({QStringLiteral("--upstream"), QStringLiteral("127.0.0.1:%1").arg(port)});
+        Client logger(front.port);
+        QCOMPARE(logger.ask("f\n"), QByteArray("145000000\n"));
+        hamlib.reset();
+        QCOMPARE(logger.ask("f\n"), QByteArray("RPRT -6\n")); // nobody there now
+        hamlib = std::make_unique<HamlibRigctld>(port);
+        QVERIFY(hamlib->ready());
+        QCOMPARE(logger.ask("F 7074000\n"), QByteArray("RPRT 0\n"));
+        QCOMPARE(logger.ask("f\n"), QByteArray("7074000\n"));
+        QVERIFY(front.said(QStringLiteral("upstream 127.0.0.1:%1").arg(port)).count(QStringLiteral("upstream")) == 1);
+    }
+
+    // A panel stopped where it stands answers nothing: looking for a port among the
+    // panels waits for it alone, while other clients are answered at once and the
+    // panel that has the port is found without it.
+    void aStuckPanelHoldsUpNoOtherClient()
+    {
+        Panel p;
+        PanelProcess stuck;
+        QVERIFY(stuck.up);
+        stuck.freeze();
+        Front nowhere({QStringLiteral("--port"), QStringLiteral("4")});
+        Client waiting(nowhere.port);
+        waiting.send("\\send_voice_mem 1\n");
+        Client other(nowhere.port);
+        QCOMPARE(other.ask("\\chk_vfo\n"), QByteArray("0\n"));
+        QVERIFY(!anythingArrived(waiting.socket)); // still waiting for the stuck panel
+        QCOMPARE(waiting.receive(), QByteArray("RPRT -6\n"));
+        QVERIFY(nowhere.said(QStringLiteral("no orma-qx50-voice-mem panel has COM4 open"))
+                    .contains(QStringLiteral("no orma-qx50-voice-mem panel has COM4 open")));
+
+        Front here({QStringLiteral("--port"), QStringLiteral("2")});
+        Client logger(here.port);
+        QCOMPARE(logger.ask("\\send_voice_mem 5\n"), QByteArray("RPRT 0\n"));
+        QCOMPARE(p.unit.received(2), QByteArray("5T"));
+        QCOMPARE(stuck.unit.received(), QByteArray());
+    }
+
+    // A panel that ends (its window closing) ends the repeat, then leaves the bus. The
+    // sender is stopped meanwhile, so that it finds both at once when it goes on, and
+    // it ends well.
+    void aPanelThatEndsItsRepeatLetsTheSenderEndWell_data()
+    {
+        QTest::addColumn<int>("round");
+        for (int round = 1; round <= 3; ++round)
+            QTest::addRow("round %d", round) << round;
+    }
+    void aPanelThatEndsItsRepeatLetsTheSenderEndWell()
+    {
+        Panel p;
+        // On one processor, without a woken thread taking it over at once (SCHED_BATCH),
+        // the sender's bus thread hands both on before its main thread looks at either.
+        Program sender(QStringLiteral("taskset"),
+                       {"-c", "0", "chrt", "--batch", "0", QX50_SEND, "--repeat", "1", "--every", "2", "--times", "3"});
+        // The second transmission: the sender has long heard that the repeat runs, and waits.
+        QCOMPARE(p.unit.arriving(4, kBound), QByteArray("1T1T"));
+        ::kill(sender.pid(), SIGSTOP);
+        p.f.form->repeat->stop(RepeatTransmit::Stop::WindowClosing);
+        p.bus.reset();
+        // A round trip through the bus daemon: what it had to pass to the sender is on its way.
+        QVERIFY(!QDBusConnection::sessionBus().interface()->isServiceRegistered(QString::fromLatin1(panel::kService)));
+        ::kill(sender.pid(), SIGCONT);
+        QCOMPARE(sender.exitCode(), 0);
+        QCOMPARE(QString::fromLocal8Bit(sender.process.readAllStandardError()), QString());
+        QCOMPARE(p.unit.received(1), QByteArray("S"));
     }
 };
 

@@ -1,5 +1,7 @@
 // The rigctld protocol as read and answered by qx50-rigctld, without sockets.
+#include "HttpGuard.h"
 #include "RigctlProtocol.h"
+#include "UpstreamAnswer.h"
 
 #include <QTest>
 
@@ -70,6 +72,63 @@ private slots:
         QVERIFY(!reader.next());
         reader.feed("yyy\\send_voice_mem 1\nf\n");
         QCOMPARE(reader.next()->text, QByteArray("f"));
+    }
+    // A browser's request is known by its request line or its Host or Origin header,
+    // wherever the bytes break; a rigctld client's lines never look like either.
+    void webRequestsAreToldFromCommands_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<bool>("web");
+        QTest::addRow("POST") << QByteArray("POST / HTTP/1.1\r\n") << true;
+        QTest::addRow("GET, long target") << QByteArray("GET /" + QByteArray(5000, 'a') + " HTTP/1.0\n") << true;
+        QTest::addRow("Host, any case") << QByteArray("\\chk_vfo\nhOsT: x\n") << true;
+        QTest::addRow("Origin, line still open") << QByteArray("Origin:") << true;
+        QTest::addRow("commands") << QByteArray("\\send_voice_mem 1\nf\nF 14074000\n+\\dump_state\nq\n") << false;
+        QTest::addRow("no version") << QByteArray("POST /\n") << false;
+        QTest::addRow("lower-case method") << QByteArray("post / HTTP/1.1\n") << false;
+        QTest::addRow("HTTP in an argument") << QByteArray("\\set_conf x HTTP/1.1\n") << false;
+    }
+    void webRequestsAreToldFromCommands()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(bool, web);
+        for (qsizetype split = 0; split <= bytes.size(); split += 1 + bytes.size() / 16) {
+            HttpGuard guard;
+            guard.feed(bytes.left(split));
+            QCOMPARE(guard.feed(bytes.mid(split)), web);
+        }
+    }
+
+    // Where an upstream rigctld's answer to each command ends, as Hamlib 4.5 answers.
+    void upstreamAnswersEndWhereHamlibEndsThem_data()
+    {
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<QByteArray>("answer");
+        QTest::addRow("frequency") << QByteArray("f") << QByteArray("145000000\n");
+        QTest::addRow("mode, two lines") << QByteArray("\\get_mode") << QByteArray("FM\n15000\n");
+        QTest::addRow("a query refused") << QByteArray("t") << QByteArray("RPRT -11\n");
+        QTest::addRow("a setting") << QByteArray("F 7074000") << QByteArray("RPRT 0\n");
+        QTest::addRow("unknown, up to RPRT") << QByteArray("\\get_clock") << QByteArray("0000-00-00T00:00\nRPRT 0\n");
+        QTest::addRow("dump_state") << QByteArray("\\dump_state") << QByteArray("1\n1\n0\nvfo_ops=0x0\ndone\n");
+        QTest::addRow("rig info") << QByteArray("\\get_rig_info") << QByteArray("VFO=Main\nRig=Dummy\n\n");
+        QTest::addRow("extended +") << QByteArray("+f") << QByteArray("get_freq:\nFrequency: 7074000\nRPRT 0\n");
+        QTest::addRow("extended |") << QByteArray("|m") << QByteArray("get_mode:|Mode: FM|Passband: 15000|RPRT 0\n");
+        QTest::addRow("extended chk_vfo") << QByteArray("+\\chk_vfo") << QByteArray("ChkVFO: 0\n");
+    }
+    void upstreamAnswersEndWhereHamlibEndsThem()
+    {
+        QFETCH(QByteArray, line);
+        QFETCH(QByteArray, answer);
+        const QByteArray next = "RPRT 0\n"; // the next answer's bytes in the same read
+        for (qsizetype split = 0; split <= answer.size(); ++split) {
+            UpstreamAnswer frame(*parseLine(line));
+            const QByteArray stream = answer + next;
+            qsizetype taken = frame.take(stream.left(split));
+            QVERIFY(!frame.complete() || split == answer.size());
+            taken += frame.take(stream, split);
+            QVERIFY(frame.complete());
+            QCOMPARE(taken, answer.size());
+        }
     }
 };
 

@@ -21,6 +21,16 @@ sets[test]+=" libxcb1-dev"
 sets[bench]+=" libxcb1-dev"
 # Debian's own check of the built package.
 sets[test]+=" lintian"
+# qx50-web: Qt's HTTP server and WebSockets, and libqrencode for the address's QR code.
+sets[build]+=" qt6-httpserver-dev qt6-websockets-dev libqrencode-dev"
+# qx50-web's page in Debian's headless Chromium, driven from Node.js; npm brings
+# puppeteer-core and axe-core into the build directory when the tests run; openssl
+# makes the TLS test's certificate.
+sets[test]+=" chromium nodejs openssl curl"
+sets[bench]+=" chromium nodejs"
+# Debian's Node.js has npm as a package of its own; a Node.js that carries npm needs none.
+command -v npm > /dev/null || sets[test]+=" npm"
+command -v npm > /dev/null || sets[bench]+=" npm"
 
 list_only=false
 if [ "${1:-}" = "--list" ]; then

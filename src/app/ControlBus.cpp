@@ -90,6 +90,9 @@ ControlBus::ControlBus(PanelModel &model, Desktop &desktop, QDBusConnection conn
     connect(m_caller, &QDBusServiceWatcher::serviceUnregistered, this,
             [this] { runTrapped(m_desktop, [this] { m_model.repeat().stop(RepeatTransmit::Stop::CallerLeft); }); });
     connect(&m_model.repeat(), &RepeatTransmit::changed, this, &ControlBus::repeatChanged);
+    m_connection.connect(QString(), QStringLiteral("/org/freedesktop/DBus/Local"),
+                         QStringLiteral("org.freedesktop.DBus.Local"), QStringLiteral("Disconnected"), this,
+                         SLOT(busDisconnected()));
     watchMessages();
 }
 
@@ -183,6 +186,13 @@ void ControlBus::startRepeat(const std::function<RepeatTransmit::Started()> &sta
         if (!caller.isEmpty() && !m_connection.interface()->isServiceRegistered(caller).value())
             m_model.repeat().stop(RepeatTransmit::Stop::CallerLeft);
     });
+}
+
+void ControlBus::busDisconnected()
+{
+    // Losing the bus is losing the caller: a repeat a caller started ends with "S".
+    if (!m_caller->watchedServices().isEmpty())
+        runTrapped(m_desktop, [this] { m_model.repeat().stop(RepeatTransmit::Stop::CallerLeft); });
 }
 
 void ControlBus::StopRepeat()

@@ -94,6 +94,11 @@ signals:
     // The message that played ended, at its length or early.
     Q_SCRIPTABLE void MessageEnded(uint memory);
 
+private slots:
+    // The connection to the bus itself ended (the bus went away): every caller is
+    // gone with it.
+    void busDisconnected();
+
 private:
     void refuse(const char *error, const QString &text);
     void announce(const QVariantMap &changed);

@@ -1,6 +1,6 @@
 #include "app/CommandLine.h"
 #include "app/ControlBus.h"
-#include "app/EndingSignals.h"
+#include "client/EndingSignals.h"
 #include "app/FirstPaint.h"
 #include "serial/PortAssignments.h"
 #include "serial/PortDevices.h"
@@ -38,17 +38,22 @@ int main(int argc, char *argv[])
         QApplication::exit(0); // also ends a message box the operator has not closed
     });
 
-    form.loadAndShow();
-    if (endingSignals.received()) // during start-up, while a message box waited
-        return 0;
-
     // Served once the window has been painted, so the bus costs the window's first
-    // appearance nothing; no call arrives before start-up is over.
+    // appearance nothing; or, when start-up has a box for the operator, before the
+    // box, so that a caller hears what it says rather than finding no panel.
     std::optional<ControlBus> bus;
-    FirstPaint::whenPainted(&form, [&] {
+    auto serve = [&] {
+        if (bus)
+            return;
         bus.emplace(form.model(), desktop);
         if (!bus->serving())
             std::fprintf(stderr, "%s: %s\n", Desktop::kApplicationTitle, qPrintable(bus->whyNotServing()));
-    });
+    };
+    const auto early = QObject::connect(&form.model(), &PanelModel::tellingOperator, &form, serve);
+    form.loadAndShow();
+    QObject::disconnect(early);
+    if (endingSignals.received()) // during start-up, while a message box waited
+        return 0;
+    FirstPaint::whenPainted(&form, serve);
     return QApplication::exec();
 }

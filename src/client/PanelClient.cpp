@@ -45,6 +45,11 @@ std::optional<int> comPortNumber(const QString &text)
     return port;
 }
 
+QString noPanelWith(int port)
+{
+    return noPanel(QStringLiteral("has COM%1 open").arg(port));
+}
+
 QString findPanel(QDBusConnection &bus, int port, QString *why)
 {
     if (port == 0)
@@ -66,7 +71,7 @@ QString findPanel(QDBusConnection &bus, int port, QString *why)
             && reply.arguments().value(0).value<QDBusVariant>().variant().toInt() == port)
             return name;
     }
-    *why = noPanel(QStringLiteral("has COM%1 open").arg(port));
+    *why = noPanelWith(port);
     return {};
 }
 

@@ -34,6 +34,9 @@ QString noSessionBus(const char *program);
 // A COM port number as a caller names it (--port N): one of the window's Com ports.
 std::optional<int> comPortNumber(const QString &text);
 
+// Why no panel answers for COM port `port`.
+QString noPanelWith(int port);
+
 // The bus name to call: kService when port is 0, else the name of the panel with COM
 // port open. An empty name comes with the reason in `why`.
 QString findPanel(QDBusConnection &bus, int port, QString *why);

@@ -5,7 +5,10 @@
 #include "StatusColour.h"
 #include "UntrappedFailure.h"
 
+#include "serial/NetworkAddress.h"
 #include "serial/ReceivedText.h"
+#include "serial/SettingsFile.h"
+#include "serial/SettingsRecord.h"
 #include "serial/SerialError.h"
 
 PanelModel::PanelModel(Desktop &desktop, PortDevices ports, QObject *parent)
@@ -25,6 +28,20 @@ PanelModel::PanelModel(Desktop &desktop, PortDevices ports, QObject *parent)
 
 PanelModel::~PanelModel() = default;
 
+int PanelModel::savedNetworkPort() const
+{
+    try {
+        if (!SettingsFile::isPresent(iniFile))
+            return 0;
+        const int port = SettingsRecord::portNumberOf(SettingsFile::read(iniFile));
+        if (port < kFirstComPort || port > kLastComPort || !NetworkAddress::isNetworkName(m_ports.lookup(port)))
+            return 0;
+        return port;
+    } catch (const std::exception &) {
+        return 0; // the restore reads it again and says why
+    }
+}
+
 bool PanelModel::portUsable(int port) const
 {
     return port < kFirstComPort || port > kLastComPort || m_usability[static_cast<size_t>(port - kFirstComPort)].usable;
@@ -40,8 +57,14 @@ QString PanelModel::whyNotUsable(int port) const
 void PanelModel::load()
 {
     m_onError.clear();
+    // A saved network port is opened by the restore; probing it first would connect
+    // twice, and a server that takes one connection at a time could refuse the second.
+    m_notProbed = savedNetworkPort();
     scanComPorts();
     restoreComSettings();
+    if (m_notProbed != 0 && !m_comm.portOpen() && m_onError.errorPending())
+        setUsability(m_notProbed, false, m_onError.pendingError());
+    m_notProbed = 0;
 
     bool open = false;
     m_onError([&] { open = m_comm.portOpen(); });
@@ -90,8 +113,7 @@ bool PanelModel::issueCommand(char command, QString *notSentWhy)
 void PanelModel::warnPortNotOpen()
 {
     emit warningPortNotOpen();
-    m_desktop.beep();
-    m_desktop.messageBox(QString::fromLatin1(PanelText::kPortNotOpen));
+    tellOperator(PanelText::kPortNotOpen, {});
 }
 
 void PanelModel::showStatus(const QString &caption, quint32 foreColor)
@@ -106,9 +128,11 @@ PanelModel::Outcome PanelModel::sendFromOutside(char command)
     // While a box is up the window takes no clicks; neither does anyone else, so no
     // command slips into the middle of a procedure that waits for the operator.
     if (waitingForOperator())
-        return {Refused::Busy, kBusyWords};
+        return {Refused::Busy, busyWords()};
     if (!m_comm.portOpen())
         return {Refused::PortNotOpen, QString::fromLatin1(PanelText::kPortNotOpen)};
+    // As a key in the window does: a running repeat ends first, with no byte of its own.
+    m_repeat->stop(RepeatTransmit::Stop::Outside);
     QString notSentWhy;
     if (issueCommand(command, &notSentWhy))
         return {};
@@ -132,9 +156,20 @@ void PanelModel::readInput()
 
 void PanelModel::tellOperator(const char *prompt, const QString &detail, bool beep)
 {
+    emit tellingOperator();
     if (beep)
         m_desktop.beep();
+    // While the box waits, a caller outside the window hears what it says.
+    const QString before = m_told;
+    m_told
+        = detail.isEmpty() ? QString::fromLatin1(prompt) : QStringLiteral("%1 (%2)").arg(QLatin1String(prompt), detail);
     m_desktop.messageBox(QString::fromLatin1(prompt), Desktop::Plain, {}, detail);
+    m_told = before;
+}
+
+QString PanelModel::busyWords() const
+{
+    return m_told.isEmpty() ? kBusyWords : QStringLiteral("%1 It says: %2").arg(kBusyWords, m_told);
 }
 
 void PanelModel::setCheckedPort(int port)

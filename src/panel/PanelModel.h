@@ -61,9 +61,11 @@ public:
     QString whyNotUsable(int port) const;
 
     // Whether the operator has a box or dialog to close first; the window tells how
-    // to know (with no window there is never one).
+    // to know (with no window there is never one). A caller refused meanwhile hears
+    // what the model's box says.
     void setWaitingForOperator(std::function<bool()> check) { m_waitingForOperator = std::move(check); }
     bool waitingForOperator() const { return m_waitingForOperator && m_waitingForOperator(); }
+    QString busyWords() const;
 
     // Start-up from the scan on: scans the ports, restores the settings file's port,
     // then sends "P" on an open port or shows the port closed.
@@ -118,12 +120,17 @@ signals:
     void portUsabilityChanged(int port);
     // The operator is about to hear "Com Port is not open!".
     void warningPortNotOpen();
+    // A box is about to wait for the operator.
+    void tellingOperator();
 
 private:
     void lineLost(const QString &reason);
     void setCheckedPort(int port);
     void setCloseOffered(bool offered);
     void tellOperator(const char *prompt, const QString &detail, bool beep = true);
+    void setUsability(int port, bool usable, const QString &why);
+    // The Com port the settings file names, when its device is a network address.
+    int savedNetworkPort() const;
 
     Desktop &m_desktop;
     PortDevices m_ports;
@@ -133,6 +140,8 @@ private:
     MessageClock *m_messageClock;
     ContinueOnFailure m_onError; // the pending error of the procedures that run in that mode
     std::function<bool()> m_waitingForOperator;
+    QString m_told; // what the box that waits for the operator says
+    int m_notProbed = 0; // during start-up: the saved network port, opened but not probed
 
     QString m_statusCaption;
     quint32 m_statusColour = 0;

@@ -16,6 +16,8 @@ void PanelModel::scanComPorts()
 
 void PanelModel::scanComPort(SerialComm &component, int port)
 {
+    if (port == m_notProbed && &component == &m_comm)
+        return; // the restore opens it, and says why when it cannot
     m_onError([&] { component.setCommPort(port); });
     QString why;
     m_onError([&] { why = component.probe(); }); // opened and closed again at once
@@ -83,4 +85,12 @@ void PanelModel::retryPorts(const QList<int> &ports)
     const OpeningTime::Shared probesShareTheirWait;
     for (int port : ports)
         scanComPort(trial, port);
+}
+
+void PanelModel::setUsability(int port, bool usable, const QString &why)
+{
+    if (port < kFirstComPort || port > kLastComPort)
+        return;
+    m_usability[static_cast<size_t>(port - kFirstComPort)] = {usable, why};
+    emit portUsabilityChanged(port);
 }

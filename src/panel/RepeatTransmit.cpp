@@ -85,7 +85,7 @@ RepeatTransmit::Started RepeatTransmit::begin(char memory, int periodMs, double 
     if (!m_model.comm().portOpen())
         return {Refused::PortNotOpen, QString::fromLatin1(PanelText::kPortNotOpen)};
     if (m_model.waitingForOperator())
-        return {Refused::Busy, PanelModel::kBusyWords};
+        return {Refused::Busy, m_model.busyWords()};
     if (m_repeating)
         return {Refused::Repeating, QStringLiteral("A repeat is running already; stop it first.")};
     m_memory = memory;

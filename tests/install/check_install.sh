@@ -24,8 +24,11 @@ grep -qF "$(dirname "$real")/guide.htm" <<<"$help" || fail "--help does not name
 [ -x "$root/bin/qx50-sim" ] || fail "no qx50-sim"
 [ -x "$root/bin/qx50-send" ] || fail "no qx50-send"
 [ -x "$root/bin/qx50-rigctld" ] || fail "no qx50-rigctld"
+[ -x "$root/bin/qx50-web" ] || fail "no qx50-web"
+# The user unit that starts qx50-web is there to be turned on, never on by itself.
+grep -qx 'ExecStart=/usr/bin/qx50-web $QX50_WEB_ARGS' "$root/lib/systemd/user/qx50-web.service" || fail "no qx50-web user unit"
 [ -f "$(dirname "$real")/orma-qx50-networkline.so" ] || fail "the network line module is not beside the program"
-for program in "$real" "$(dirname "$real")/orma-qx50-networkline.so" "$root/bin/qx50-sim" "$root/bin/qx50-send" "$root/bin/qx50-rigctld"; do
+for program in "$real" "$(dirname "$real")/orma-qx50-networkline.so" "$root/bin/qx50-sim" "$root/bin/qx50-send" "$root/bin/qx50-rigctld" "$root/bin/qx50-web"; do
   stripped "$program" || fail "$program is not stripped"
 done
 if grep -qE '^CMAKE_BUILD_TYPE:[A-Z]+=(RelWithDebInfo|Debug)$' "$build/CMakeCache.txt"; then
@@ -65,6 +68,8 @@ usr/bin/orma-qx50-voice-mem
 usr/bin/qx50-rigctld
 usr/bin/qx50-send
 usr/bin/qx50-sim
+usr/bin/qx50-web
+usr/lib/systemd/user/qx50-web.service
 usr/libexec/orma-qx50-voice-mem/guide.htm
 usr/libexec/orma-qx50-voice-mem/orma-qx50-networkline.so
 usr/libexec/orma-qx50-voice-mem/orma-qx50-voice-mem
@@ -79,19 +84,21 @@ usr/share/man/man1/orma-qx50-voice-mem.1.gz
 usr/share/man/man1/qx50-rigctld.1.gz
 usr/share/man/man1/qx50-send.1.gz
 usr/share/man/man1/qx50-sim.1.gz
+usr/share/man/man1/qx50-web.1.gz
 usr/share/metainfo/org.orma.Qx50VoiceMemory.metainfo.xml
 LIST
 diff -u "$scratch/expected" "$scratch/files" || fail "the package's files differ"
 dpkg-deb -f "$deb" Depends | grep -q 'libqt6serialport6' || fail "the package does not depend on Qt Serial Port"
 dpkg-deb -f "$deb" Depends | grep -q "fonts-symbola" || fail "the package does not depend on the control-character font"
 dpkg-deb -f "$deb" Depends | grep -q 'libqt6dbus6' || fail "the package does not depend on Qt D-Bus"
+dpkg-deb -f "$deb" Depends | grep -q 'libqt6httpserver6' || fail "the package does not depend on Qt HTTP Server (qx50-web)"
 dpkg-deb -f "$deb" Depends | grep -q 'libtelnet' || fail "the package does not depend on libtelnet (the network line module)"
 # Help -> Guide hands guide.htm to xdg-open, which needs a program that shows HTML.
 dpkg-deb -f "$deb" Recommends | grep -q 'xdg-utils' || fail "the package does not recommend xdg-utils"
 dpkg-deb -f "$deb" Suggests | grep -q 'www-browser' || fail "the package does not suggest a web browser"
 dpkg-deb -x "$deb" "$scratch/unpacked"
 for program in usr/libexec/orma-qx50-voice-mem/orma-qx50-voice-mem usr/libexec/orma-qx50-voice-mem/orma-qx50-networkline.so \
-               usr/bin/qx50-sim usr/bin/qx50-send usr/bin/qx50-rigctld; do
+               usr/bin/qx50-sim usr/bin/qx50-send usr/bin/qx50-rigctld usr/bin/qx50-web; do
   stripped "$scratch/unpacked/$program" || fail "the package's $program is not stripped"
 done
 echo "1 passed, 0 failed"

@@ -7,6 +7,7 @@ PanelLink::PanelLink(QDBusConnection bus, int port, QObject *parent)
     : QObject(parent)
     , m_bus(std::move(bus))
     , m_port(port)
+    , m_finder(m_bus)
 {
 }
 
@@ -28,13 +29,12 @@ void PanelLink::startNext()
         finish({panel::Outcome::NoPanel, panel::noSessionBus("qx50-rigctld"), {}});
         return;
     }
-    QString why;
-    const QString service = panel::findPanel(m_bus, m_port, &why);
-    if (service.isEmpty()) {
-        finish({panel::Outcome::NoPanel, why, {}});
-        return;
-    }
-    sendStep(service, 0);
+    m_finder.find(m_port, [this](const QString &service, const QString &why) {
+        if (service.isEmpty())
+            finish({panel::Outcome::NoPanel, why, {}});
+        else
+            sendStep(service, 0);
+    });
 }
 
 void PanelLink::sendStep(const QString &service, qsizetype index)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "client/PanelClient.h"
+#include "client/PanelFinder.h"
 
 #include <QObject>
 #include <QPointer>
@@ -11,7 +12,8 @@
 
 // The one road from every client to the panel. Each job's characters go in order and
 // whole, one job after another, so two clients' memories never interleave on the line.
-// The calls are asynchronous: a slow panel holds up no client's reading or writing.
+// The calls, the search for the panel among several included, are asynchronous: a
+// slow panel holds up no client's reading or writing.
 class PanelLink : public QObject {
     Q_OBJECT
 public:
@@ -36,6 +38,7 @@ private:
 
     QDBusConnection m_bus;
     int m_port;
+    PanelFinder m_finder;
     std::deque<Job> m_jobs;
     bool m_busy = false;
 };

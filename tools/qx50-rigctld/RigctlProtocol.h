@@ -59,6 +59,8 @@ public:
     };
 
     void feed(const QByteArray &bytes) { m_pending += bytes; }
+    // The bytes fed and not yet read as lines.
+    qsizetype held() const { return m_pending.size(); }
     std::optional<Line> next();
 
 private:

@@ -1,10 +1,14 @@
 // qx50-rigctld: answers Hamlib's rigctld protocol for the panel, so a contest logger
 // that plays a radio's voice keyer with "\send_voice_mem N" plays the unit instead.
+#include "ClientGate.h"
 #include "PanelLink.h"
+#include "Printable.h"
 #include "Session.h"
 
 #include <QCoreApplication>
 #include <QHostAddress>
+#include <QHostInfo>
+#include <QNetworkInterface>
 #include <QTcpServer>
 
 #include <cstdio>
@@ -18,18 +22,21 @@ struct Options {
     bool allowRemote = false;
     Upstream upstream;
     int panelPort = 0;
+    int maxClients = ClientGate::kDefaultMaxClients;
 };
 
 int usage(std::FILE *to, int exitCode)
 {
     std::fprintf(to,
                  "usage: qx50-rigctld [--listen [ADDR:]PORT] [--allow-remote] [--upstream HOST:PORT] [--port N]\n"
+                 "                    [--max-clients N]\n"
                  "Answers Hamlib's rigctld protocol: \\send_voice_mem N plays memory N on the unit\n"
                  "through the panel, \\stop_voice_mem stops it.\n"
                  "--listen [ADDR:]PORT  where to listen, by default 127.0.0.1:4532 (port 0: any free one)\n"
                  "--allow-remote        allow an address other than loopback (Hamlib has no authentication)\n"
                  "--upstream HOST:PORT  the rigctld that controls the radio: every other command goes there\n"
-                 "--port N              the panel whose open port is COM N (1 to 4)\n");
+                 "--port N              the panel whose open port is COM N (1 to 4)\n"
+                 "--max-clients N       clients at once, 1 to 1000 (64 by default); the rest are refused\n");
     return exitCode;
 }
 
@@ -54,6 +61,29 @@ bool splitHostPort(const QString &text, bool hostRequired, QString *host, quint1
     if (host->startsWith(QLatin1Char('[')) && host->endsWith(QLatin1Char(']')))
         *host = host->mid(1, host->size() - 2);
     return colon < 0 || !host->isEmpty();
+}
+
+// Whether the upstream is this program's own listening address: every line passed
+// on would come back to it, and around again.
+bool upstreamIsItself(const Upstream &upstream, const QTcpServer &server)
+{
+    if (upstream.port != server.serverPort())
+        return false;
+    const QHostAddress listening = server.serverAddress();
+    QList<QHostAddress> addresses;
+    if (QHostAddress numeric; numeric.setAddress(upstream.host))
+        addresses << numeric;
+    else
+        addresses = QHostInfo::fromName(upstream.host).addresses();
+    const bool anyAddress
+        = listening == QHostAddress::Any || listening == QHostAddress::AnyIPv4 || listening == QHostAddress::AnyIPv6;
+    const QList<QHostAddress> local = QNetworkInterface::allAddresses();
+    for (const QHostAddress &address : std::as_const(addresses)) {
+        if (address.isEqual(listening, QHostAddress::ConvertV4MappedToIPv4)
+            || (anyAddress && (address.isLoopback() || local.contains(address))))
+            return true;
+    }
+    return false;
 }
 
 } // namespace
@@ -85,6 +115,11 @@ int main(int argc, char *argv[])
             if (!port)
                 return refuse(QStringLiteral("--port takes a COM port number 1 to 4"));
             options.panelPort = *port;
+        } else if (arg == QLatin1String("--max-clients") && hasValue) {
+            bool ok = false;
+            options.maxClients = args[++i].toInt(&ok);
+            if (!ok || options.maxClients < 1 || options.maxClients > 1000)
+                return refuse(QStringLiteral("--max-clients takes a number from 1 to 1000"));
         } else {
             return refuse(QStringLiteral("unknown or incomplete option %1").arg(arg.left(40)));
         }
@@ -101,12 +136,14 @@ int main(int argc, char *argv[])
                      options.port, qPrintable(server.errorString()));
         return 2;
     }
-    QObject::connect(&server, &QTcpServer::newConnection, &server, [&] {
-        while (QTcpSocket *client = server.nextPendingConnection()) {
-            client->setSocketOption(QAbstractSocket::LowDelayOption, 1);
-            new Session(client, panel, options.upstream);
-        }
-    });
+    if (options.upstream.present() && upstreamIsItself(options.upstream, server))
+        return refuse(QStringLiteral("--upstream %1:%2 is this program's own address: name the rigctld that "
+                                     "controls the radio")
+                          .arg(printable(options.upstream.host.left(60)))
+                          .arg(options.upstream.port));
+    ClientGate gate(server, options.maxClients);
+    QObject::connect(&gate, &ClientGate::arrived, &gate,
+                     [&](QTcpSocket *client) { new Session(client, panel, options.upstream); });
     std::printf("qx50-rigctld: listening on %s:%u\n", qPrintable(server.serverAddress().toString()),
                 server.serverPort());
     std::fflush(stdout);

@@ -79,21 +79,29 @@ QString parse(int argc, char *argv[], Request &request)
 }
 
 // Waits for the repeat to end, as the panel announces it, or for the panel to go.
+// A panel that ends announces the repeat's end before it leaves the bus, and both
+// may be handled in one turn of the loop: once the end is heard, the panel's going
+// is no failure.
 class RepeatWatch : public QObject {
     Q_OBJECT
 
 public:
     int exitCode = 0;
+    bool ended = false;
 
 public slots:
     void propertiesChanged(const QString &interface, const QVariantMap &changed, const QStringList &)
     {
         if (interface == latin1(kInterface) && changed.contains(QStringLiteral("Repeating"))
-            && !changed.value(QStringLiteral("Repeating")).toBool())
+            && !changed.value(QStringLiteral("Repeating")).toBool()) {
+            ended = true;
             QCoreApplication::exit(0);
+        }
     }
     void panelGone()
     {
+        if (ended)
+            return;
         exitCode = fail(2, QStringLiteral("the panel has gone"));
         QCoreApplication::exit(exitCode);
     }

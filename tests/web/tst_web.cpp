@@ -1,0 +1,455 @@
+// qx50-web as a person uses it: Debian's headless Chromium, driven by puppeteer-core
+// through driver.mjs, opens the page with the token and taps it, while this process
+// holds the panel (on a private bus) and its unit (a pseudo-terminal). Also what the
+// page must refuse, from the browser and from a raw socket.
+#include "support/BusPanel.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+
+namespace {
+
+constexpr int kBound = 20000;
+
+void stopByPid(QProcess &process)
+{
+    if (process.state() == QProcess::NotRunning)
+        return;
+    ::kill(static_cast<pid_t>(process.processId()), SIGTERM);
+    if (!process.waitForFinished(5000))
+        process.kill();
+    process.waitForFinished(5000);
+}
+
+// qx50-web on a loopback port it picks, with a config folder of its own unless given one.
+struct WebProgram {
+    QTemporaryDir ownConfig;
+    QString config;
+    QProcess process;
+    quint16 port = 0;
+    QByteArray token;
+
+    explicit WebProgram(const QStringList &more = {}, const QString &configFolder = {})
+        : config(configFolder.isEmpty() ? ownConfig.path() : configFolder)
+    {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), config);
+        process.setProcessEnvironment(environment);
+        process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process.start(QStringLiteral(QX50_WEB),
+                      QStringList {QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0")} + more);
+        QByteArray said;
+        (void)QTest::qWaitFor(
+            [&] {
+                said += process.readAllStandardOutput();
+                return said.contains('\n') || process.state() == QProcess::NotRunning;
+            },
+            kBound);
+        const qsizetype at = said.indexOf("127.0.0.1:");
+        port = static_cast<quint16>(said.mid(at + 10, said.indexOf('/', at) - at - 10).toUInt());
+        QFile kept(tokenFile());
+        if (kept.open(QIODevice::ReadOnly))
+            token = kept.readAll().trimmed();
+    }
+    ~WebProgram() { stopByPid(process); }
+    QString tokenFile() const { return config + QStringLiteral("/orma-qx50-voice-mem/web-token"); }
+    QString base(const char *scheme = "http") const
+    {
+        return QStringLiteral("%1://127.0.0.1:%2/").arg(QLatin1String(scheme)).arg(port);
+    }
+};
+
+// The browser, one JSON command and answer a line.
+struct Browser {
+    QProcess node;
+    QByteArray pending;
+
+    Browser()
+    {
+        node.setWorkingDirectory(QStringLiteral(QX50_WEB_TESTS));
+        node.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        node.start(QStringLiteral("node"), {QStringLiteral("driver.mjs")});
+        (void)answer();
+    }
+    ~Browser()
+    {
+        if (node.state() != QProcess::NotRunning)
+            ask({{"do", "quit"}});
+        if (!node.waitForFinished(5000))
+            stopByPid(node);
+    }
+    QJsonObject answer()
+    {
+        (void)QTest::qWaitFor(
+            [&] {
+                pending += node.readAllStandardOutput();
+                return pending.contains('\n') || node.state() == QProcess::NotRunning;
+            },
+            kBound);
+        const qsizetype end = pending.indexOf('\n');
+        const QJsonObject said = QJsonDocument::fromJson(pending.left(end)).object();
+        pending.remove(0, end + 1);
+        if (!said.value(QLatin1String("ok")).toBool())
+            qWarning("browser: %s", qPrintable(said.value(QLatin1String("error")).toString()));
+        return said;
+    }
+    QJsonObject ask(const QJsonObject &command)
+    {
+        node.write(QJsonDocument(command).toJson(QJsonDocument::Compact) + '\n');
+        return answer();
+    }
+    int open(const QString &url, int width = 360)
+    {
+        return ask({{"do", "open"}, {"url", url}, {"width", width}}).value(QLatin1String("page")).toInt();
+    }
+    bool shows(int page, const char *selector, const QString &text)
+    {
+        return ask({{"do", "waitText"}, {"page", page}, {"selector", selector}, {"text", text}})
+            .value(QLatin1String("found"))
+            .toBool();
+    }
+    QJsonValue eval(int page, const QString &js)
+    {
+        return ask({{"do", "eval"}, {"page", page}, {"js", js}}).value(QLatin1String("value"));
+    }
+};
+
+// The unit's next bytes, waited for up to the bound while this process's panel
+// keeps answering the bus.
+QByteArray arriving(PtyUnit &unit, qsizetype count, int boundMs = kBound)
+{
+    QByteArray got;
+    (void)QTest::qWaitFor(
+        [&] {
+            got += unit.received();
+            return got.size() >= count;
+        },
+        boundMs);
+    return got;
+}
+
+// The status line of one raw request, sent as written.
+QByteArray statusOf(quint16 port, const QByteArray &request)
+{
+    QTcpSocket socket;
+    socket.connectToHost(QHostAddress::LocalHost, port);
+    if (!socket.waitForConnected(kBound))
+        return "no connection";
+    socket.write(request);
+    QByteArray got;
+    (void)QTest::qWaitFor(
+        [&] {
+            got += socket.readAll();
+            return got.contains("\r\n") || socket.state() == QAbstractSocket::UnconnectedState;
+        },
+        kBound);
+    return got.left(got.indexOf("\r\n")).trimmed();
+}
+
+struct Panel : BusPanel {
+    Panel() { f.openPort(2); }
+};
+
+} // namespace
+
+class WebTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void tapsReachTheUnitAndEveryPageSeesThem()
+    {
+        Panel p;
+        WebProgram web;
+        QVERIFY2(web.port != 0 && web.token.size() == 32, "qx50-web did not start");
+        Browser browser;
+        const QJsonObject opened = browser.ask({{"do", "open"}, {"url", web.base() + "?t=" + web.token}});
+        QCOMPARE(opened.value(QLatin1String("status")).toInt(), 200);
+        QCOMPARE(opened.value(QLatin1String("url")).toString(), web.base()); // the token left the address
+        const int phone = opened.value(QLatin1String("page")).toInt();
+        const int desk = browser.open(web.base(), 1280); // the cookie, not the token, lets it in
+        QVERIFY(browser.shows(phone, "#link", "connected"));
+        QVERIFY(browser.shows(desk, "#port", "COM2 open"));
+        QVERIFY(browser.eval(phone, "document.documentElement.outerHTML.length").toInt() < 40 * 1024);
+        QCOMPARE(browser.eval(phone, "document.querySelector('[data-c=\"3\"]').getAttribute('aria-label')"),
+                 QJsonValue("Memory 3")); // no names from a panel that has none
+
+        const QJsonArray cookies = browser.ask({{"do", "cookies"}, {"page", phone}}).value("cookies").toArray();
+        QCOMPARE(cookies.size(), 1);
+        QVERIFY(cookies[0].toObject().value("httpOnly").toBool());
+        QCOMPARE(cookies[0].toObject().value("sameSite").toString(), QStringLiteral("Strict"));
+
+        struct Step {
+            const char *action;
+            QByteArray bytes;
+            const char *status;
+        };
+        const Step steps[] = {{"[data-c=\"T\"]", "T", "Transmit"},
+                              {"#stop", "S", "Transmit"},
+                              {"[data-c=\"P\"]", "P", "Play"},
+                              {"[data-c=\"7\"]", "7", "Play"},
+                              {"Escape", "S", "Play"}};
+        for (const Step &step : steps) {
+            if (step.action[0] == '[' || step.action[0] == '#')
+                browser.ask({{"do", "tap"}, {"page", phone}, {"selector", step.action}});
+            else
+                browser.ask({{"do", "press"}, {"page", phone}, {"key", step.action}});
+            QCOMPARE(arriving(p.unit, step.bytes.size()), step.bytes);
+            QVERIFY2(browser.shows(desk, "#status", QString::fromLatin1(step.status)), step.action);
+        }
+        QVERIFY(browser.shows(phone, "#status", "Play"));
+        QCOMPARE(browser.eval(phone, "document.querySelector('#status').className"), QJsonValue(""));
+        browser.ask({{"do", "tap"}, {"page", desk}, {"selector", "[data-c=\"T\"]"}});
+        QCOMPARE(arriving(p.unit, 1), QByteArray("T"));
+        QVERIFY(browser.shows(phone, "#status", "Transmit"));
+        QCOMPARE(browser.eval(phone, "document.querySelector('#status').className"), QJsonValue("red"));
+
+        p.unit.send("QX50 READY");
+        QVERIFY(browser.shows(phone, "#received", "QX50 READY"));
+        QVERIFY(browser.shows(phone, "#spoken", "Transmit")); // the live region speaks the status
+        browser.ask({{"do", "screenshot"}, {"page", phone}, {"path", QStringLiteral(QX50_WEB_TESTS "/phone.png")}});
+
+        const QJsonArray violations
+            = browser.ask({{"do", "axe"}, {"page", phone}}).value(QLatin1String("violations")).toArray();
+        QVERIFY2(violations.isEmpty(), QJsonDocument(violations).toJson().constData());
+
+        p.f.form->Comm1.setPortOpen(false);
+        browser.ask({{"do", "tap"}, {"page", phone}, {"selector", "[data-c=\"T\"]"}});
+        QVERIFY(browser.shows(phone, "#notice", "Com Port is not open!"));
+        QCOMPARE(p.unit.received(), QByteArray());
+        QVERIFY(browser.shows(phone, "#port", "closed"));
+    }
+
+    void aLostPageStopsItsRepeat_data()
+    {
+        QTest::addColumn<QString>("loss");
+        QTest::addRow("browser killed") << "kill";
+        QTest::addRow("page silent, its socket still open") << "silence";
+        QTest::addRow("qx50-web killed: the panel's own rule") << "server";
+    }
+    void aLostPageStopsItsRepeat()
+    {
+        QFETCH(QString, loss);
+        Panel p;
+        WebProgram web;
+        Browser browser;
+        const int phone = browser.open(web.base() + "?t=" + web.token);
+        const int watcher = browser.open(web.base());
+        QVERIFY(browser.shows(phone, "#link", "connected"));
+        browser.eval(phone,
+                     "document.querySelector('#r-memory').value = '4';"
+                     "document.querySelector('#r-seconds').value = '10';"
+                     "document.querySelector('#r-count').value = '50'; true");
+        browser.ask({{"do", "tap"}, {"page", phone}, {"selector", "#repeat button"}});
+        QCOMPARE(arriving(p.unit, 2), QByteArray("4T"));
+        QVERIFY(browser.shows(phone, "#repeat-state", "Repeating"));
+        if (loss == QLatin1String("kill")) {
+            browser.ask({{"do", "kill"}});
+        } else if (loss == QLatin1String("server")) {
+            ::kill(static_cast<pid_t>(web.process.processId()), SIGKILL);
+        } else {
+            browser.eval(phone, "clearInterval(heartbeat); true"); // the page stops speaking
+            QVERIFY(browser.shows(watcher, "#repeat-state", "Repeating")); // a page that only watches
+        }
+        // The rule for remote control allows three minutes; the page's switch takes
+        // at most its three seconds of silence.
+        QCOMPARE(arriving(p.unit, 1, 4000), QByteArray("S"));
+        QVERIFY(QTest::qWaitFor([&] { return !p.bus->repeating(); }, kBound));
+        if (loss == QLatin1String("kill"))
+            browser.ask({{"do", "launch"}}); // so the browser's own ending is clean
+    }
+
+    void stoppingQx50WebStopsATransmissionAPageStarted()
+    {
+        Panel p;
+        WebProgram web;
+        Browser browser;
+        const int phone = browser.open(web.base() + "?t=" + web.token);
+        QVERIFY(browser.shows(phone, "#link", "connected"));
+        browser.ask({{"do", "tap"}, {"page", phone}, {"selector", "[data-c=\"T\"]"}});
+        QCOMPARE(arriving(p.unit, 1), QByteArray("T"));
+        ::kill(static_cast<pid_t>(web.process.processId()), SIGTERM); // as a service manager stops it
+        QCOMPARE(arriving(p.unit, 1), QByteArray("S"));
+        QVERIFY(QTest::qWaitFor([&] { return web.process.state() == QProcess::NotRunning; }, kBound));
+        QCOMPARE(web.process.exitCode(), 0);
+    }
+
+    void thePageShowsALinkThatWentSilent()
+    {
+        Panel p;
+        WebProgram web;
+        Browser browser;
+        const int phone = browser.open(web.base() + "?t=" + web.token);
+        QVERIFY(browser.shows(phone, "#link", "connected"));
+        const auto pid = static_cast<pid_t>(web.process.processId());
+        ::kill(pid, SIGSTOP); // a link that drops without a word
+        QVERIFY(browser.shows(phone, "#link", "lost"));
+        QCOMPARE(browser.eval(phone, "document.querySelector('[data-c=\"T\"]').disabled"), QJsonValue(true));
+        ::kill(pid, SIGCONT);
+        QVERIFY(browser.shows(phone, "#link", "connected"));
+    }
+
+    void servesOverTls()
+    {
+        QTemporaryDir keys;
+        QProcess openssl;
+        openssl.setWorkingDirectory(keys.path());
+        openssl.start(QStringLiteral("openssl"),
+                      {"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes", "-keyout",
+                       "key.pem", "-out", "cert.pem", "-days", "1", "-subj", "/CN=127.0.0.1"});
+        QVERIFY(openssl.waitForFinished(kBound) && openssl.exitCode() == 0);
+        Panel p;
+        WebProgram web({QStringLiteral("--tls"), keys.filePath(QStringLiteral("cert.pem")),
+                        keys.filePath(QStringLiteral("key.pem"))});
+        Browser browser;
+        const QJsonObject opened = browser.ask({{"do", "open"}, {"url", web.base("https") + "?t=" + web.token}});
+        QCOMPARE(opened.value(QLatin1String("url")).toString(), web.base("https"));
+        const int phone = opened.value(QLatin1String("page")).toInt();
+        QVERIFY(browser.shows(phone, "#link", "connected"));
+        QVERIFY(
+            browser.ask({{"do", "cookies"}, {"page", phone}}).value("cookies")[0].toObject().value("secure").toBool());
+        browser.ask({{"do", "tap"}, {"page", phone}, {"selector", "[data-c=\"T\"]"}});
+        QCOMPARE(arriving(p.unit, 1), QByteArray("T"));
+    }
+
+    void commandLine_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("said");
+        QTest::addRow("help") << QStringList {"--help"} << 0 << "--allow-remote";
+        QTest::addRow("another network unasked")
+            << QStringList {"--listen", "192.0.2.1:8650"} << 1 << "add --allow-remote";
+        QTest::addRow("no such COM port") << QStringList {"--port", "9"} << 1 << "--port takes 1 to 4";
+        QTest::addRow("no panel on COM3") << QStringList {"--port", "3", "--listen", "127.0.0.1:0"} << 2
+                                          << "no orma-qx50-voice-mem panel has COM3 open";
+        QTest::addRow("no key") << QStringList {"--tls", "/nonexistent/cert", "/nonexistent/key"} << 1
+                                << "cannot read the certificate or the key";
+    }
+    void commandLine()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, exitCode);
+        QFETCH(QString, said);
+        Panel p; // on COM2
+        QTemporaryDir config;
+        QProcess web;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), config.path());
+        web.setProcessEnvironment(environment);
+        web.start(QStringLiteral(QX50_WEB), arguments);
+        QVERIFY(QTest::qWaitFor([&] { return web.state() == QProcess::NotRunning; }, kBound));
+        QCOMPARE(web.exitCode(), exitCode);
+        QVERIFY(QString::fromLocal8Bit(web.readAllStandardOutput() + web.readAllStandardError()).contains(said));
+    }
+
+    void theTokenIsTheOwnersAndANewOneEndsTheOld()
+    {
+        Panel p;
+        QTemporaryDir config;
+        QByteArray old;
+        {
+            WebProgram first({}, config.path());
+            old = first.token;
+            const auto others
+                = QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ReadOther | QFileDevice::WriteOther;
+            QCOMPARE(QFile::permissions(first.tokenFile()) & others, QFileDevice::Permissions());
+        }
+        WebProgram kept({}, config.path());
+        QCOMPARE(kept.token, old);
+        stopByPid(kept.process);
+        WebProgram renewed({QStringLiteral("--new-token")}, config.path());
+        QVERIFY(renewed.token.size() == 32 && renewed.token != old);
+        const QByteArray host = "\r\nHost: 127.0.0.1:" + QByteArray::number(renewed.port) + "\r\n\r\n";
+        QVERIFY(statusOf(renewed.port, "GET /?t=" + old + " HTTP/1.1" + host).startsWith("HTTP/1.1 403"));
+        QVERIFY(statusOf(renewed.port, "GET /?t=" + renewed.token + " HTTP/1.1" + host).startsWith("HTTP/1.1 303"));
+    }
+
+    void refusals()
+    {
+        Panel p;
+        WebProgram web;
+        Browser browser;
+        const int phone = browser.open(web.base() + "?t=" + web.token);
+        QVERIFY(browser.shows(phone, "#link", "connected"));
+        const QByteArray cookie = "qx50web="
+            + browser.ask({{"do", "cookies"}, {"page", phone}})
+                  .value("cookies")[0]
+                  .toObject()
+                  .value("value")
+                  .toString()
+                  .toLatin1();
+        const QByteArray host = "127.0.0.1:" + QByteArray::number(web.port);
+        const QByteArray upgrade = "Upgrade: websocket\r\nConnection: Upgrade\r\nSec-WebSocket-Version: 13\r\n"
+                                   "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\n";
+        const QByteArray wrongToken(32, 'a');
+        struct Case {
+            const char *name;
+            QByteArray request;
+            QByteArray status;
+        };
+        const Case cases[] = {
+            {"wrong token", "GET /?t=" + wrongToken + " HTTP/1.1\r\nHost: " + host + "\r\n\r\n", "HTTP/1.1 403"},
+            {"no cookie", "GET / HTTP/1.1\r\nHost: " + host + "\r\n\r\n", "HTTP/1.1 403"},
+            {"another Host",
+             "GET / HTTP/1.1\r\nHost: rebind.test:" + QByteArray::number(web.port) + "\r\nCookie: " + cookie
+                 + "\r\n\r\n",
+             "HTTP/1.1 403"},
+            {"WebSocket from another origin",
+             "GET /ws HTTP/1.1\r\nHost: " + host + "\r\nCookie: " + cookie + "\r\nOrigin: http://evil.test\r\n"
+                 + upgrade + "\r\n",
+             "HTTP/1.1 403"},
+            {"POST from another origin",
+             "POST / HTTP/1.1\r\nHost: " + host + "\r\nCookie: " + cookie
+                 + "\r\nOrigin: http://evil.test\r\nContent-Length: 1\r\n\r\nT",
+             "HTTP/1.1 403"},
+            {"oversized head", "GET / HTTP/1.1\r\nHost: " + host + "\r\nX: " + QByteArray(9000, 'x') + "\r\n\r\n",
+             "HTTP/1.1 431"},
+            {"the page itself", "GET / HTTP/1.1\r\nHost: " + host + "\r\nCookie: " + cookie + "\r\n\r\n",
+             "HTTP/1.1 200 OK"},
+        };
+        for (const Case &c : cases)
+            QVERIFY2(statusOf(web.port, c.request).startsWith(c.status), c.name);
+
+        // In the browser: the page through a rebound name, and a page of another origin.
+        const QJsonObject rebound
+            = browser.ask({{"do", "open"}, {"url", QStringLiteral("http://rebind.test:%1/").arg(web.port)}});
+        QCOMPARE(rebound.value(QLatin1String("status")).toInt(), 403);
+        const QJsonObject foreign = browser.ask({{"do", "crossOrigin"}, {"target", web.base()}});
+        QVERIFY(!foreign.value(QLatin1String("socketOpened")).toBool());
+        for (const QJsonValue status : foreign.value(QLatin1String("fetchStatuses")).toArray())
+            QCOMPARE(status.toInt() / 100, 4);
+        // A message larger than any the page sends ends that page's socket.
+        const QJsonValue closed = browser.eval(phone, R"(new Promise((resolve) => {
+            const socket = new WebSocket('ws://' + location.host + '/ws');
+            socket.onopen = () => socket.send('x'.repeat(4096));
+            socket.onclose = (event) => resolve(event.code);
+        }))");
+        QCOMPARE(closed.toInt(), 1009);
+        // Eight pages at most: beside the page itself, seven more sockets are let in.
+        const QJsonValue opened = browser.eval(phone, R"((async () => {
+            const open = () => new Promise((resolve) => {
+                const socket = new WebSocket('ws://' + location.host + '/ws');
+                socket.onopen = () => resolve(socket);
+                socket.onerror = () => resolve(null);
+            });
+            const sockets = [];
+            for (let i = 0; i < 8; ++i) sockets.push(await open());
+            sockets.forEach((socket) => socket && socket.close());
+            return sockets.filter(Boolean).length;
+        })())");
+        QCOMPARE(opened.toInt(), 7);
+        QCOMPARE(p.unit.received(), QByteArray()); // nothing of all that reached the unit
+    }
+};
+
+QTEST_MAIN(WebTest)
+#include "tst_web.moc"

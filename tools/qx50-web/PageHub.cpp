@@ -1,0 +1,246 @@
+#include "PageHub.h"
+
+#include "PageMessage.h"
+#include "PanelClient.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QPointer>
+#include <QTcpSocket>
+#include <QWebSocket>
+
+#include <algorithm>
+#include <cstdio>
+
+namespace {
+QByteArray json(const QJsonObject &object)
+{
+    return QJsonDocument(object).toJson(QJsonDocument::Compact);
+}
+
+void note(const char *text)
+{
+    std::fprintf(stderr, "qx50-web: %s\n", text);
+}
+} // namespace
+
+PageHub::PageHub(PanelClient &panel, QObject *parent)
+    : QObject(parent)
+    , m_panel(panel)
+    , m_server(QStringLiteral("qx50-web"), QWebSocketServer::NonSecureMode)
+{
+    m_server.setMaxPendingConnections(kMaxPages);
+    m_server.setHandshakeTimeout(std::chrono::milliseconds(kSilenceMs));
+    connect(&m_server, &QWebSocketServer::newConnection, this, &PageHub::admit);
+
+    m_silence.setInterval(kSilenceMs / 6);
+    connect(&m_silence, &QTimer::timeout, this, [this] {
+        std::vector<QWebSocket *> silent;
+        for (const auto &page : m_pages)
+            if (page->heard.hasExpired(kSilenceMs))
+                silent.push_back(page->socket);
+        for (QWebSocket *socket : silent)
+            lose(socket, "went silent");
+    });
+
+    m_coalesce.setSingleShot(true);
+    m_coalesce.setInterval(0);
+    connect(&m_coalesce, &QTimer::timeout, this, &PageHub::tellAll);
+    connect(&m_panel, &PanelClient::changed, this, &PageHub::panelChanged);
+    connect(&m_panel, &PanelClient::presenceChanged, &m_coalesce, qOverload<>(&QTimer::start));
+}
+
+PageHub::~PageHub()
+{
+    // The WebSocket server frees each page's connection when it ends, so they end
+    // while it is still here.
+    for (const auto &page : m_pages) {
+        page->socket->disconnect(this);
+        page->socket->abort();
+        delete page->socket;
+    }
+}
+
+bool PageHub::full() const
+{
+    // A handshake holds its place until it gives way to a page or times out.
+    const auto handshaking = std::count_if(m_handshakes.begin(), m_handshakes.end(), [](const Handshake &h) {
+        return h.socket && !h.since.hasExpired(kSilenceMs);
+    });
+    return static_cast<qsizetype>(m_pages.size()) + handshaking >= kMaxPages;
+}
+
+void PageHub::take(QTcpSocket *socket)
+{
+    std::erase_if(m_handshakes, [](const Handshake &h) { return !h.socket || h.since.hasExpired(kSilenceMs); });
+    m_handshakes.push_back({socket, {}});
+    m_handshakes.back().since.start();
+    m_server.handleConnection(socket);
+    emit socket->readyRead(); // the request is already in the socket's buffer
+}
+
+void PageHub::end()
+{
+    const bool answerable
+        = std::any_of(m_pages.begin(), m_pages.end(), [](const auto &page) { return page->answerable; });
+    if (answerable) {
+        note("ending while a page was transmitting: Stop sent");
+        m_panel.stopAndWait();
+    }
+}
+
+void PageHub::admit()
+{
+    while (QWebSocket *socket = m_server.nextPendingConnection()) {
+        if (!m_handshakes.empty())
+            m_handshakes.erase(m_handshakes.begin());
+        if (static_cast<int>(m_pages.size()) >= kMaxPages) {
+            socket->abort();
+            socket->deleteLater();
+            continue;
+        }
+        auto page = std::make_unique<Page>();
+        page->socket = socket;
+        page->heard.start();
+        socket->setMaxAllowedIncomingMessageSize(kMaxMessageBytes);
+        socket->setMaxAllowedIncomingFrameSize(kMaxMessageBytes);
+        socket->setParent(this);
+        connect(socket, &QWebSocket::textMessageReceived, this, [this, socket](const QString &message) {
+            if (Page *page = pageOf(socket))
+                heard(*page, message);
+        });
+        connect(socket, &QWebSocket::binaryMessageReceived, this,
+                [this, socket] { lose(socket, "sent what a page never sends"); });
+        connect(socket, &QWebSocket::disconnected, this, [this, socket] { lose(socket, "closed"); });
+        m_silence.start(); // watched only while a page is open
+        Page &added = *page;
+        m_pages.push_back(std::move(page));
+        tell(added,
+             json({{"t", "state"},
+                   {"present", m_panel.present()},
+                   {"props", QJsonObject::fromVariantMap(m_panel.state())}}));
+    }
+}
+
+PageHub::Page *PageHub::pageOf(QWebSocket *socket)
+{
+    const auto it
+        = std::find_if(m_pages.begin(), m_pages.end(), [socket](const auto &page) { return page->socket == socket; });
+    return it == m_pages.end() ? nullptr : it->get();
+}
+
+void PageHub::heard(Page &page, const QString &message)
+{
+    const auto request = readPageRequest(message.toUtf8());
+    if (!request) {
+        lose(page.socket, "sent what a page never sends");
+        return;
+    }
+    page.heard.restart();
+    QPointer<QWebSocket> asker = page.socket;
+    // A refused request leaves the page answerable for what it had started before.
+    const auto answer = [this, asker, before = page.answerable](const QString &refusal) {
+        if (refusal.isEmpty() || !asker)
+            return;
+        if (Page *page = pageOf(asker)) {
+            page->answerable = before;
+            tell(*page, json({{"t", "refused"}, {"text", refusal.left(200)}}));
+        }
+    };
+    switch (request->kind) {
+    case PageRequest::Kind::Heartbeat: tell(page, R"({"t":"hb"})"); break; // so the page knows the link too
+    case PageRequest::Kind::Stop: stop(nullptr); break;
+    case PageRequest::Kind::Send:
+        if (request->command == QLatin1String("S")) {
+            stop(nullptr);
+            break;
+        }
+        if (request->command == QLatin1String("T"))
+            page.answerable = true;
+        m_panel.send(request->command, answer);
+        break;
+    case PageRequest::Kind::Repeat:
+        page.answerable = true;
+        m_panel.startRepeat(request->memory, request->seconds,
+                            static_cast<uint>(std::min<qint64>(request->count, 0xffffffff)), answer);
+        break;
+    }
+}
+
+// Stop from any page, or for a page that went: the repeat ends with "S" if one runs,
+// otherwise "S" goes out; nobody stays answerable for what it stopped.
+void PageHub::stop(const char *why)
+{
+    if (why)
+        note(why);
+    for (const auto &page : m_pages)
+        page->answerable = false;
+    const auto answer = [this](const QString &refusal) {
+        if (refusal.isEmpty())
+            return;
+        for (const auto &page : m_pages)
+            tell(*page, json({{"t", "refused"}, {"text", refusal.left(200)}}));
+    };
+    if (m_panel.state().value(QStringLiteral("Repeating")).toBool())
+        m_panel.stopRepeat(answer);
+    else
+        m_panel.send(QStringLiteral("S"), answer);
+}
+
+void PageHub::lose(QWebSocket *socket, const char *why)
+{
+    const auto it
+        = std::find_if(m_pages.begin(), m_pages.end(), [socket](const auto &page) { return page->socket == socket; });
+    if (it == m_pages.end())
+        return;
+    const bool answerable = (*it)->answerable;
+    m_pages.erase(it);
+    if (m_pages.empty())
+        m_silence.stop();
+    socket->disconnect(this);
+    socket->abort();
+    socket->deleteLater();
+    if (answerable)
+        stop(qPrintable(QStringLiteral("a page that was transmitting %1: Stop sent for it").arg(QLatin1String(why))));
+}
+
+void PageHub::panelChanged(const QVariantMap &changed)
+{
+    // Someone chose another function, or the message ended: nothing left to answer for.
+    const auto status = changed.find(QStringLiteral("Status"));
+    const auto playing = changed.find(QStringLiteral("Playing"));
+    if ((status != changed.end() && status->toString() != QLatin1String("Transmit"))
+        || (playing != changed.end() && !playing->toBool()
+            && !m_panel.state().value(QStringLiteral("Repeating")).toBool()))
+        for (const auto &page : m_pages)
+            page->answerable = false;
+    m_coalesce.start();
+}
+
+void PageHub::tellAll()
+{
+    const QByteArray message = json(
+        {{"t", "state"}, {"present", m_panel.present()}, {"props", QJsonObject::fromVariantMap(m_panel.state())}});
+    std::vector<QWebSocket *> sockets;
+    for (const auto &page : m_pages)
+        sockets.push_back(page->socket);
+    for (QWebSocket *socket : sockets)
+        if (Page *page = pageOf(socket))
+            tell(*page, message);
+}
+
+void PageHub::tell(Page &page, const QByteArray &message)
+{
+    if (page.socket->bytesToWrite() > kMaxBacklogBytes) {
+        QPointer<QWebSocket> socket = page.socket;
+        QMetaObject::invokeMethod(
+            this,
+            [this, socket] {
+                if (socket)
+                    lose(socket, "read too slowly");
+            },
+            Qt::QueuedConnection);
+        return;
+    }
+    page.socket->sendTextMessage(QString::fromUtf8(message));
+}

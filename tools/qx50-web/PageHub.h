@@ -1,0 +1,66 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QPointer>
+#include <QTcpSocket>
+#include <QTimer>
+#include <QWebSocketServer>
+
+#include <memory>
+#include <vector>
+
+class PanelClient;
+class QWebSocket;
+
+// The open pages, each on one WebSocket. Every page hears the panel's whole state
+// whenever it changes, so two pages see each other's actions. A page that started a
+// transmission or a repeat is answerable for it: when that page goes silent (no
+// heartbeat for kSilenceMs, closed, killed) while it is, Stop is sent for it.
+class PageHub : public QObject {
+    Q_OBJECT
+
+public:
+    static constexpr int kMaxPages = 8;
+    static constexpr int kSilenceMs = 3000;
+    static constexpr qint64 kMaxMessageBytes = 1024;
+    static constexpr qint64 kMaxBacklogBytes = 64 * 1024; // a page reading slower is dropped
+
+    explicit PageHub(PanelClient &panel, QObject *parent = nullptr);
+    ~PageHub() override;
+
+    // Whether another page may connect now.
+    bool full() const;
+    // Takes a connection whose request asked for the page's WebSocket and was let in.
+    void take(QTcpSocket *socket);
+    // The program is ending: Stop goes out now if a page is answerable for a
+    // transmission, since no page will be watched after this.
+    void end();
+
+private:
+    struct Page {
+        QWebSocket *socket = nullptr;
+        QElapsedTimer heard;
+        bool answerable = false;
+    };
+
+    void admit();
+    void heard(Page &page, const QString &message);
+    void lose(QWebSocket *socket, const char *why);
+    void stop(const char *why);
+    void tellAll();
+    void tell(Page &page, const QByteArray &message);
+    void panelChanged(const QVariantMap &changed);
+    Page *pageOf(QWebSocket *socket);
+
+    PanelClient &m_panel;
+    QWebSocketServer m_server;
+    std::vector<std::unique_ptr<Page>> m_pages;
+    struct Handshake {
+        QPointer<QTcpSocket> socket;
+        QElapsedTimer since;
+    };
+    std::vector<Handshake> m_handshakes;
+    QTimer m_silence;
+    QTimer m_coalesce; // one state message for a burst of changes
+};

@@ -1,0 +1,55 @@
+#include "PageResource.h"
+
+#include "panel/CommandTable.h"
+#include "panel/PanelTexts.h"
+#include "panel/RepeatRule.h"
+#include "panel/StatusColour.h"
+
+#include <QCryptographicHash>
+#include <QFile>
+
+namespace {
+// The hash source a policy names for the text between an inline element's tags.
+QByteArray hashOfInline(const QByteArray &html, const QByteArray &tag)
+{
+    const qsizetype open = html.indexOf('<' + tag + '>');
+    const qsizetype close = html.indexOf("</" + tag + '>', open);
+    if (open < 0 || close < 0)
+        return "'none'";
+    const QByteArray body = html.mid(open + tag.size() + 2, close - open - tag.size() - 2);
+    return "'sha256-" + QCryptographicHash::hash(body, QCryptographicHash::Sha256).toBase64() + '\'';
+}
+} // namespace
+
+PageResource loadPage()
+{
+    QFile file(QStringLiteral(":/qx50-web/index.html"));
+    PageResource page;
+    if (!file.open(QIODevice::ReadOnly))
+        return page;
+    page.html = file.readAll();
+    // The commands as the panel's own table spells them.
+    QByteArray functions;
+    QByteArray red;
+    for (const PanelCommand &command : CommandTable::all()) {
+        const bool isRed = command.status && command.statusColour == StatusColour::kRed;
+        if (isRed)
+            red += '"' + QByteArray(command.status) + "\", ";
+        if (command.status)
+            functions += QByteArray("<button type=\"button\" data-c=\"") + command.character + '"'
+                + (isRed ? " class=\"transmit\"" : "") + '>' + command.caption + "</button>\n";
+    }
+    red += '"' + QByteArray(PanelText::kPortClosedAtStart) + "\", \"" + PanelText::kPortClosedByOperator + '"';
+    page.html.replace("@FUNCTION_BUTTONS@\n", functions);
+    page.html.replace("@STOP_CAPTION@", CommandTable::find('S')->caption);
+    page.html.replace("@RED_STATUSES@", red);
+    page.html.replace("@MIN_SECONDS@", QByteArray::number(RepeatRule::kMinSeconds));
+    page.html.replace("@MAX_SECONDS@", QByteArray::number(RepeatRule::kMaxSeconds));
+    page.html.replace("@MIN_COUNT@", QByteArray::number(RepeatRule::kMinCount));
+    page.html.replace("@MAX_COUNT@", QByteArray::number(RepeatRule::kMaxCount));
+    page.html.replace("@DEFAULT_COUNT@", QByteArray::number(RepeatRule::kDefaultCount));
+    page.policy = "default-src 'none'; style-src " + hashOfInline(page.html, "style") + "; script-src "
+        + hashOfInline(page.html, "script")
+        + "; connect-src 'self'; img-src data:; base-uri 'none'; form-action 'none'; frame-ancestors 'none'";
+    return page;
+}

@@ -1,0 +1,170 @@
+#include "PanelClient.h"
+
+#include "client/PanelClient.h"
+
+#include <QDBusArgument>
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
+#include <QDBusServiceWatcher>
+#include <QDBusVariant>
+
+namespace {
+constexpr auto kProperties = "org.freedesktop.DBus.Properties";
+
+QString latin1(const char *text)
+{
+    return QString::fromLatin1(text);
+}
+
+// What a refused or unanswered call tells the page: the panel's own words, or why no
+// panel answered.
+QString refusalOf(const QDBusMessage &reply)
+{
+    if (reply.type() == QDBusMessage::ReplyMessage)
+        return {};
+    const panel::Answer answer = panel::readAnswer(reply);
+    if (answer.outcome == panel::Outcome::NoPanel
+        && reply.errorName() == QLatin1String("org.freedesktop.DBus.Error.InvalidArgs"))
+        return reply.errorMessage(); // the repeat's own refusal of its values
+    return answer.reason;
+}
+} // namespace
+
+PanelClient::PanelClient(QDBusConnection bus, QString service, QObject *parent)
+    : QObject(parent)
+    , m_bus(std::move(bus))
+    , m_service(std::move(service))
+{
+    m_bus.connect(m_service, latin1(panel::kPath), latin1(kProperties), QStringLiteral("PropertiesChanged"), this,
+                  SLOT(propertiesChanged(QString, QVariantMap, QStringList)));
+    m_watcher = new QDBusServiceWatcher(m_service, m_bus, QDBusServiceWatcher::WatchForOwnerChange, this);
+    connect(m_watcher, &QDBusServiceWatcher::serviceOwnerChanged, this,
+            [this](const QString &, const QString &, const QString &owner) {
+                if (owner.isEmpty()) {
+                    m_state.clear();
+                    setPresent(false);
+                } else {
+                    readAll();
+                }
+            });
+    readAll();
+}
+
+std::unique_ptr<PanelClient> PanelClient::find(int comPort, QString *why)
+{
+    QDBusConnection bus = panel::sessionBus();
+    if (!bus.isConnected()) {
+        *why = panel::noSessionBus("qx50-web");
+        return nullptr;
+    }
+    const QString service = panel::findPanel(bus, comPort, why);
+    if (service.isEmpty())
+        return nullptr;
+    return std::make_unique<PanelClient>(bus, service);
+}
+
+void PanelClient::readAll()
+{
+    QDBusMessage get = QDBusMessage::createMethodCall(m_service, latin1(panel::kPath), latin1(kProperties),
+                                                      QStringLiteral("GetAll"));
+    get.setAutoStartService(false);
+    get << latin1(panel::kInterface);
+    auto *pending = new QDBusPendingCallWatcher(m_bus.asyncCall(get, panel::kAnswerWithinMs), this);
+    connect(pending, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *watcher) {
+        watcher->deleteLater();
+        const QDBusPendingReply<QVariantMap> reply = *watcher;
+        if (reply.isError()) {
+            setPresent(false);
+            return;
+        }
+        QVariantMap all;
+        const QVariantMap published = reply.value();
+        for (auto it = published.begin(); it != published.end(); ++it)
+            all.insert(it.key(), plain(it.key(), it.value()));
+        m_state = all;
+        setPresent(true);
+        emit changed(m_state);
+    });
+}
+
+void PanelClient::setPresent(bool present)
+{
+    if (present == m_present)
+        return;
+    m_present = present;
+    emit presenceChanged(present);
+}
+
+QVariant PanelClient::plain(const QString &name, const QVariant &value)
+{
+    if (!value.canConvert<QDBusArgument>())
+        return value;
+    // a{us}: each memory's message name, carried to the page as text keys.
+    QVariantMap names;
+    if (name == QLatin1String("MessageNames")) {
+        const auto argument = value.value<QDBusArgument>();
+        if (argument.currentType() == QDBusArgument::MapType) {
+            QMap<uint, QString> byMemory;
+            argument >> byMemory;
+            for (auto it = byMemory.begin(); it != byMemory.end(); ++it)
+                if (it.key() <= 9)
+                    names.insert(QString::number(it.key()), it.value().left(80));
+        }
+    }
+    return names;
+}
+
+void PanelClient::propertiesChanged(const QString &interface, const QVariantMap &changed, const QStringList &)
+{
+    if (interface != latin1(panel::kInterface))
+        return;
+    QVariantMap properties;
+    for (auto it = changed.begin(); it != changed.end(); ++it) {
+        properties.insert(it.key(), plain(it.key(), it.value()));
+        m_state.insert(it.key(), properties.value(it.key()));
+    }
+    setPresent(true);
+    emit this->changed(properties);
+}
+
+void PanelClient::call(const QString &method, const QVariantList &arguments, Answer answer)
+{
+    QDBusMessage message
+        = QDBusMessage::createMethodCall(m_service, latin1(panel::kPath), latin1(panel::kInterface), method);
+    message.setAutoStartService(false);
+    message.setArguments(arguments);
+    auto *pending = new QDBusPendingCallWatcher(m_bus.asyncCall(message, panel::kAnswerWithinMs), this);
+    connect(pending, &QDBusPendingCallWatcher::finished, this,
+            [answer = std::move(answer)](QDBusPendingCallWatcher *watcher) {
+                watcher->deleteLater();
+                answer(refusalOf(watcher->reply()));
+            });
+}
+
+void PanelClient::send(const QString &command, Answer answer)
+{
+    call(QStringLiteral("Send"), {command}, std::move(answer));
+}
+
+void PanelClient::startRepeat(const QString &memory, double seconds, uint count, Answer answer)
+{
+    call(QStringLiteral("StartRepeat"), {memory, seconds, count}, std::move(answer));
+}
+
+void PanelClient::stopRepeat(Answer answer)
+{
+    call(QStringLiteral("StopRepeat"), {}, std::move(answer));
+}
+
+void PanelClient::stopAndWait()
+{
+    const bool repeating = m_state.value(QStringLiteral("Repeating")).toBool();
+    QDBusMessage message
+        = QDBusMessage::createMethodCall(m_service, latin1(panel::kPath), latin1(panel::kInterface),
+                                         repeating ? QStringLiteral("StopRepeat") : QStringLiteral("Send"));
+    message.setAutoStartService(false);
+    if (!repeating)
+        message << QStringLiteral("S");
+    m_bus.call(message, QDBus::Block, panel::kAnswerWithinMs);
+}

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QDBusConnection>
+#include <QObject>
+#include <QString>
+#include <QVariantMap>
+
+#include <functional>
+#include <memory>
+
+class QDBusServiceWatcher;
+class QDBusPendingCallWatcher;
+
+// The one place qx50-web talks to the panel. It keeps the panel's published
+// properties, passes on their changes, and makes the three calls asynchronously, so
+// that a slow panel never holds up the pages being served. Properties the running
+// panel does not publish are simply absent from state().
+class PanelClient : public QObject {
+    Q_OBJECT
+
+public:
+    // Called with an empty text when the panel took the call, else with its refusal.
+    using Answer = std::function<void(const QString &refusal)>;
+
+    PanelClient(QDBusConnection bus, QString service, QObject *parent = nullptr);
+    // The panel on the session bus: the one owning the well-known name when comPort is
+    // 0, else the one whose open port is COM comPort. Nothing, with the reason in
+    // `why`, when there is no session bus or no such panel.
+    static std::unique_ptr<PanelClient> find(int comPort, QString *why);
+
+    bool present() const { return m_present; }
+    // Every property the panel publishes, under its bus name. MessageNames is turned
+    // into a map from the memory digit to the message's name.
+    const QVariantMap &state() const { return m_state; }
+
+    void send(const QString &command, Answer answer);
+    void startRepeat(const QString &memory, double seconds, uint count, Answer answer);
+    void stopRepeat(Answer answer);
+    // Stop (StopRepeat while a repeat runs, else "S"), waiting for the panel's answer:
+    // for the last moments of the program, when no answer could come back later.
+    void stopAndWait();
+
+signals:
+    void changed(const QVariantMap &properties);
+    void presenceChanged(bool present);
+
+private slots:
+    void propertiesChanged(const QString &interface, const QVariantMap &changed, const QStringList &invalidated);
+
+private:
+    void readAll();
+    void call(const QString &method, const QVariantList &arguments, Answer answer);
+    void setPresent(bool present);
+    static QVariant plain(const QString &name, const QVariant &value);
+
+    QDBusConnection m_bus;
+    QString m_service;
+    QDBusServiceWatcher *m_watcher = nullptr;
+    QVariantMap m_state;
+    bool m_present = false;
+};
