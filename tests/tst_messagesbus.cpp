@@ -175,6 +175,16 @@ private slots:
         QCOMPARE(p.unit.received(), QByteArray()); // nothing more was sent
 
         QCOMPARE(book.setLength(1, 60000), QString());
+        // A Stop in the panel ends the message early, and the wait with it.
+        QProcess cut;
+        cut.start(QStringLiteral(QX50_SEND), {"--play", "1", "--wait"});
+        QCOMPARE(p.unit.arriving(2, kBound), QByteArray("1T"));
+        p.f.form->Form_KeyPress('s');
+        QCOMPARE(p.unit.arriving(1, kBound), QByteArray("S"));
+        QVERIFY(QTest::qWaitFor([&] { return cut.state() == QProcess::NotRunning; }, kBound));
+        QCOMPARE(cut.exitCode(), 0);
+        QCOMPARE(p.unit.received(), QByteArray()); // it sent no S of its own
+
         QProcess stopped;
         stopped.start(QStringLiteral(QX50_SEND), {"--play", "1", "--wait"});
         QCOMPARE(p.unit.arriving(2, kBound), QByteArray("1T"));

@@ -12,7 +12,10 @@
 
 #include <QCoreApplication>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <functional>
 #include <csignal>
 #include <signal.h>
 #include <cstdio>
@@ -57,8 +60,9 @@ int exitCodeOf(const panel::Answer &answer)
     return 2;
 }
 
-// Waits until `hold` has passed or a stopping signal came; true on the signal.
-bool stoppedDuring(std::chrono::milliseconds hold, const sigset_t &stopping)
+// Waits until `hold` has passed, a stopping signal came (true) or, asked every
+// quarter of a second, `over` says the wait has no more point.
+bool stoppedDuring(std::chrono::milliseconds hold, const sigset_t &stopping, const std::function<bool()> &over = {})
 {
     timespec deadline {};
     ::clock_gettime(CLOCK_MONOTONIC, &deadline);
@@ -72,8 +76,10 @@ bool stoppedDuring(std::chrono::milliseconds hold, const sigset_t &stopping)
         timespec now {};
         ::clock_gettime(CLOCK_MONOTONIC, &now);
         long long left = (deadline.tv_sec - now.tv_sec) * 1000000000LL + (deadline.tv_nsec - now.tv_nsec);
-        if (left <= 0)
+        if (left <= 0 || (over && over()))
             return false;
+        if (over)
+            left = std::min(left, 250000000LL);
         const timespec wait {static_cast<time_t>(left / 1000000000LL), static_cast<long>(left % 1000000000LL)};
         if (::sigtimedwait(&stopping, nullptr, &wait) > 0)
             return true;
@@ -148,7 +154,16 @@ int main(int argc, char *argv[])
         if (answer.outcome != panel::Outcome::Sent)
             return exitCodeOf(answer);
     }
-    if (stay && stoppedDuring(*stay, stopping))
+    // A message the panel saw end early (a Stop, another command, a lost line) ends
+    // the wait; its ordinary end is the length and 0.2 s.
+    std::function<bool()> endedEarly;
+    if (options.wait) {
+        const auto early = std::chrono::steady_clock::now() + *stay - std::chrono::milliseconds(400);
+        endedEarly = [&, early] {
+            return std::chrono::steady_clock::now() < early && !stillPlaying(bus, service, *options.playMemory);
+        };
+    }
+    if (stay && stoppedDuring(*stay, stopping, endedEarly))
         return exitCodeOf(send(QStringLiteral("S")));
     return 0;
 }

@@ -138,3 +138,15 @@ std::optional<int> messageLengthMs(QDBusConnection &bus, const QString &service,
         return std::nullopt;
     return static_cast<int>(std::lround(seconds * 1000));
 }
+
+bool stillPlaying(QDBusConnection &bus, const QString &service, int memory)
+{
+    // A short answer time: a slow panel must not hold the station past the message.
+    constexpr int kAskWithinMs = 200;
+    const QDBusMessage reply = bus.call(panel::panelCall(service, kProperties, QStringLiteral("Get"),
+                                                         {QString::fromLatin1(kInterface), QStringLiteral("Playing")}),
+                                        QDBus::Block, kAskWithinMs);
+    if (reply.type() != QDBusMessage::ReplyMessage)
+        return true;
+    return reply.arguments().value(0).value<QDBusVariant>().variant().toString() == QString::number(memory);
+}

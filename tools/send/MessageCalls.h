@@ -21,3 +21,7 @@ int runMessageCall(QDBusConnection &bus, const QString &service, const SendOptio
 // Memory N's known length in the panel's active set, in milliseconds. Nothing when
 // not known; when the panel did not answer, `failed` says why.
 std::optional<int> messageLengthMs(QDBusConnection &bus, const QString &service, int memory, panel::Answer *failed);
+
+// Whether the panel says memory N's message still plays; true when it cannot be
+// asked, so that a wait is never cut short by a panel that does not answer.
+bool stillPlaying(QDBusConnection &bus, const QString &service, int memory);
