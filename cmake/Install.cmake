@@ -3,6 +3,40 @@
 include(GNUInstallDirs)
 include(${CMAKE_CURRENT_LIST_DIR}/Programs.cmake)
 
+# Everything built that installing takes, under one target: make run builds it. The
+# install (and cpack, which installs) first makes sure it was built, and otherwise
+# stops with the one command to run, before a single file is copied.
+set(QX50_INSTALLED_TARGETS orma-qx50-voice-mem qx50networkline qx50-sim qx50-send qx50-rigctld qx50-web)
+add_custom_target(programs)
+add_dependencies(programs ${QX50_INSTALLED_TARGETS} icon-png man-pages)
+set(QX50_INSTALLED_BUILT ${CMAKE_BINARY_DIR}/orma-qx50-voice-mem.png ${QX50_GZIPPED_MAN_PAGES})
+foreach(target IN LISTS QX50_INSTALLED_TARGETS)
+  list(APPEND QX50_INSTALLED_BUILT "$<TARGET_FILE:${target}>")
+endforeach()
+install(CODE "set(QX50_INSTALLED_BUILT \"${QX50_INSTALLED_BUILT}\")")
+install(CODE "set(QX50_BUILD_DIR \"${CMAKE_BINARY_DIR}\")")
+install(CODE [[
+  set(not_built)
+  foreach(file IN LISTS QX50_INSTALLED_BUILT)
+    if(NOT EXISTS "${file}")
+      cmake_path(GET file FILENAME name)
+      list(APPEND not_built "${name}")
+    endif()
+  endforeach()
+  list(LENGTH not_built count)
+  if(count GREATER 0)
+    list(GET not_built 0 first)
+    if(count GREATER 1)
+      math(EXPR others "${count} - 1")
+      string(APPEND first " and ${others} more")
+    endif()
+    # The leading space keeps CMake from wrapping the line.
+    message(FATAL_ERROR " ${first} not built yet: run cmake --build ${QX50_BUILD_DIR} --target programs "
+                        "(or make run) first.")
+  endif()
+]])
+install(FILES ${QX50_GZIPPED_MAN_PAGES} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+
 # The program finds guide.htm beside its executable (as resolved through links), so
 # both live in a private directory, with a link on the PATH.
 set(QX50_PRIVATE_DIR ${CMAKE_INSTALL_LIBEXECDIR}/orma-qx50-voice-mem)

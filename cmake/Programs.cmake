@@ -3,8 +3,9 @@
 # The package's description, the metainfo's list and the installed pages all come
 # from here, so a new program needs only its install line and its page.
 #
-# Sets QX50_PROGRAMS (the names, sorted), QX50_PROGRAM_SUMMARY_<name>, and installs
-# each page gzipped (as man reads it and Debian wants it) to section 1.
+# Sets QX50_PROGRAMS (the names, sorted), QX50_PROGRAM_SUMMARY_<name>, and
+# QX50_GZIPPED_MAN_PAGES, each page gzipped (as man reads it and Debian wants it),
+# built by the target man-pages; Install.cmake installs them to section 1.
 file(GLOB QX50_MAN_PAGES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/man/*.1)
 list(SORT QX50_MAN_PAGES)
 
@@ -32,4 +33,3 @@ foreach(page IN LISTS QX50_MAN_PAGES)
   list(APPEND QX50_GZIPPED_MAN_PAGES ${gzipped})
 endforeach()
 add_custom_target(man-pages ALL DEPENDS ${QX50_GZIPPED_MAN_PAGES})
-install(FILES ${QX50_GZIPPED_MAN_PAGES} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)

@@ -1,6 +1,8 @@
 // The program's command line: --help and --version answer without a window or a
-// display; every other argument leaves the window to start as before.
+// display; every other argument leaves the window to start as before. Without a
+// display the window does not start, and the program says why.
 #include "app/CommandLine.h"
+#include "app/DisplayCheck.h"
 
 #include <QProcess>
 #include <QTest>
@@ -77,6 +79,59 @@ private slots:
             QVERIFY2(
                 out.contains(QFileInfo(QStringLiteral(QX50_EXECUTABLE)).absolutePath() + QStringLiteral("/guide.htm")),
                 qPrintable(out));
+    }
+
+    void whenThereIsNoDisplay_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QStringList>("environment"); // NAME=value
+        QTest::addColumn<bool>("refused");
+        QTest::addRow("nothing set") << QStringList {} << QStringList {} << true;
+        QTest::addRow("an X display") << QStringList {} << QStringList {"DISPLAY=:0"} << false;
+        QTest::addRow("a Wayland display") << QStringList {} << QStringList {"WAYLAND_DISPLAY=wayland-0"} << false;
+        QTest::addRow("X chosen") << QStringList {} << QStringList {"QT_QPA_PLATFORM=xcb"} << true;
+        QTest::addRow("Wayland, then X") << QStringList {} << QStringList {"QT_QPA_PLATFORM=wayland-egl;xcb"} << true;
+        QTest::addRow("offscreen") << QStringList {} << QStringList {"QT_QPA_PLATFORM=offscreen"} << false;
+        QTest::addRow("X, then offscreen") << QStringList {} << QStringList {"QT_QPA_PLATFORM=xcb;offscreen"} << false;
+        QTest::addRow("options") << QStringList {} << QStringList {"QT_QPA_PLATFORM=offscreen:fontengine=freetype"}
+                                 << false;
+        QTest::addRow("-platform") << QStringList {"-platform", "offscreen"} << QStringList {} << false;
+        QTest::addRow("--platform over the variable")
+            << QStringList {"--platform", "xcb"} << QStringList {"QT_QPA_PLATFORM=offscreen"} << true;
+        QTest::addRow("-platform without a name") << QStringList {"-platform"} << QStringList {} << true;
+    }
+    void whenThereIsNoDisplay()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QStringList, environment);
+        QFETCH(bool, refused);
+        const QString why
+            = DisplayCheck::whyNoDisplay(QStringList {"orma-qx50-voice-mem"} + arguments, [&](const char *name) {
+                  const QString prefix = QString::fromLatin1(name) + u'=';
+                  for (const QString &entry : environment)
+                      if (entry.startsWith(prefix))
+                          return entry.mid(prefix.size());
+                  return QString();
+              });
+        QCOMPARE(why.isEmpty(), !refused);
+    }
+
+    // The real program from a console: one line and exit status 1, before Qt can abort it.
+    void theProgramSaysItHasNoDisplay()
+    {
+        QProcess program;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            environment.remove(QString::fromLatin1(name));
+        program.setProcessEnvironment(environment);
+        program.start(QStringLiteral(QX50_EXECUTABLE), {});
+        QVERIFY(program.waitForFinished(10000));
+        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(program.exitCode(), 1);
+        QCOMPARE(program.readAllStandardError(),
+                 QByteArray("orma-qx50-voice-mem: no display: run it inside a desktop session "
+                            "(DISPLAY or WAYLAND_DISPLAY is not set)\n"));
+        QCOMPARE(program.readAllStandardOutput(), QByteArray());
     }
 };
 

@@ -100,12 +100,12 @@ private slots:
         p.f.form->Comm1.setPortOpen(false);
         QCOMPARE(busProperty("PortOpen").toBool(), false);
 
-        const QList<QVariantMap> expected {{{"PortOpen", true}, {"ComPort", 2}},
+        const QList<QVariantMap> expected {{{"PortOpen", true}, {"ComPort", 2}, {"LineState", "open"}},
                                            {{"Status", "Transmit"}},
                                            {{"Status", "Play"}},
                                            {{"Status", "MIC record"}},
                                            {{"Received", QStringLiteral("PLAY 3\r\n\u2400Z")}},
-                                           {{"PortOpen", false}, {"ComPort", 0}}};
+                                           {{"PortOpen", false}, {"ComPort", 0}, {"LineState", "closed"}}};
         // "2", "M", then "s" recorded memory 2 through the panel: its length is told too.
         auto recorded = [this] {
             return std::find_if(m_changes.cbegin(), m_changes.cend(), [](const QVariantMap &changed) {

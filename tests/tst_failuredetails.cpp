@@ -256,6 +256,18 @@ private slots:
         QTest::addRow("control character")
             << QByteArray("COM1:9600,\x01,8,1") << "\"9600,<0x01>,8,1\" is not a serial setting";
         QTest::addRow("nothing after the port") << QByteArray("COM2:") << "the settings text is empty";
+        // A text of anything at all is shown by its first 60 characters, then "…".
+        const QString sixty(60, u'9');
+        QTest::addRow("60 characters, shown whole")
+            << "COM1:" + QByteArray(60, '9') << "\"" + sixty + "\" is not a serial setting";
+        QTest::addRow("61 characters, cut")
+            << "COM1:" + QByteArray(61, '9') << "\"" + sixty + "…\" is not a serial setting";
+        QTest::addRow("a spelled-out control character is not cut")
+            << "COM1:9" + QByteArray(20, '\x01') << "\"9" + QString("<0x01>").repeated(9) + "…\" is not";
+        QByteArray anything;
+        for (int i = 0; i < 300; ++i)
+            anything += static_cast<char>((i * 151 + 7) % 256);
+        QTest::addRow("300 bytes of anything") << "COM1:" + anything << "…\" is not a serial setting";
     }
     void aRefusedSettingsFileSaysWhy()
     {
@@ -267,8 +279,10 @@ private slots:
         QCOMPARE(f.desktop.events, QStringList({"beep", "box: Select a Free Com Port"}));
         const QString detail = f.desktop.boxes.at(0).detail;
         const QString path = QDir(f.cwd.path()).filePath(QString::fromLatin1(FormFixture::kSettingsFile));
-        QVERIFY2(detail.startsWith(QStringLiteral("The settings file %1: ").arg(path)), qPrintable(detail));
+        const QString inFile = QStringLiteral("The settings file %1: ").arg(path);
+        QVERIFY2(detail.startsWith(inFile), qPrintable(detail));
         QVERIFY2(detail.contains(reason), qPrintable(detail));
+        QVERIFY2(detail.size() - inFile.size() <= 200, qPrintable(detail)); // 60 characters of the text at most
         QCOMPARE(f.settingsFileBytes(), file); // read, never changed
     }
 

@@ -4,6 +4,9 @@
 #   tools/install-deps.sh build test     ... and what the test suite needs
 #   tools/install-deps.sh build bench    ... and what the benchmarks need
 #   tools/install-deps.sh --list SET...  prints the packages instead, installs nothing
+#   tools/install-deps.sh --check PACKAGE...  names each package that is neither installed
+#                                         nor offered by this machine's package lists
+#                                         (exit 1 if any), installs nothing
 set -euo pipefail
 
 declare -A sets
@@ -32,6 +35,33 @@ sets[bench]+=" chromium nodejs"
 command -v npm > /dev/null || sets[test]+=" npm"
 command -v npm > /dev/null || sets[bench]+=" npm"
 
+# Each tool's whole answer is taken first and then looked at: under pipefail,
+# a grep -q reading a pipe fails whenever it stops reading before the tool has written
+# everything (the tool dies of SIGPIPE), which made every package that was not yet
+# installed look unknown.
+installed() {
+  local status
+  status=$(dpkg-query -W -f='${Status}' "$1" 2>/dev/null) && [ "$status" = "install ok installed" ]
+}
+offered() {
+  local policy
+  policy=$(apt-cache policy "$1" 2>/dev/null) || return 1
+  grep -q 'Candidate: [^(]' <<<"$policy"
+}
+
+if [ "${1:-}" = "--check" ]; then
+  shift
+  unknown=0
+  for p in "$@"; do
+    installed "$p" || offered "$p" || {
+      echo "install-deps: $p is neither installed nor offered by the package lists (apt-get update?)" >&2
+      unknown=$((unknown + 1))
+    }
+  done
+  [ "$unknown" -eq 0 ]
+  exit
+fi
+
 list_only=false
 if [ "${1:-}" = "--list" ]; then
   list_only=true
@@ -44,9 +74,6 @@ for name in "$@"; do
   read -r -a list <<<"$(echo ${sets[$name]})"
   wanted+=("${list[@]}")
 done
-
-installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
-offered() { apt-cache policy "$1" 2>/dev/null | grep -q 'Candidate: [^(]'; }
 
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
@@ -67,10 +94,12 @@ install() {
 clang_runtime() {
   local major=""
   if command -v clang > /dev/null; then
-    major=$(clang --version 2>/dev/null | sed -n 's/.*clang version \([0-9]*\).*/\1/p' | head -n 1 || true)
+    major=$(clang --version 2>/dev/null | sed -n 's/.*clang version \([0-9]*\).*/\1/p' || true)
   fi
+  major=${major%%$'\n'*}
   if [ -z "$major" ]; then # clang not installed yet: the version the release would install
-    major=$(apt-cache depends clang 2>/dev/null | sed -n 's/.*Depends: clang-\([0-9][0-9]*\)$/\1/p' | head -n 1 || true)
+    major=$(apt-cache depends clang 2>/dev/null | sed -n 's/.*Depends: clang-\([0-9][0-9]*\)$/\1/p' || true)
+    major=${major%%$'\n'*}
   fi
   local candidate
   for candidate in ${major:+libclang-rt-$major-dev} libclang-rt-dev; do

@@ -81,7 +81,9 @@ ControlBus::ControlBus(PanelModel &model, Desktop &desktop, QDBusConnection conn
         announce({{QStringLiteral("Received"), onTheBus(text)}});
     });
     connect(&m_model.comm(), &SerialComm::portOpenChanged, this, [this](bool open) {
-        announce({{QStringLiteral("PortOpen"), open}, {QStringLiteral("ComPort"), m_model.openPort()}});
+        announce({{QStringLiteral("PortOpen"), open},
+                  {QStringLiteral("ComPort"), m_model.openPort()},
+                  {QStringLiteral("LineState"), lineState()}});
     });
 
     // The caller of StartRepeat is watched while its repeat runs; when its connection
@@ -90,6 +92,13 @@ ControlBus::ControlBus(PanelModel &model, Desktop &desktop, QDBusConnection conn
     connect(m_caller, &QDBusServiceWatcher::serviceUnregistered, this,
             [this] { runTrapped(m_desktop, [this] { m_model.repeat().stop(RepeatTransmit::Stop::CallerLeft); }); });
     connect(&m_model.repeat(), &RepeatTransmit::changed, this, &ControlBus::repeatChanged);
+    // Opening and closing are told with PortOpen; a wait begun or ended on its own.
+    connect(&m_model, &PanelModel::lineStateChanged, this, [this](PanelModel::LineState state) {
+        if (state == PanelModel::LineState::Waiting
+            || (state == PanelModel::LineState::Closed && !m_model.portOpen()
+                && m_lineStateAnnounced == QLatin1String("waiting")))
+            announce({{QStringLiteral("LineState"), PanelModel::lineStateName(state)}});
+    });
     m_connection.connect(QString(), QStringLiteral("/org/freedesktop/DBus/Local"),
                          QStringLiteral("org.freedesktop.DBus.Local"), QStringLiteral("Disconnected"), this,
                          SLOT(busDisconnected()));
@@ -125,6 +134,10 @@ QString ControlBus::received() const
 bool ControlBus::repeating() const
 {
     return m_model.repeat().repeating();
+}
+QString ControlBus::lineState() const
+{
+    return PanelModel::lineStateName(m_model.lineState());
 }
 uint ControlBus::repeatsLeft() const
 {
@@ -209,6 +222,8 @@ void ControlBus::repeatChanged()
 
 void ControlBus::announce(const QVariantMap &changed)
 {
+    if (changed.contains(QStringLiteral("LineState")))
+        m_lineStateAnnounced = changed.value(QStringLiteral("LineState")).toString();
     QDBusMessage signal = QDBusMessage::createSignal(latin1(kPath), QStringLiteral("org.freedesktop.DBus.Properties"),
                                                      QStringLiteral("PropertiesChanged"));
     signal << latin1(kInterface) << changed << QStringList();

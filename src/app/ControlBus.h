@@ -39,6 +39,7 @@ class ControlBus : public QObject, protected QDBusContext {
     Q_PROPERTY(MessageLengthMap MessageLengths READ messageLengths)
     Q_PROPERTY(QString MessageSet READ messageSet WRITE setMessageSet)
     Q_PROPERTY(QString Playing READ playing)
+    Q_PROPERTY(QString LineState READ lineState)
 
 public:
     // This copy's own name, panel::processName of its process id.
@@ -72,6 +73,7 @@ public:
     QString messageSet() const;
     void setMessageSet(const QString &name); // a name that is no set changes nothing
     QString playing() const; // "" or the memory digit
+    QString lineState() const; // "open", "waiting" (a lost port waited for) or "closed"
 
 public slots:
     // One command character, in either case as the keyboard takes it. The Keyboard
@@ -110,6 +112,7 @@ private:
     QDBusServiceWatcher *m_caller = nullptr; // the unique name that started the repeat
     QString m_statusAnnounced; // the status as callers last heard it
     QString m_playingAnnounced; // Playing, as callers last heard it
+    QString m_lineStateAnnounced;
 
     PanelModel &m_model;
     Desktop &m_desktop;

@@ -1,5 +1,6 @@
 #include "app/CommandLine.h"
 #include "app/ControlBus.h"
+#include "app/DisplayCheck.h"
 #include "client/EndingSignals.h"
 #include "app/FirstPaint.h"
 #include "serial/PortAssignments.h"
@@ -24,6 +25,8 @@ int main(int argc, char *argv[])
         }
     }
 
+    if (DisplayCheck::displayMissing(argc, argv))
+        return 1;
     QApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromLatin1(Desktop::kApplicationTitle));
 

@@ -22,6 +22,8 @@ PanelModel::PanelModel(Desktop &desktop, PortDevices ports, QObject *parent)
     m_repeat = new RepeatTransmit(*this);
     m_messages = new MessageBook(MessageBook::fileBeside(m_ports.assignmentsFile), this);
     m_messageClock = new MessageClock(*this, *m_messages);
+    m_preferences = PanelPreferences(PanelPreferences::besideAssignments(m_ports.assignmentsFile));
+    connect(&m_comm, &SerialComm::portOpenChanged, this, &PanelModel::announceLineState);
     connect(&m_comm, &SerialComm::lineLost, this,
             [this](const QString &reason) { runTrapped(m_desktop, [this, &reason] { lineLost(reason); }); });
 }
@@ -65,6 +67,7 @@ void PanelModel::load()
     if (m_notProbed != 0 && !m_comm.portOpen() && m_onError.errorPending())
         setUsability(m_notProbed, false, m_onError.pendingError());
     m_notProbed = 0;
+    watchComItems();
 
     bool open = false;
     m_onError([&] { open = m_comm.portOpen(); });
@@ -76,6 +79,7 @@ void PanelModel::load()
 
 void PanelModel::unload()
 {
+    endWaiting();
     if (m_comm.portOpen())
         m_comm.setPortOpen(false);
 }
@@ -130,7 +134,7 @@ PanelModel::Outcome PanelModel::sendFromOutside(char command)
     if (waitingForOperator())
         return {Refused::Busy, busyWords()};
     if (!m_comm.portOpen())
-        return {Refused::PortNotOpen, QString::fromLatin1(PanelText::kPortNotOpen)};
+        return {Refused::PortNotOpen, portNotOpenWords()};
     // As a key in the window does: a running repeat ends first, with no byte of its own.
     m_repeat->stop(RepeatTransmit::Stop::Outside);
     QString notSentWhy;
@@ -138,7 +142,7 @@ PanelModel::Outcome PanelModel::sendFromOutside(char command)
         return {};
     // Lost under the write (the lost line is told once, by its own road), or not taken.
     if (!m_comm.portOpen())
-        return {Refused::PortNotOpen, QString::fromLatin1(PanelText::kPortNotOpen)};
+        return {Refused::PortNotOpen, portNotOpenWords()};
     return {Refused::NotSent, PanelText::notSent(notSentWhy)};
 }
 

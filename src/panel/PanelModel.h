@@ -4,6 +4,7 @@
 #include "Desktop.h"
 #include "MessageBook.h"
 #include "MessageClock.h"
+#include "PanelPreferences.h"
 #include "RepeatTransmit.h"
 
 #include "serial/PortDevices.h"
@@ -15,6 +16,9 @@
 
 #include <array>
 #include <functional>
+
+class DeviceWatcher;
+class LostPortWait;
 
 // The panel itself, with no window: the open port and each Com port's state, the
 // status line, the received text, the repeat, and the procedures that choose, open,
@@ -59,6 +63,20 @@ public:
     // Whether port n (kFirstComPort to kLastComPort) opened at the last try, and why not.
     bool portUsable(int port) const;
     QString whyNotUsable(int port) const;
+
+    // Whether the line is open, lost and waited for, or closed.
+    enum class LineState { Open, Waiting, Closed };
+    LineState lineState() const;
+    static QString lineStateName(LineState state); // "open", "waiting", "closed"
+    // The small line under the status: a lost port waited for, or one back.
+    QString notice() const { return m_notice; }
+    // What a caller outside the window hears when the port is not open.
+    QString portNotOpenWords() const;
+
+    // Reopening a lost port by itself (Options -> Reopen Lost Port), remembered beside
+    // ports.conf. Off: a lost line is told with a box and the port stays closed.
+    bool reopenLostPort() const { return m_preferences.reopenLostPort(); }
+    void setReopenLostPort(bool on);
 
     // Whether the operator has a box or dialog to close first; the window tells how
     // to know (with no window there is never one). A caller refused meanwhile hears
@@ -122,9 +140,20 @@ signals:
     void warningPortNotOpen();
     // A box is about to wait for the operator.
     void tellingOperator();
+    void lineStateChanged(PanelModel::LineState state);
+    void noticeChanged(const QString &notice);
+    // Words for a screen reader, once: a port lost and waited for, or back.
+    void told(const QString &words);
 
 private:
     void lineLost(const QString &reason);
+    void lineLostForGood(const QString &reason);
+    void startWaiting(const QString &reason);
+    void tryReopening();
+    void endWaiting();
+    void setNotice(const QString &notice);
+    void announceLineState();
+    void watchComItems();
     void setCheckedPort(int port);
     void setCloseOffered(bool offered);
     void tellOperator(const char *prompt, const QString &detail, bool beep = true);
@@ -142,6 +171,12 @@ private:
     std::function<bool()> m_waitingForOperator;
     QString m_told; // what the box that waits for the operator says
     int m_notProbed = 0; // during start-up: the saved network port, opened but not probed
+    PanelPreferences m_preferences;
+    LostPortWait *m_wait = nullptr; // while a lost port is waited for
+    QString m_lostReason;
+    QString m_notice;
+    LineState m_lineState = LineState::Closed;
+    std::array<DeviceWatcher *, kComPortCount> m_itemWatchers {}; // each local Com item's device
 
     QString m_statusCaption;
     quint32 m_statusColour = 0;

@@ -36,6 +36,7 @@ void PanelModel::scanComPort(SerialComm &component, int port)
 
 void PanelModel::selectComPort(int port)
 {
+    endWaiting(); // another port chosen: the lost one is no longer waited for
     m_onError.clear();
     m_onError([&] {
         if (m_comm.portOpen())
@@ -54,19 +55,9 @@ void PanelModel::selectComPort(int port)
     saveComSettings();
 }
 
-// The device vanished under an open port (an adapter pulled out): the component has
-// closed the port; the panel shows it as closed and says so once. The settings file
-// stays, so the same Com item, or the next start, reopens the port.
-void PanelModel::lineLost(const QString &reason)
-{
-    setCheckedPort(0);
-    setCloseOffered(false);
-    showStatus(QString::fromLatin1(PanelText::kPortClosedAtStart), StatusColour::kRed);
-    tellOperator(PanelText::kPortNotAvailable, reason);
-}
-
 void PanelModel::closeComPort()
 {
+    endWaiting();
     m_onError.clear();
     m_onError([&] { m_comm.setPortOpen(false); });
     setCloseOffered(false);
@@ -85,6 +76,7 @@ void PanelModel::retryPorts(const QList<int> &ports)
     const OpeningTime::Shared probesShareTheirWait;
     for (int port : ports)
         scanComPort(trial, port);
+    watchComItems(); // a device assigned anew is watched from now on
 }
 
 void PanelModel::setUsability(int port, bool usable, const QString &why)

@@ -83,7 +83,7 @@ RepeatTransmit::Started RepeatTransmit::begin(char memory, int periodMs, double 
                                               const QString &told)
 {
     if (!m_model.comm().portOpen())
-        return {Refused::PortNotOpen, QString::fromLatin1(PanelText::kPortNotOpen)};
+        return {Refused::PortNotOpen, m_model.portNotOpenWords()};
     if (m_model.waitingForOperator())
         return {Refused::Busy, m_model.busyWords()};
     if (m_repeating)
@@ -101,7 +101,7 @@ RepeatTransmit::Started RepeatTransmit::begin(char memory, int periodMs, double 
         return {};
     // A first transmission the line did not take has ended it.
     if (!m_model.comm().portOpen())
-        return {Refused::PortNotOpen, QString::fromLatin1(PanelText::kPortNotOpen)};
+        return {Refused::PortNotOpen, m_model.portNotOpenWords()};
     return {Refused::NotSent, PanelText::notSent(notSentWhy)};
 }
 

@@ -5,11 +5,9 @@
 #include "SerialError.h"
 #include "SerialLine.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QLibrary>
-#include <QStringList>
 
 namespace {
 
@@ -35,18 +33,14 @@ private:
     QString m_why;
 };
 
-// Beside the executable (the installed program's private directory), then where the
-// build puts it, for the build's own programs and tests.
-QStringList candidates()
+// The folder of the running executable, as the kernel names it (links resolved):
+// the program's own install, or the build's folder that holds the program. Nothing
+// else is searched, neither the current directory nor a path from the environment
+// or from the build, so only what was installed with the program can be loaded.
+// Empty when the kernel does not say (no /proc, or the executable deleted).
+QString executableDirectory()
 {
-    const QString name = QString::fromLatin1(NetworkLineModule::kFileName);
-    QStringList paths {QDir(runningExecutableDirectory()).filePath(name)};
-#ifdef QX50_BUILD_DIR
-    const QString built = QDir(QStringLiteral(QX50_BUILD_DIR)).filePath(name);
-    if (!paths.contains(built))
-        paths << built;
-#endif
-    return paths;
+    return runningExecutableDirectory();
 }
 
 // Loads the module once; a failure is tried again at the next opening, so a module
@@ -56,17 +50,17 @@ Entry entry(QString *why)
     static Entry loaded = nullptr;
     if (loaded)
         return loaded;
-    const QStringList paths = candidates();
-    QString path;
-    for (const QString &candidate : paths) {
-        if (QFileInfo::exists(candidate)) {
-            path = candidate;
-            break;
-        }
-    }
     const QString reinstall = QStringLiteral("; reinstall orma-qx50-voice-mem");
-    if (path.isEmpty()) {
-        *why = QStringLiteral("network ports cannot be used: the module %1 is missing%2").arg(paths.first(), reinstall);
+    const QString directory = executableDirectory();
+    if (directory.isEmpty()) {
+        *why = QStringLiteral("network ports cannot be used: the program's own folder, where its module %1 "
+                              "lies, cannot be found (/proc/self/exe)")
+                   .arg(QString::fromLatin1(NetworkLineModule::kFileName));
+        return nullptr;
+    }
+    const QString path = QDir(directory).filePath(QString::fromLatin1(NetworkLineModule::kFileName));
+    if (!QFileInfo::exists(path)) {
+        *why = QStringLiteral("network ports cannot be used: the module %1 is missing%2").arg(path, reinstall);
         return nullptr;
     }
     auto *library = new QLibrary(path);

@@ -12,7 +12,7 @@ class SerialLine;
 // Network, libtelnet or what they stand on.
 namespace NetworkLineModule {
 
-// The module's file name, looked for beside the executable, then in the build tree.
+// The module's file name, looked for only beside the executable (links resolved).
 inline constexpr auto kFileName = "orma-qx50-networkline.so";
 
 // The module's entry: a new network line, owned by the caller.

@@ -1,15 +1,10 @@
 #include "RunningExecutable.h"
 
-#include <QCoreApplication>
 #include <QFileInfo>
 
 QString runningExecutableFile()
 {
-    const QString resolved = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
-    if (!resolved.isEmpty())
-        return resolved;
-    // Systems without /proc: Qt asks the system its own way.
-    return QCoreApplication::instance() ? QCoreApplication::applicationFilePath() : QString();
+    return QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
 }
 
 QString runningExecutableDirectory()

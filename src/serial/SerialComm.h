@@ -36,6 +36,9 @@ public:
     // SerialError, as opening would); portOpenChanged() is not emitted.
     QString probe();
 
+    // The device the last opening or probe used ("" before any).
+    QString device() const { return m_device; }
+
     // CommPort: the port number for the next opening; only while closed.
     int commPort() const { return m_commPort; }
     void setCommPort(int port);

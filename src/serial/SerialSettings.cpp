@@ -32,21 +32,35 @@ std::optional<SerialSettings::StopBits> parseStopBits(QStringView field)
     return std::nullopt;
 }
 
-// Control characters spelled out, so that a stray line end can be seen: <CR>, <LF>.
+// At most this many characters of a refused text are shown, so that a file of
+// anything at all (a stray binary, a wrong file) still fits the box that shows it.
+constexpr qsizetype kShownLength = 60;
+
+// A character as shown: control characters spelled out, so that a stray line end can
+// be seen (<CR>, <LF>).
+QString shownCharacter(QChar c)
+{
+    switch (c.unicode()) {
+    case u'\r': return QStringLiteral("<CR>");
+    case u'\n': return QStringLiteral("<LF>");
+    case u'\t': return QStringLiteral("<TAB>");
+    default:
+        if (c.unicode() < 0x20 || c.unicode() == 0x7F || (c.unicode() >= 0x80 && c.unicode() < 0xA0))
+            return QStringLiteral("<0x%1>").arg(c.unicode(), 2, 16, QLatin1Char('0'));
+        return QString(c);
+    }
+}
+
+// The text as shown, cut to kShownLength characters at most, never inside a spelled
+// out control character, with "…" when some of it was left out.
 QString withControlsShown(QStringView text)
 {
     QString shown;
     for (QChar c : text) {
-        switch (c.unicode()) {
-        case u'\r': shown += QLatin1String("<CR>"); break;
-        case u'\n': shown += QLatin1String("<LF>"); break;
-        case u'\t': shown += QLatin1String("<TAB>"); break;
-        default:
-            if (c.unicode() < 0x20 || c.unicode() == 0x7F || (c.unicode() >= 0x80 && c.unicode() < 0xA0))
-                shown += QStringLiteral("<0x%1>").arg(c.unicode(), 2, 16, QLatin1Char('0'));
-            else
-                shown += c;
-        }
+        const QString next = shownCharacter(c);
+        if (shown.size() + next.size() > kShownLength)
+            return shown + QChar(0x2026);
+        shown += next;
     }
     return shown;
 }

@@ -17,7 +17,8 @@ struct SerialSettings {
     // Strict: no spaces, no trailing characters, either letter case.
     static std::optional<SerialSettings> parse(QStringView text);
     // Why parse() refuses the text, for the operator: the text is shown with its
-    // control characters spelled out, and a line end after good settings is named.
+    // control characters spelled out, its first 60 characters at most then "…", and a
+    // line end after good settings is named.
     static QString refusal(QStringView text);
 
     bool operator==(const SerialSettings &) const = default;

@@ -292,6 +292,7 @@ public:
         PanelModel &model = form.model();
         connect(&model, &PanelModel::inputRead, this, &Announcer::inputRead);
         connect(&model.repeat(), &RepeatTransmit::told, this, [this](const QString &words) { say(words); });
+        connect(&model, &PanelModel::told, this, [this](const QString &words) { say(words); });
         connect(&model, &PanelModel::commandSent, this, &Announcer::commandSent);
         connect(form.menuSpeakReceivedData, &QAction::toggled, this, [this](bool on) {
             if (!on)

@@ -249,6 +249,9 @@ void Form1::createMenus()
     // Whether a screen reader hears the received lines: on at every start, Qt keeps the check.
     menuSpeakReceivedData = makeItem(options, "menuSpeakReceivedData", QStringLiteral("Speak Received Data"), true);
     menuSpeakReceivedData->setChecked(true);
+    // Whether a lost port is waited for and reopened by itself: the model remembers it.
+    menuReopenLostPort = makeItem(options, "menuReopenLostPort", QStringLiteral("Reopen Lost Port"), true);
+    menuReopenLostPort->setChecked(m_model.reopenLostPort());
 }
 
 // Play, 1, 0, 2 to 9, MIC record, RX record, Transmit, Stop.
@@ -351,6 +354,7 @@ void Form1::connectHandlers()
     on(&Timer1, &QTimer::timeout, &Form1::Timer1_Timer);
     on(menuPortDevices, &QAction::triggered, &Form1::menuPortDevices_Click);
     on(menuRepeatTransmit, &QAction::triggered, &Form1::menuRepeatTransmit_Click);
+    on(menuReopenLostPort, &QAction::triggered, &Form1::menuReopenLostPort_Click);
     new KeyPreview(this, [this](int characterCode) {
         runTrapped(m_desktop, [this, characterCode] { Form_KeyPress(characterCode); });
     });

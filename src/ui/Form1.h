@@ -65,7 +65,8 @@ public:
     QAction *menuKeyboardCommands = nullptr;
     QAction *menuShowSerialComRxData = nullptr;
     QAction *menuRepeatTransmit = nullptr; // "Repeat Transmit…", "Stop Repeat" while one runs
-    QAction *menuSpeakReceivedData = nullptr; // the Options menu's last item; not saved
+    QAction *menuSpeakReceivedData = nullptr; // not saved
+    QAction *menuReopenLostPort = nullptr; // remembered beside ports.conf
     QAction *menuCloseComPort = nullptr;
     QAction *menuPortDevices = nullptr; // "Port devices…", the Com menu's last item
     QAction *menuGuide = nullptr;
@@ -132,6 +133,7 @@ public:
     // Keyboard commands: every character key typed in the window, as its 8-bit code.
     void Form_KeyPress(int characterCode);
     void menuKeyboardCommands_Click();
+    void menuReopenLostPort_Click();
     void warnPortNotOpenAfterKey();
 
     // Repeat transmit: the model's repeat, and its menu item (dialog or stop).

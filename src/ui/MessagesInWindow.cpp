@@ -29,8 +29,10 @@ MessagesInWindow::MessagesInWindow(Form1 &form)
     });
     connect(&model.messageClock(), &MessageClock::chosenChanged, this, &MessagesInWindow::showLine);
     connect(&model.messageClock(), &MessageClock::playingChanged, this, &MessagesInWindow::showLine);
-    // After the repeat's own line: when it ends, this line takes the place again.
+    // After the repeat's indicator: when its repeat or the model's notice ends, this
+    // line takes the place again.
     connect(&model.repeat(), &RepeatTransmit::changed, this, &MessagesInWindow::showLine);
+    connect(&model, &PanelModel::noticeChanged, this, &MessagesInWindow::showLine);
     describeButtons();
 }
 
@@ -48,8 +50,8 @@ void MessagesInWindow::describeButtons()
 
 void MessagesInWindow::showLine()
 {
-    if (m_form.model().repeat().repeating())
-        return; // the repeat's words stay
+    if (m_form.model().repeat().repeating() || !m_form.model().notice().isEmpty())
+        return; // the repeat's words, or the model's notice (a lost port waited for), stay
     const QString line = m_form.model().messageClock().line();
     m_line->setText(line);
     m_line->setVisible(!line.isEmpty());

@@ -30,6 +30,12 @@ void Form1::menuCloseComPort_Click()
     m_model.closeComPort();
 }
 
+void Form1::menuReopenLostPort_Click()
+{
+    m_model.setReopenLostPort(!m_model.reopenLostPort());
+    menuReopenLostPort->setChecked(m_model.reopenLostPort());
+}
+
 void Form1::SaveComSettings()
 {
     m_model.saveComSettings();

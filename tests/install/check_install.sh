@@ -8,8 +8,11 @@ build=$1
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 fail() { echo "FAIL: $*"; exit 1; }
+# Each tool's answer is read whole before grep -q looks at it: on a pipe, grep's
+# early exit kills the tool and pipefail turns a match into a failure.
+sections() { readelf -S --wide "$1" || fail "readelf cannot read $1"; }
 # A stripped program has neither a symbol table nor debug information.
-stripped() { ! readelf -S --wide "$1" | grep -qE ' \.(symtab|debug_info) '; }
+stripped() { ! grep -qE ' \.(symtab|debug_info) ' <<<"$(sections "$1")"; }
 
 cmake --install "$build" --prefix "$scratch/root" --strip > /dev/null
 root="$scratch/root"
@@ -37,7 +40,7 @@ fi
 app_id=org.orma.Qx50VoiceMemory
 desktop-file-validate "$root/share/applications/$app_id.desktop" || fail "the desktop entry is not valid"
 grep -qx 'Exec=orma-qx50-voice-mem' "$root/share/applications/$app_id.desktop" || fail "the desktop entry does not start the program"
-identify -format '%w %h' "$root/share/icons/hicolor/32x32/apps/orma-qx50-voice-mem.png" | grep -qx '32 32' \
+[ "$(identify -format '%w %h' "$root/share/icons/hicolor/32x32/apps/orma-qx50-voice-mem.png")" = '32 32' ] \
   || fail "the 32 x 32 icon is not 32 x 32"
 grep -q '<svg' "$root/share/icons/hicolor/scalable/apps/orma-qx50-voice-mem.svg" || fail "no scalable icon"
 # The metainfo beside the desktop entry it launches, both named by the reverse domain
@@ -57,7 +60,7 @@ for page in "$root"/share/man/man1/*.1.gz; do
 done
 # Programs and modules lose the compiler's notes with their symbols.
 for program in "$real" "$root"/bin/qx50-*; do
-  ! readelf -S --wide "$program" | grep -qE ' \.comment ' || fail "$program keeps its .comment section"
+  ! grep -qE ' \.comment ' <<<"$(sections "$program")" || fail "$program keeps its .comment section"
 done
 
 (cd "$build" && cpack -G DEB -B "$scratch/package" > /dev/null)
@@ -88,14 +91,15 @@ usr/share/man/man1/qx50-web.1.gz
 usr/share/metainfo/org.orma.Qx50VoiceMemory.metainfo.xml
 LIST
 diff -u "$scratch/expected" "$scratch/files" || fail "the package's files differ"
-dpkg-deb -f "$deb" Depends | grep -q 'libqt6serialport6' || fail "the package does not depend on Qt Serial Port"
-dpkg-deb -f "$deb" Depends | grep -q "fonts-symbola" || fail "the package does not depend on the control-character font"
-dpkg-deb -f "$deb" Depends | grep -q 'libqt6dbus6' || fail "the package does not depend on Qt D-Bus"
-dpkg-deb -f "$deb" Depends | grep -q 'libqt6httpserver6' || fail "the package does not depend on Qt HTTP Server (qx50-web)"
-dpkg-deb -f "$deb" Depends | grep -q 'libtelnet' || fail "the package does not depend on libtelnet (the network line module)"
+depends=$(dpkg-deb -f "$deb" Depends)
+[[ $depends == *libqt6serialport6* ]] || fail "the package does not depend on Qt Serial Port"
+[[ $depends == *fonts-symbola* ]] || fail "the package does not depend on the control-character font"
+[[ $depends == *libqt6dbus6* ]] || fail "the package does not depend on Qt D-Bus"
+[[ $depends == *libqt6httpserver6* ]] || fail "the package does not depend on Qt HTTP Server (qx50-web)"
+[[ $depends == *libtelnet* ]] || fail "the package does not depend on libtelnet (the network line module)"
 # Help -> Guide hands guide.htm to xdg-open, which needs a program that shows HTML.
-dpkg-deb -f "$deb" Recommends | grep -q 'xdg-utils' || fail "the package does not recommend xdg-utils"
-dpkg-deb -f "$deb" Suggests | grep -q 'www-browser' || fail "the package does not suggest a web browser"
+[[ $(dpkg-deb -f "$deb" Recommends) == *xdg-utils* ]] || fail "the package does not recommend xdg-utils"
+[[ $(dpkg-deb -f "$deb" Suggests) == *www-browser* ]] || fail "the package does not suggest a web browser"
 dpkg-deb -x "$deb" "$scratch/unpacked"
 for program in usr/libexec/orma-qx50-voice-mem/orma-qx50-voice-mem usr/libexec/orma-qx50-voice-mem/orma-qx50-networkline.so \
                usr/bin/qx50-sim usr/bin/qx50-send usr/bin/qx50-rigctld usr/bin/qx50-web; do

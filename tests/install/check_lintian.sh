@@ -42,7 +42,7 @@ for page in "$source"/man/*.1; do
 done
 
 version=$(dpkg-deb -f "$deb" Version)
-changelog=$(gzip -dc "$scratch/root/usr/share/doc/orma-qx50-voice-mem/changelog.Debian.gz" | head -n 1)
+changelog=$(gzip -dc "$scratch/root/usr/share/doc/orma-qx50-voice-mem/changelog.Debian.gz" | sed -n 1p)
 [[ "$changelog" == "orma-qx50-voice-mem ($version) "* ]] || fail "the changelog's newest entry is not $version: $changelog"
 
 echo "$failed failed"

@@ -24,16 +24,11 @@ for row in "run:build " "demo:build " "test:build test " "bench:bench build "; d
   [ "$actual" = "$expected" ] || fail "make $command installs the sets '$actual', not '$expected'"
 done
 
-known() {
-  dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed' ||
-    apt-cache policy "$1" 2>/dev/null | grep -q 'Candidate: [^(]'
-}
 runtime_of() { grep '^libclang-rt' <<<"$1"; }
 
 all=$("$deps" --list build test bench) || fail "install-deps --list failed"
-for package in $all; do
-  known "$package" || fail "no package $package in this release"
-done
+# shellcheck disable=SC2086 # one package a word
+"$deps" --check $all || fail "a package above is not in this release"
 [ -n "$(runtime_of "$all")" ] || fail "no clang runtime for the fuzzers"
 
 # Before clang is installed, its version comes from what the release would install.
@@ -46,6 +41,34 @@ without=$(PATH="$scratch/bin:$PATH" "$deps" --list test) || fail "install-deps -
 
 "$deps" --list build lint > /dev/null 2>&1
 [ $? -eq 2 ] || fail "an unknown set is not refused"
+"$deps" --check no-such-package-qx50 2> /dev/null && fail "a package that does not exist is taken as offered"
+
+# A package this release offers but this machine lacks counts as offered every time,
+# not only when a pipe's reader happens to outlast its writer.
+absent=""
+for candidate in hello sl cowsay fortune-mod; do
+  if ! dpkg-query -W "$candidate" > /dev/null 2>&1 && apt-cache show "$candidate" > /dev/null 2>&1; then
+    absent=$candidate
+    break
+  fi
+done
+if [ -z "$absent" ]; then
+  fail "no offered, uninstalled package to try the check with (hello, sl, cowsay, fortune-mod)"
+else
+  for try in $(seq 5); do
+    "$deps" --check "$absent" || { fail "$absent, not installed, was not found on try $try of 5"; break; }
+  done
+fi
+
+# The scripts read a tool's whole answer before grep -q looks at it: on a pipe under
+# pipefail, grep's early exit kills the writer and the match reads as a failure.
+for script in "$source"/Makefile "$source"/.ci/* "$source"/tools/*.sh "$source"/tests/install/*.sh \
+              "$source"/examples/*/*; do
+  grep -q pipefail "$script" || continue
+  if grep -nE '(^|[^|])\|[[:space:]]*grep[[:space:]]+-[A-Za-z]*q' "$script"; then
+    fail "${script#"$source"/} pipes into grep -q under pipefail"
+  fi
+done
 
 echo "$failed failed"
 [ "$failed" -eq 0 ]

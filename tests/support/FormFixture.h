@@ -49,6 +49,10 @@ struct FormFixture {
             = [this](int port) { return ports.value(port, QStringLiteral("/nonexistent/ttyQX%1").arg(port)); };
         form = std::make_unique<Form1>(desktop, PortDevices {lookup, cwd.path() + QStringLiteral("/ports.conf")});
         form->IniFile = QString::fromLatin1(kSettingsFile);
+        // A lost line is told with a box and the port left closed, unless a test
+        // turns reopening on (the window's own default) to try it.
+        form->model().setReopenLostPort(false);
+        form->menuReopenLostPort->setChecked(false);
     }
 
     // Opens COM n directly on the component, as a port selection would.

@@ -28,12 +28,12 @@ bool listeningOnLoopback(quint16 port)
     return false;
 }
 
-Ser2net::Ser2net(const QString &device, Accepter accepter)
+Ser2net::Ser2net(const QString &device, Accepter accepter, quint16 port)
     : m_accepter(accepter)
 {
     const QString program = QStandardPaths::findExecutable(QStringLiteral("ser2net"),
                                                            {QStringLiteral("/usr/sbin"), QStringLiteral("/usr/bin")});
-    m_port = freeLoopbackPort();
+    m_port = port != 0 ? port : freeLoopbackPort();
     if (program.isEmpty() || m_port == 0)
         return;
     const QString config = m_dir.filePath(QStringLiteral("ser2net.yaml"));

@@ -11,7 +11,8 @@ class Ser2net {
 public:
     enum class Accepter { Rfc2217, Raw };
 
-    explicit Ser2net(const QString &device, Accepter accepter = Accepter::Rfc2217);
+    // port 0: a free one; another: that one, as a server started again listens.
+    explicit Ser2net(const QString &device, Accepter accepter = Accepter::Rfc2217, quint16 port = 0);
     ~Ser2net();
     Ser2net(const Ser2net &) = delete;
     Ser2net &operator=(const Ser2net &) = delete;

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+class QSocketNotifier;
+
+// Tells when a device path comes and goes (a by-id or by-path name, any symbolic
+// link, or /dev/ttyUSBn), from the system's file events (inotify), with no timer:
+// while nothing happens it costs no wake-up. It watches the nearest folder of the
+// path that exists, and the folder of the device a link points to, so a name whose
+// folder appears only with its first device (/dev/serial/by-id) is seen as well.
+class DeviceWatcher : public QObject {
+    Q_OBJECT
+
+public:
+    explicit DeviceWatcher(QString path, QObject *parent = nullptr);
+    ~DeviceWatcher() override;
+    DeviceWatcher(const DeviceWatcher &) = delete;
+    DeviceWatcher &operator=(const DeviceWatcher &) = delete;
+
+    QString path() const { return m_path; }
+    // Whether the path leads to something, as of the last event.
+    bool present() const { return m_present; }
+    // Whether the system can watch at all; when not, nothing is ever told.
+    bool watching() const { return m_fd >= 0; }
+
+signals:
+    // The path has come (true) or gone (false).
+    void presenceChanged(bool present);
+    // Something changed around a present path (its permissions, what a link points
+    // to): an opening that failed may now succeed.
+    void touched();
+
+private:
+    void arm();
+    void onEvents();
+
+    QString m_path;
+    int m_fd = -1;
+    QSocketNotifier *m_notifier = nullptr;
+    bool m_present = false;
+};

@@ -1,0 +1,164 @@
+// A lost port comes back by itself: a device behind a stable link that goes and
+// comes again (an adapter reset by RF), a serial server restarted, and Com items that
+// light up and grey as their devices come and go. The unit's end is a real
+// pseudo-terminal; the server is a real ser2net.
+#include "support/FormFixture.h"
+#include "support/PtyUnit.h"
+#include "support/Ser2net.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+constexpr int kBound = 10000;
+
+int openDescriptors()
+{
+    return int(QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::NoDotAndDotDot | QDir::System).size());
+}
+
+// The lock files this process holds now (each names its holder's PID first).
+QStringList locks()
+{
+    const QDir folder(QStringLiteral("/run/lock"));
+    QStringList ours;
+    for (const QString &name : folder.entryList({QStringLiteral("LCK..*")}, QDir::Files | QDir::System)) {
+        QFile lock(folder.filePath(name));
+        if (lock.open(QIODevice::ReadOnly)
+            && lock.readLine().trimmed().toLongLong() == QCoreApplication::applicationPid())
+            ours << name;
+    }
+    return ours;
+}
+
+// A window with reopening on and COM1 on whatever `device` names, chosen from the menu.
+struct Waiting {
+    FormFixture f;
+    PanelModel &model() { return f.form->model(); }
+    explicit Waiting(const QString &device)
+    {
+        f.ports[1] = device;
+        f.form->model().setReopenLostPort(true);
+        f.form->Form_Load();
+        f.form->menuCom(1)->trigger();
+    }
+    QString line() { return f.form->findChild<QLabel *>(QStringLiteral("RepeatLine"))->text(); }
+};
+
+} // namespace
+
+class ReopenTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    // Twenty resets in a row: each time the link goes with its device, the panel
+    // waits with one beep and no box, and takes the device back through the same name
+    // as soon as it comes; nothing is left behind.
+    void aDeviceBehindALinkComesBack()
+    {
+        QTemporaryDir folder;
+        const QString link = folder.filePath(QStringLiteral("usb-ORMA_QX50-if00-port0"));
+        auto unit = std::make_unique<PtyUnit>();
+        QVERIFY(QFile::link(unit->devicePath(), link));
+        Waiting w(link);
+        QCOMPARE(unit->received(1), QByteArray("P"));
+        const int descriptors = openDescriptors();
+        const QStringList held = locks(); // the panel's among them
+
+        for (int round = 0; round < 20; ++round) {
+            w.f.desktop.clear();
+            const QString status = w.f.form->Status->caption();
+            unit->hangUp();
+            QVERIFY(QFile::remove(link));
+            QTRY_COMPARE_WITH_TIMEOUT(w.model().lineState(), PanelModel::LineState::Waiting, kBound);
+            QCOMPARE(w.f.desktop.events, QStringList {"beep"});
+            QCOMPARE(w.f.checkedComItems(), QList<int> {1});
+            QVERIFY(w.f.form->menuCloseComPort->isEnabled());
+            QCOMPARE(w.f.form->Status->caption(), status); // the status says what it said
+            QCOMPARE(w.line(), QStringLiteral("COM1 lost: waiting for %1 to come back").arg(link));
+            QCOMPARE(locks().size(), held.size() - 1); // the lost port's lock is given back
+            QCOMPARE(w.model().sendFromOutside('T').why, QStringLiteral("COM1 lost, waiting for it to come back"));
+
+            unit = std::make_unique<PtyUnit>();
+            QVERIFY(QFile::link(unit->devicePath(), link));
+            QTRY_VERIFY_WITH_TIMEOUT(w.model().portOpen(), 1000);
+            QCOMPARE(w.line(), QStringLiteral("COM1 back"));
+            QCOMPARE(unit->received(), QByteArray()); // nothing sent by itself
+            QTest::keyClick(w.f.form.get(), Qt::Key_T);
+            QCOMPARE(unit->received(1), QByteArray("T"));
+            QCOMPARE(locks(), held); // and taken again
+            QCOMPARE(w.f.desktop.events, QStringList {"beep"});
+        }
+        QCOMPARE(openDescriptors(), descriptors);
+    }
+
+    // A serial server stopped and started again on the same port.
+    void aRestartedServerIsReconnected()
+    {
+        PtyUnit unit;
+        auto server = std::make_unique<Ser2net>(unit.devicePath(), Ser2net::Accepter::Raw);
+        QVERIFY2(server->listening(), qPrintable(server->output()));
+        const quint16 port = server->port();
+        Waiting w(server->address());
+        QCOMPARE(unit.arriving(1, kBound), QByteArray("P"));
+
+        server->kill();
+        QTRY_COMPARE_WITH_TIMEOUT(w.model().lineState(), PanelModel::LineState::Waiting, kBound);
+        server = std::make_unique<Ser2net>(unit.devicePath(), Ser2net::Accepter::Raw, port);
+        QVERIFY2(server->listening(), qPrintable(server->output()));
+        QTRY_VERIFY_WITH_TIMEOUT(w.model().portOpen(), kBound);
+        QCOMPARE(w.model().sendFromOutside('5').refused, PanelModel::Refused::No);
+        QCOMPARE(unit.arriving(1, kBound), QByteArray("5"));
+    }
+
+    // Choosing, closing or turning the item off ends the wait; the item is remembered.
+    void theWaitEndsWhenTheOperatorMovesOn()
+    {
+        QTemporaryDir folder;
+        const QString link = folder.filePath(QStringLiteral("unit"));
+        PtyUnit unit;
+        QVERIFY(QFile::link(unit.devicePath(), link));
+        Waiting w(link);
+        unit.hangUp();
+        QVERIFY(QFile::remove(link));
+        QTRY_COMPARE_WITH_TIMEOUT(w.model().lineState(), PanelModel::LineState::Waiting, kBound);
+        w.f.form->menuCloseComPort->trigger();
+        QCOMPARE(w.model().lineState(), PanelModel::LineState::Closed);
+        QCOMPARE(w.line(), QString());
+
+        w.f.form->menuReopenLostPort->trigger();
+        QVERIFY(!w.model().reopenLostPort());
+        w.f.restart();
+        QVERIFY(!PanelPreferences(PanelPreferences::besideAssignments(w.f.cwd.path() + QStringLiteral("/ports.conf")))
+                     .reopenLostPort());
+    }
+
+    // A greyed item lights up when its device's link appears, and greys when it goes.
+    void comItemsFollowTheirDevices()
+    {
+        QTemporaryDir folder;
+        const QString link = folder.filePath(QStringLiteral("by-id/usb-late-adapter"));
+        FormFixture f;
+        f.ports[2] = link;
+        f.form->Form_Load();
+        QVERIFY(!f.form->menuCom(2)->isEnabled());
+
+        PtyUnit unit;
+        QVERIFY(QDir().mkpath(folder.filePath(QStringLiteral("by-id")))); // its folder comes with it
+        QVERIFY(QFile::link(unit.devicePath(), link));
+        QTRY_VERIFY_WITH_TIMEOUT(f.form->menuCom(2)->isEnabled(), kBound);
+        QVERIFY(!f.form->menuCom(2)->toolTip().contains(link)); // no reason left
+
+        QVERIFY(QFile::remove(link));
+        QTRY_VERIFY_WITH_TIMEOUT(!f.form->menuCom(2)->isEnabled(), kBound);
+        QVERIFY(f.form->menuCom(2)->toolTip().contains(link));
+        QCOMPARE(unit.received(), QByteArray());
+    }
+};
+
+QTEST_MAIN(ReopenTest)
+#include "tst_reopen.moc"
