@@ -21,18 +21,11 @@ printf 'COM1:9600,N,8,1' > "$scratch/orma-qx50-voice-mem.ini"
 (cd "$scratch" && QX50_COM1="$scratch/com1" exec "$OLDPWD/$build/orma-qx50-voice-mem") &
 app=$!
 window=$(xdotool search --sync --onlyvisible --name '^ORMA QX50 Voice Memory$' | head -1)
-height=$(xdotool getwindowgeometry --shell "$window" | sed -n 's/^HEIGHT=//p')
-menubar=$((height - 205))
 
-# Options, then its last item: "Show Serial Com RX data".
-before=$(xdotool search --onlyvisible --pid "$app" | sort)
-xdotool mousemove --window "$window" 70 $((menubar / 2)) click 1
-for _ in $(seq 50); do
-  popup=$(comm -13 <(echo "$before") <(xdotool search --onlyvisible --pid "$app" | sort) | head -1)
-  [ -n "$popup" ] && break; sleep 0.1
-done
-eval "$(xdotool getwindowgeometry --shell "$popup" | sed 's/^/POPUP_/')"
-xdotool mousemove --window "$popup" $((POPUP_WIDTH / 2)) $((POPUP_HEIGHT - 10)) click 1
+# Options, then its second item, "Show Serial Com RX data", from the keyboard: the
+# menu opens on its first item.
+xdotool windowfocus --sync "$window"
+xdotool key --delay 200 alt+o Down Return
 sleep 0.5
 
 xdotool windowfocus --sync "$window"
