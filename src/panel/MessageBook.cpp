@@ -1,5 +1,7 @@
 #include "MessageBook.h"
 
+#include "FailureLog.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -216,6 +218,10 @@ void MessageBook::store()
         m_keepAside = false;
     }
     QSaveFile out(m_file);
-    if (!out.open(QIODevice::WriteOnly) || out.write(MessagesFile::format(m_sets)) < 0 || !out.commit())
+    if (!out.open(QIODevice::WriteOnly) || out.write(MessagesFile::format(m_sets)) < 0 || !out.commit()) {
         m_writeFailure = out.errorString();
+        // A length timed from a recording is kept in memory; the journal says why not on disk.
+        qCWarning(failureLog).noquote() << "the message names could not be saved to" << m_file << "--"
+                                        << m_writeFailure;
+    }
 }
