@@ -58,7 +58,7 @@ test-sanitized: deps-test $(ASAN_BUILD)/build.ninja
 
 # Each fuzz target runs for a bounded time from its seed corpus; new inputs go to a
 # scratch directory, never into the repository.
-FUZZ_TARGETS := settings_text restore_settings rigctl_protocol rfc2217_stream web_request
+FUZZ_TARGETS := settings_text restore_settings rigctl_protocol rfc2217_stream web_request messages_file
 $(FUZZ_BUILD)/build.ninja: | deps-test
 	cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ -DQX50_FUZZ=ON -DBUILD_TESTING=ON
 

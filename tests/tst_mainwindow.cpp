@@ -131,7 +131,7 @@ private slots:
         QCOMPARE(itemNames(form.findChild<QMenu *>("Files")), QStringList({"Exit"}));
         QCOMPARE(itemNames(form.findChild<QMenu *>("menuOptions")),
                  QStringList({"Keyboard Commands", "Show Serial Com RX data", "-", "Repeat Transmit\u2026",
-                              "Speak Received Data", "Reopen Lost Port"}));
+                              "Speak Received Data", "Reopen Lost Port", "Message Names\u2026"}));
         QCOMPARE(itemNames(form.findChild<QMenu *>("menu_mainCom")),
                  QStringList({"Com1", "Com2", "Com3", "Com4", "-", "Close Com port", "-", "Port devices\u2026"}));
         QCOMPARE(itemNames(form.findChild<QMenu *>("Help")), QStringList({"Guide", "-", "About"}));

@@ -48,6 +48,40 @@ private slots:
         QCOMPARE(parsed.options->hold ? int(parsed.options->hold->count()) : -1, holdMs);
         QCOMPARE(parsed.options->port, port);
     }
+
+    // The messages calls go alone; --wait goes with --play alone.
+    void messageForms_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("taken"); // what the options ask for; empty: refused
+        QTest::addRow("list") << QStringList {"--messages"} << "list";
+        QTest::addRow("set") << QStringList {"--port", "2", "--set", "Contest"} << "set Contest";
+        QTest::addRow("name") << QStringList {"--name", "5", "CQ contest"} << "name 5 CQ contest";
+        QTest::addRow("play and wait") << QStringList {"--play", "5", "--wait"} << "wait 5";
+        QTest::addRow("name a letter") << QStringList {"--name", "T", "CQ"} << "";
+        QTest::addRow("name without text") << QStringList {"--name", "5"} << "";
+        QTest::addRow("set without name") << QStringList {"--set"} << "";
+        QTest::addRow("list and set") << QStringList {"--messages", "--set", "A"} << "";
+        QTest::addRow("list and play") << QStringList {"--messages", "--play", "1"} << "";
+        QTest::addRow("wait without play") << QStringList {"--wait"} << "";
+        QTest::addRow("wait and hold") << QStringList {"--play", "1", "--wait", "--hold", "2"} << "";
+    }
+    void messageForms()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QString, taken);
+        const SendOptions::Parsed parsed = SendOptions::parse(args);
+        QCOMPARE(parsed.options.has_value(), !taken.isEmpty());
+        if (!parsed.options)
+            return;
+        const SendOptions &o = *parsed.options;
+        const QString asked = o.listMessages ? QStringLiteral("list")
+            : o.setName                      ? QStringLiteral("set ") + *o.setName
+            : o.nameMemory ? QStringLiteral("name %1 %2").arg(o.nameMemory->first).arg(o.nameMemory->second)
+            : o.wait       ? QStringLiteral("wait %1").arg(*o.playMemory)
+                           : QString();
+        QCOMPARE(asked, taken);
+    }
 };
 
 QTEST_MAIN(SendOptionsTest)

@@ -1,12 +1,13 @@
 // TLF, the contest logger, plays the unit through the sample play_vk: F1 in SSB mode
-// puts "1T" on the line, and TLF keeps the transmitter keyed until play_vk returns
-// after its hold. TLF runs in a detached tmux session; a UDP socket on loopback takes
-// the keyer commands (cwdaemon's) that TLF sends around a voice message.
+// puts "1T" on the line, and TLF keeps the transmitter keyed until play_vk returns:
+// at the message's known length (qx50-send --wait), or after its table's hold. TLF runs in a detached tmux session; a
+// UDP socket on loopback takes the keyer commands (cwdaemon's) that TLF sends around a voice message.
 #include "support/FormFixture.h"
 #include "support/PtyUnit.h"
 #include "app/ControlBus.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QScopeGuard>
@@ -29,8 +30,8 @@ QByteArray tmux(const QString &server, const QStringList &args)
     return run.readAllStandardOutput();
 }
 
-// Whether some process is running qx50-send with a hold.
-bool holding()
+// Whether some process is running qx50-send with this option (--hold or --wait).
+bool holding(const QByteArray &option)
 {
     const QStringList pids = QDir(QStringLiteral("/proc")).entryList({"[0-9]*"}, QDir::Dirs);
     for (const QString &pid : pids) {
@@ -38,7 +39,7 @@ bool holding()
         if (!cmdline.open(QIODevice::ReadOnly))
             continue;
         const QByteArray words = cmdline.readAll();
-        if (words.startsWith(QByteArray(QX50_SEND) + '\0') && words.contains(QByteArray("--hold\0", 7)))
+        if (words.startsWith(QByteArray(QX50_SEND) + '\0') && words.contains(option + '\0'))
             return true;
     }
     return false;
@@ -50,14 +51,23 @@ class TlfTest : public QObject {
     Q_OBJECT
 
 private slots:
+    void f1PlaysMemoryOneAndHoldsTheStation_data()
+    {
+        QTest::addColumn<int>("lengthMs"); // memory 1's known length, 0: none
+        QTest::addRow("the table's hold") << 0;
+        QTest::addRow("the message's length") << 2500;
+    }
     void f1PlaysMemoryOneAndHoldsTheStation()
     {
+        QFETCH(int, lengthMs);
+        const QByteArray option = lengthMs > 0 ? "--wait" : "--hold";
         FormFixture f;
         PtyUnit unit;
         f.ports[1] = unit.devicePath();
         ControlBus bus(f.form->model(), f.desktop);
         QVERIFY(bus.serving());
         f.openPort(1);
+        QCOMPARE(f.form->model().messages().setLength(1, lengthMs), QString());
 
         QUdpSocket keyer; // stands in for cwdaemon
         QVERIFY(keyer.bind(QHostAddress::LocalHost, 0));
@@ -95,13 +105,18 @@ private slots:
         // The keyer hears PTT on, and PTT off only once play_vk's hold is over.
         QByteArray keyed;
         bool offWhileHolding = false;
+        QElapsedTimer keyedFor; // from the message's start on the line to PTT off
+        keyedFor.start();
+        qint64 offAt = -1;
         auto readKeyer = [&] {
             while (keyer.hasPendingDatagrams()) {
                 const QByteArray datagram = keyer.receiveDatagram().data();
                 if (datagram
                     == "\x1b"
-                       "a0")
-                    offWhileHolding = offWhileHolding || holding();
+                       "a0") {
+                    offWhileHolding = offWhileHolding || holding(option);
+                    offAt = keyedFor.elapsed();
+                }
                 keyed += datagram + ' ';
             }
         };
@@ -109,12 +124,14 @@ private slots:
                                   keyed.contains("\x1b"
                                                  "a1")),
                                  kBound);
-        QVERIFY(holding());
+        QVERIFY(holding(option));
         QTRY_VERIFY_WITH_TIMEOUT((readKeyer(),
                                   keyed.contains("\x1b"
                                                  "a0")),
                                  kBound);
         QVERIFY(!offWhileHolding);
+        if (lengthMs > 0) // PTT stays on for as long as the message runs
+            QVERIFY2(offAt >= lengthMs, qPrintable(QString::number(offAt)));
         QCOMPARE(unit.received(), QByteArray()); // the hold ran out: no stop was sent
         QCOMPARE(f.desktop.events, QStringList());
     }

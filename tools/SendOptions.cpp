@@ -56,6 +56,21 @@ SendOptions::Parsed SendOptions::parse(const QStringList &arguments)
             options.hold = text ? holdTime(*text) : std::nullopt;
             if (!options.hold)
                 return refuse(QStringLiteral("--hold takes seconds, more than 0 and at most 600 (e.g. 4 or 2.5)"));
+        } else if (argument == QLatin1String("--wait")) {
+            options.wait = true;
+        } else if (argument == QLatin1String("--messages")) {
+            options.listMessages = true;
+        } else if (argument == QLatin1String("--set")) {
+            options.setName = value();
+            if (!options.setName)
+                return refuse(QStringLiteral("--set takes the name of a set"));
+        } else if (argument == QLatin1String("--name")) {
+            const auto digit = value();
+            const auto memory = digit ? memoryDigit(*digit) : std::nullopt;
+            const auto text = memory ? value() : std::nullopt;
+            if (!text)
+                return refuse(QStringLiteral("--name takes a memory digit 0 to 9 and a name"));
+            options.nameMemory = std::pair {*memory, *text};
         } else if (argument == QLatin1String("--port")) {
             const auto text = value();
             const auto port = text ? panel::comPortNumber(*text) : std::nullopt;
@@ -75,6 +90,15 @@ SendOptions::Parsed SendOptions::parse(const QStringList &arguments)
     }
     if (options.help)
         return {options, {}};
+    const int messageCalls = int(options.listMessages) + int(bool(options.setName)) + int(bool(options.nameMemory));
+    if (messageCalls > 0) {
+        if (messageCalls > 1 || play || haveCommand || options.hold || options.wait)
+            return refuse(QStringLiteral("--messages, --set and --name go alone"));
+        return {options, {}};
+    }
+    if (options.wait && (!play || options.hold))
+        return refuse(QStringLiteral("--wait goes with --play, without --hold"));
+    options.playMemory = play;
     if (play && haveCommand)
         return refuse(QStringLiteral("either COMMAND or --play N, not both"));
     if (options.hold && !play)

@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <optional>
+#include <utility>
 
 // qx50-send's command line, read apart from what is done with it.
 struct SendOptions {
@@ -13,6 +14,14 @@ struct SendOptions {
     QStringList commands;
     // With --hold: how long to stay after playing, stopping the unit on a signal.
     std::optional<std::chrono::milliseconds> hold;
+    // With --wait: play, then stay for the memory's known length and 0.2 s, as --hold.
+    bool wait = false;
+    std::optional<int> playMemory; // --play N
+    // The messages calls (send/MessageCalls.h), each alone: --messages lists the active
+    // set, --set NAME makes a set active, --name N TEXT names memory N.
+    bool listMessages = false;
+    std::optional<QString> setName;
+    std::optional<std::pair<int, QString>> nameMemory;
     int port = 0; // 0: the panel owning the well-known name; 1 to 4: the one with COM n open
     bool help = false;
 

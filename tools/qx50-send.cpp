@@ -4,13 +4,18 @@
 //   exit 1  refused: the panel's reason (port closed, not a command, a message open),
 //           or a bad argument, refused before any panel is looked for
 //   exit 2  no panel to ask
+//   exit 3  --play N --wait, and memory N has no known length: nothing sent
 #include "client/PanelClient.h"
 #include "SendOptions.h"
+#include "send/MessageCalls.h"
 #include "send/RepeatCall.h"
 
 #include <QCoreApplication>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <functional>
 #include <csignal>
 #include <signal.h>
 #include <cstdio>
@@ -27,14 +32,19 @@ int usage(std::FILE *to, int exitCode)
 {
     std::fprintf(to,
                  "usage: qx50-send [--port N] COMMAND\n"
-                 "       qx50-send [--port N] --play N [--hold SECONDS]\n%s"
+                 "       qx50-send [--port N] --play N [--hold SECONDS | --wait]\n"
+                 "       qx50-send [--port N] --messages | --set NAME | --name N TEXT\n%s"
                  "COMMAND is one of M R P T S (either case) or a memory digit 0 to 9.\n"
                  "--play N sends memory N, then T; --hold SECONDS stays that long after it,\n"
-                 "and sends S when stopped by SIGTERM, SIGINT or SIGHUP meanwhile.\n"
+                 "and sends S when stopped by SIGTERM, SIGINT or SIGHUP meanwhile; --wait\n"
+                 "stays, the same way, until the message ends (its known length and 0.2 s).\n"
+                 "--messages lists the active set of message names (memory, length, name);\n"
+                 "--set NAME makes another set active; --name N TEXT names memory N.\n"
                  "--port N asks the panel whose open port is COM N (1 to 4).\n"
                  "Exit status: 0 sent; 1 refused, with the reason (the panel's, or a bad\n"
                  "argument, refused before any panel is asked); 2 no panel to ask (none\n"
-                 "running, none with that port open, or no desktop session bus).\n",
+                 "running, none with that port open, or no desktop session bus); 3 --wait\n"
+                 "for a memory with no known length (nothing is sent).\n",
                  kRepeatUsage);
     return exitCode;
 }
@@ -50,8 +60,9 @@ int exitCodeOf(const panel::Answer &answer)
     return 2;
 }
 
-// Waits until `hold` has passed or a stopping signal came; true on the signal.
-bool stoppedDuring(std::chrono::milliseconds hold, const sigset_t &stopping)
+// Waits until `hold` has passed, a stopping signal came (true) or, asked every
+// quarter of a second, `over` says the wait has no more point.
+bool stoppedDuring(std::chrono::milliseconds hold, const sigset_t &stopping, const std::function<bool()> &over = {})
 {
     timespec deadline {};
     ::clock_gettime(CLOCK_MONOTONIC, &deadline);
@@ -65,8 +76,10 @@ bool stoppedDuring(std::chrono::milliseconds hold, const sigset_t &stopping)
         timespec now {};
         ::clock_gettime(CLOCK_MONOTONIC, &now);
         long long left = (deadline.tv_sec - now.tv_sec) * 1000000000LL + (deadline.tv_nsec - now.tv_nsec);
-        if (left <= 0)
+        if (left <= 0 || (over && over()))
             return false;
+        if (over)
+            left = std::min(left, 250000000LL);
         const timespec wait {static_cast<time_t>(left / 1000000000LL), static_cast<long>(left % 1000000000LL)};
         if (::sigtimedwait(&stopping, nullptr, &wait) > 0)
             return true;
@@ -97,7 +110,7 @@ int main(int argc, char *argv[])
     // while the message starts still stops it. Threads made later inherit the mask.
     sigset_t stopping;
     sigemptyset(&stopping);
-    if (options.hold) {
+    if (options.hold || options.wait) {
         for (int signal : {SIGTERM, SIGINT, SIGHUP})
             sigaddset(&stopping, signal);
         ::pthread_sigmask(SIG_BLOCK, &stopping, nullptr);
@@ -115,6 +128,24 @@ int main(int argc, char *argv[])
         printLine(stderr, QStringLiteral("qx50-send: %1").arg(why));
         return 2;
     }
+    if (options.listMessages || options.setName || options.nameMemory)
+        return runMessageCall(bus, service, options);
+    // --wait knows how long to stay before anything goes out; with no length, nothing does.
+    std::optional<std::chrono::milliseconds> stay = options.hold;
+    if (options.wait) {
+        panel::Answer failed {panel::Outcome::Sent, {}, {}};
+        const auto lengthMs = messageLengthMs(bus, service, *options.playMemory, &failed);
+        if (!lengthMs) {
+            if (failed.outcome != panel::Outcome::Sent)
+                return exitCodeOf(failed);
+            printLine(stderr,
+                      QStringLiteral("qx50-send: memory %1 has no known length; record it through the panel "
+                                     "or give it in Options, Message Names")
+                          .arg(*options.playMemory));
+            return 3;
+        }
+        stay = std::chrono::milliseconds(*lengthMs + 200);
+    }
     auto send = [&](const QString &command) {
         return panel::readAnswer(bus.call(panel::sendCall(service, command), QDBus::Block, panel::kAnswerWithinMs));
     };
@@ -123,7 +154,16 @@ int main(int argc, char *argv[])
         if (answer.outcome != panel::Outcome::Sent)
             return exitCodeOf(answer);
     }
-    if (options.hold && stoppedDuring(*options.hold, stopping))
+    // A message the panel saw end early (a Stop, another command, a lost line) ends
+    // the wait; its ordinary end is the length and 0.2 s.
+    std::function<bool()> endedEarly;
+    if (options.wait) {
+        const auto early = std::chrono::steady_clock::now() + *stay - std::chrono::milliseconds(400);
+        endedEarly = [&, early] {
+            return std::chrono::steady_clock::now() < early && !stillPlaying(bus, service, *options.playMemory);
+        };
+    }
+    if (stay && stoppedDuring(*stay, stopping, endedEarly))
         return exitCodeOf(send(QStringLiteral("S")));
     return 0;
 }

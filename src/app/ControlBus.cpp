@@ -52,7 +52,9 @@ ControlBus::ControlBus(PanelModel &model, Desktop &desktop, QDBusConnection conn
         return;
     }
     // The object first: a caller that finds the name must find the object too.
-    const auto exported = QDBusConnection::ExportScriptableSlots | QDBusConnection::ExportScriptableProperties;
+    registerMessageTypes();
+    const auto exported = QDBusConnection::ExportScriptableSlots | QDBusConnection::ExportScriptableProperties
+        | QDBusConnection::ExportScriptableSignals;
     if (!m_connection.registerObject(latin1(kPath), latin1(kInterface), this, exported)) {
         m_whyNot = QStringLiteral("cannot serve %1 on the session bus; running without it").arg(latin1(kPath));
         return;
@@ -100,6 +102,7 @@ ControlBus::ControlBus(PanelModel &model, Desktop &desktop, QDBusConnection conn
     m_connection.connect(QString(), QStringLiteral("/org/freedesktop/DBus/Local"),
                          QStringLiteral("org.freedesktop.DBus.Local"), QStringLiteral("Disconnected"), this,
                          SLOT(busDisconnected()));
+    watchMessages();
 }
 
 ControlBus::~ControlBus()
@@ -167,6 +170,13 @@ void ControlBus::Send(const QString &command)
 
 void ControlBus::StartRepeat(const QString &memory, double seconds, uint count)
 {
+    const char digit = memory.size() == 1 ? memory.front().toLatin1() : '\0';
+    // Never a box inside a bus call.
+    startRepeat([&] { return m_model.repeat().start(digit, seconds, count, true); });
+}
+
+void ControlBus::startRepeat(const std::function<RepeatTransmit::Started()> &start)
+{
     // Watched from before the first byte; a caller gone before the watch began is
     // found by asking once afterwards. A refused caller leaves the watch as it was.
     const QStringList watchedBefore = m_caller->watchedServices();
@@ -174,8 +184,7 @@ void ControlBus::StartRepeat(const QString &memory, double seconds, uint count)
     if (!caller.isEmpty())
         m_caller->setWatchedServices({caller});
     runTrapped(m_desktop, [&] {
-        const char digit = memory.size() == 1 ? memory.front().toLatin1() : '\0';
-        const auto started = m_model.repeat().start(digit, seconds, count, true); // never a box inside a bus call
+        const auto started = start();
         using Refused = RepeatTransmit::Refused;
         if (started.refused != Refused::No) {
             m_caller->setWatchedServices(m_model.repeat().repeating() ? watchedBefore : QStringList());

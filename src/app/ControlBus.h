@@ -1,14 +1,22 @@
 #pragma once
 
 #include "client/BusContract.h"
+#include "panel/RepeatTransmit.h"
 
 #include <QDBusConnection>
 #include <QDBusContext>
+#include <QMap>
 #include <QObject>
 #include <QString>
 #include <QVariantMap>
 
+#include <functional>
+
 class QDBusServiceWatcher;
+
+// The active set's names (a{us}) and known lengths in seconds (a{ud}), by memory.
+using MessageNameMap = QMap<uint, QString>;
+using MessageLengthMap = QMap<uint, double>;
 
 class Desktop;
 class PanelModel;
@@ -26,6 +34,11 @@ class ControlBus : public QObject, protected QDBusContext {
     Q_PROPERTY(QString Received READ received)
     Q_PROPERTY(bool Repeating READ repeating)
     Q_PROPERTY(uint RepeatsLeft READ repeatsLeft)
+    // The memories' names and lengths (MessagesOnBus.cpp).
+    Q_PROPERTY(MessageNameMap MessageNames READ messageNames)
+    Q_PROPERTY(MessageLengthMap MessageLengths READ messageLengths)
+    Q_PROPERTY(QString MessageSet READ messageSet WRITE setMessageSet)
+    Q_PROPERTY(QString Playing READ playing)
     Q_PROPERTY(QString LineState READ lineState)
 
 public:
@@ -55,6 +68,11 @@ public:
     QString received() const;
     bool repeating() const;
     uint repeatsLeft() const;
+    MessageNameMap messageNames() const;
+    MessageLengthMap messageLengths() const;
+    QString messageSet() const;
+    void setMessageSet(const QString &name); // a name that is no set changes nothing
+    QString playing() const; // "" or the memory digit
     QString lineState() const; // "open", "waiting" (a lost port waited for) or "closed"
 
 public slots:
@@ -67,6 +85,16 @@ public slots:
     Q_SCRIPTABLE void StartRepeat(const QString &memory, double seconds, uint count);
     // Ends the repeat that runs, with "S"; nothing when none runs.
     Q_SCRIPTABLE void StopRepeat();
+    // Names a memory in the active set; a name with control characters or < >, or
+    // longer than 24 characters, is refused with InvalidArgs.
+    Q_SCRIPTABLE void SetMessageName(uint memory, const QString &name);
+    // StartRepeat with a listening gap (seconds, 2 to 600) after each message's end in
+    // place of a period; the memory's length must be known.
+    Q_SCRIPTABLE void StartRepeatWithGap(const QString &memory, double gap, uint count);
+
+signals:
+    // The message that played ended, at its length or early.
+    Q_SCRIPTABLE void MessageEnded(uint memory);
 
 private slots:
     // The connection to the bus itself ended (the bus went away): every caller is
@@ -77,9 +105,13 @@ private:
     void refuse(const char *error, const QString &text);
     void announce(const QVariantMap &changed);
     void repeatChanged();
+    void watchMessages();
+    void startRepeat(const std::function<RepeatTransmit::Started()> &start);
+    static void registerMessageTypes();
 
     QDBusServiceWatcher *m_caller = nullptr; // the unique name that started the repeat
     QString m_statusAnnounced; // the status as callers last heard it
+    QString m_playingAnnounced; // Playing, as callers last heard it
     QString m_lineStateAnnounced;
 
     PanelModel &m_model;

@@ -20,6 +20,8 @@ PanelModel::PanelModel(Desktop &desktop, PortDevices ports, QObject *parent)
     , m_statusColour(StatusColour::kButtonText)
 {
     m_repeat = new RepeatTransmit(*this);
+    m_messages = new MessageBook(MessageBook::fileBeside(m_ports.assignmentsFile), this);
+    m_messageClock = new MessageClock(*this, *m_messages);
     m_preferences = PanelPreferences(PanelPreferences::besideAssignments(m_ports.assignmentsFile));
     connect(&m_comm, &SerialComm::portOpenChanged, this, &PanelModel::announceLineState);
     connect(&m_comm, &SerialComm::lineLost, this,

@@ -2,6 +2,8 @@
 
 #include "ContinueOnFailure.h"
 #include "Desktop.h"
+#include "MessageBook.h"
+#include "MessageClock.h"
 #include "PanelPreferences.h"
 #include "RepeatTransmit.h"
 
@@ -41,6 +43,12 @@ public:
     const SerialComm &comm() const { return m_comm; }
     RepeatTransmit &repeat() { return *m_repeat; }
     const RepeatTransmit &repeat() const { return *m_repeat; }
+    // The memories' names and lengths (the messages file beside ports.conf), and what
+    // the panel knows of the message that is recorded or plays.
+    MessageBook &messages() { return *m_messages; }
+    const MessageBook &messages() const { return *m_messages; }
+    MessageClock &messageClock() { return *m_messageClock; }
+    const MessageClock &messageClock() const { return *m_messageClock; }
     const PortDevices &portDevices() const { return m_ports; }
     Desktop &desktop() { return m_desktop; }
 
@@ -157,6 +165,8 @@ private:
     PortDevices m_ports;
     SerialComm m_comm;
     RepeatTransmit *m_repeat;
+    MessageBook *m_messages;
+    MessageClock *m_messageClock;
     ContinueOnFailure m_onError; // the pending error of the procedures that run in that mode
     std::function<bool()> m_waitingForOperator;
     QString m_told; // what the box that waits for the operator says

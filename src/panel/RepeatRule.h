@@ -28,4 +28,18 @@ inline QString refusal(const QString &memory, double seconds, qint64 count)
     return {};
 }
 
+// The listening gap after each message's end, for a memory of known length: the
+// repeat then runs from one start to the next over the message's length and the gap.
+inline constexpr int kMinGapSeconds = 2;
+inline constexpr int kMaxGapSeconds = 600;
+
+inline QString gapRefusal(const QString &memory, double gap, qint64 count)
+{
+    if (QString why = refusal(memory, kMinSeconds, count); !why.isEmpty())
+        return why;
+    if (!std::isfinite(gap) || gap < kMinGapSeconds || gap > kMaxGapSeconds)
+        return QStringLiteral("the gap must be %1 to %2 seconds").arg(kMinGapSeconds).arg(kMaxGapSeconds);
+    return {};
+}
+
 } // namespace RepeatRule

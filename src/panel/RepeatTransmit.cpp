@@ -57,6 +57,31 @@ RepeatTransmit::Started RepeatTransmit::start(char memory, double seconds, qint6
 {
     if (QString why = RepeatRule::refusal(QString(QChar::fromLatin1(memory)), seconds, count); !why.isEmpty())
         return {Refused::InvalidArgs, why};
+    return begin(memory, static_cast<int>(std::lround(seconds * 1000)), 0, count, quiet,
+                 QStringLiteral("Repeating memory %1, %2 times, every %3 seconds.")
+                     .arg(QChar::fromLatin1(memory))
+                     .arg(count)
+                     .arg(seconds));
+}
+
+RepeatTransmit::Started RepeatTransmit::startWithGap(char memory, double gap, qint64 count, bool quiet)
+{
+    if (QString why = RepeatRule::gapRefusal(QString(QChar::fromLatin1(memory)), gap, count); !why.isEmpty())
+        return {Refused::InvalidArgs, why};
+    const int lengthMs = m_model.messages().lengthMs(memory - '0');
+    if (lengthMs <= 0)
+        return {Refused::InvalidArgs,
+                QStringLiteral("memory %1 has no known length for a gap after it").arg(QChar::fromLatin1(memory))};
+    return begin(memory, lengthMs + static_cast<int>(std::lround(gap * 1000)), gap, count, quiet,
+                 QStringLiteral("Repeating memory %1, %2 times, %3 seconds after each message.")
+                     .arg(QChar::fromLatin1(memory))
+                     .arg(count)
+                     .arg(gap));
+}
+
+RepeatTransmit::Started RepeatTransmit::begin(char memory, int periodMs, double gap, qint64 count, bool quiet,
+                                              const QString &told)
+{
     if (!m_model.comm().portOpen())
         return {Refused::PortNotOpen, m_model.portNotOpenWords()};
     if (m_model.waitingForOperator())
@@ -64,13 +89,11 @@ RepeatTransmit::Started RepeatTransmit::start(char memory, double seconds, qint6
     if (m_repeating)
         return {Refused::Repeating, QStringLiteral("A repeat is running already; stop it first.")};
     m_memory = memory;
-    m_periodMs = static_cast<int>(std::lround(seconds * 1000));
+    m_periodMs = periodMs;
+    m_gapSeconds = gap;
     m_left = static_cast<int>(count);
     m_repeating = true;
-    emit told(QStringLiteral("Repeating memory %1, %2 times, every %3 seconds.")
-                  .arg(QChar::fromLatin1(memory))
-                  .arg(count)
-                  .arg(seconds));
+    emit this->told(told);
     m_timer.start(m_periodMs);
     QString notSentWhy;
     transmit(quiet ? &notSentWhy : nullptr);
@@ -81,6 +104,7 @@ RepeatTransmit::Started RepeatTransmit::start(char memory, double seconds, qint6
         return {Refused::PortNotOpen, m_model.portNotOpenWords()};
     return {Refused::NotSent, PanelText::notSent(notSentWhy)};
 }
+
 void RepeatTransmit::tick()
 {
     if (m_sending) // a box raised by the last send is still open

@@ -51,6 +51,10 @@ public:
     // the line did not take ends it again at once: with `quiet` (a caller that is no
     // operator) its reason is handed back instead of shown in a box.
     Started start(char memory, double seconds, qint64 count, bool quiet = false);
+    // The same with a listening gap (seconds) after each message's end in place of a
+    // period: the memory's length in the active set must be known.
+    Started startWithGap(char memory, double gap, qint64 count, bool quiet = false);
+    double gap() const { return m_gapSeconds; } // the last repeat's gap, 0: it had a period
     // Ends a running repeat for this reason; nothing happens when none runs.
     void stop(Stop why);
 
@@ -62,6 +66,7 @@ signals:
     void stopped(Stop why);
 
 private:
+    Started begin(char memory, int periodMs, double gap, qint64 count, bool quiet, const QString &told);
     void transmit(QString *notSentWhy = nullptr);
     void tick();
 
@@ -72,4 +77,5 @@ private:
     char m_memory = '1'; // the last repeat's, offered for the next
     int m_periodMs = 30000;
     int m_left = 0;
+    double m_gapSeconds = 0;
 };

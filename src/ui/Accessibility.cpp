@@ -333,7 +333,10 @@ private:
     void commandSent(char command)
     {
         const PanelCommand *sent = CommandTable::find(command);
-        const QString words = sent ? QString::fromLatin1(sent->spoken) : QString();
+        QString words = sent ? QString::fromLatin1(sent->spoken) : QString();
+        if (const QString name = m_form.model().messages().name(CommandTable::isMemory(command) ? command - '0' : -1);
+            !name.isEmpty())
+            words += QStringLiteral(", ") + name; // "Memory 5, CQ contest"
         say(words);
         m_confirmed = words;
     }

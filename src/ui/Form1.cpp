@@ -4,6 +4,7 @@
 #include "KeyPreview.h"
 #include "OperatorInput.h"
 #include "OutsideText.h"
+#include "MessagesInWindow.h"
 #include "RepeatIndicator.h"
 #include "TailLabel.h"
 #include "Twips.h"
@@ -128,6 +129,7 @@ Form1::Form1(Desktop &desktop, PortDevices ports, QWidget *parent)
     connect(input, &OperatorInput::acted, this, [this] { repeat->stop(RepeatTransmit::Stop::Operator); });
     connect(repeat, &RepeatTransmit::changed, input, [this, input] { input->setWatching(repeat->repeating()); });
     new RepeatIndicator(*this);
+    new MessagesInWindow(*this); // after the repeat's indicator, whose line it shares
     connectHandlers();
     followModel();
     // The model's boxes wait for the operator; so must every other door meanwhile.

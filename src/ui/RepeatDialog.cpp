@@ -3,6 +3,7 @@
 #include "Form1.h"
 #include "panel/RepeatTransmit.h"
 
+#include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QDoubleSpinBox>
 #include <QFormLayout>
@@ -10,11 +11,15 @@
 #include <QPushButton>
 #include <QSpinBox>
 
-RepeatDialog::RepeatDialog(char memory, double seconds, QWidget *parent)
+RepeatDialog::RepeatDialog(char memory, double seconds, QWidget *parent,
+                           const std::array<int, MessageRule::kSlots> &lengthsMs)
     : QDialog(parent)
     , m_memory(new QSpinBox(this))
     , m_seconds(new QDoubleSpinBox(this))
     , m_count(new QSpinBox(this))
+    , m_byGap(new QCheckBox(QStringLiteral("Space by a &gap after each message"), this))
+    , m_gap(new QDoubleSpinBox(this))
+    , m_lengthsMs(lengthsMs)
 {
     setObjectName(QStringLiteral("RepeatDialog"));
     setWindowTitle(QStringLiteral("Repeat Transmit"));
@@ -36,6 +41,17 @@ RepeatDialog::RepeatDialog(char memory, double seconds, QWidget *parent)
     form->addRow(QStringLiteral("&Memory:"), m_memory);
     form->addRow(QStringLiteral("&Period, start to start:"), m_seconds);
     form->addRow(QStringLiteral("&Transmissions:"), m_count);
+    m_byGap->setObjectName(QStringLiteral("byGap"));
+    m_gap->setObjectName(QStringLiteral("gap"));
+    m_gap->setDecimals(1);
+    m_gap->setRange(RepeatRule::kMinGapSeconds, RepeatRule::kMaxGapSeconds);
+    m_gap->setSuffix(QStringLiteral(" s"));
+    m_gap->setValue(4);
+    form->addRow(m_byGap);
+    form->addRow(QStringLiteral("Gap &after the message:"), m_gap);
+    connect(m_memory, &QSpinBox::valueChanged, this, &RepeatDialog::offerGap);
+    connect(m_byGap, &QCheckBox::toggled, this, &RepeatDialog::offerGap);
+    offerGap();
     auto *hint = new QLabel(QStringLiteral("Leave the message's length plus the time you listen for answers.\n"
                                            "Any key or click in the window stops the repeat."),
                             this);
@@ -62,6 +78,25 @@ int RepeatDialog::count() const
 {
     return m_count->value();
 }
+std::optional<double> RepeatDialog::gap() const
+{
+    if (!m_byGap->isEnabled() || !m_byGap->isChecked())
+        return std::nullopt;
+    return m_gap->value();
+}
+
+// The gap is offered for a memory whose length is known, and then takes the period's place.
+void RepeatDialog::offerGap()
+{
+    const int lengthMs = m_lengthsMs[static_cast<size_t>(m_memory->value())];
+    m_byGap->setEnabled(lengthMs > 0);
+    m_byGap->setAccessibleDescription(
+        lengthMs > 0 ? QStringLiteral("The message is %1 seconds long").arg(lengthMs / 1000.0, 0, 'f', 1)
+                     : QStringLiteral("Memory %1 has no known length").arg(m_memory->value()));
+    const bool byGap = gap().has_value();
+    m_gap->setEnabled(byGap);
+    m_seconds->setEnabled(!byGap);
+}
 
 // Stops the repeat that runs, or asks for a new one. The port is tested once the
 // operator has pressed Start, as a click on a button tests it.
@@ -71,10 +106,14 @@ void Form1::menuRepeatTransmit_Click()
         repeat->stop(RepeatTransmit::Stop::Operator);
         return;
     }
-    RepeatDialog dialog(repeat->memory(), repeat->seconds(), this);
+    std::array<int, MessageRule::kSlots> lengthsMs {};
+    for (int memory = 0; memory < MessageRule::kSlots; ++memory)
+        lengthsMs[static_cast<size_t>(memory)] = m_model.messages().lengthMs(memory);
+    RepeatDialog dialog(repeat->memory(), repeat->seconds(), this, lengthsMs);
     if (dialog.exec() != QDialog::Accepted)
         return;
-    const auto started = repeat->start(dialog.memory(), dialog.seconds(), dialog.count());
+    const auto started = dialog.gap() ? repeat->startWithGap(dialog.memory(), *dialog.gap(), dialog.count())
+                                      : repeat->start(dialog.memory(), dialog.seconds(), dialog.count());
     if (started.refused == RepeatTransmit::Refused::PortNotOpen)
         m_model.warnPortNotOpen();
 }

@@ -123,7 +123,11 @@ def inner(exe):
     try:
         with open(os.path.join(work, os.path.basename(exe) + ".ini"), "wb") as f:
             f.write(b"COM1:9600,N,8,1")
-        env = dict(os.environ, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_QPA_PLATFORM="xcb",
+        # A configuration folder of its own, with memory 5 named.
+        os.makedirs(os.path.join(work, "orma-qx50-voice-mem"))
+        with open(os.path.join(work, "orma-qx50-voice-mem", "messages.conf"), "wb") as f:
+            f.write(b"[Contest]\n5 2.8 CQ contest\n")
+        env = dict(os.environ, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_QPA_PLATFORM="xcb", XDG_CONFIG_HOME=work,
                    QX50_COM1=os.ttyname(slave), QX50_COM2="/nonexistent/2", QX50_COM3="/nonexistent/3",
                    QX50_COM4="/nonexistent/4")
         log = open(os.path.join(work, "program.log"), "w+")
@@ -177,6 +181,9 @@ def inner(exe):
                           + [str(d) for d in range(10)])
         check(buttons == expected, "push buttons %s, expected %s" % (buttons, expected))
         check(not named("push button", "x"), "the panel's close box is named for what it does")
+        five = named("push button", "5")
+        check(five and five[0].get_description() == "CQ contest, 2.8 s",
+              "memory 5 is described by its name: %r" % (five and five[0].get_description()))
 
         bars = [n for n in nodes if n.get_role_name() == "status bar"]
         check(len(bars) == 1, "one status bar, found %d" % len(bars))
@@ -244,7 +251,8 @@ def inner(exe):
         expect_notice("Transmit", "status bar")
         pump_until(lambda: ("status bar", "Transmit") in inserted, 15, "text insertion on the status bar")
         # every command is confirmed, also when the status line stays as it is
-        for button, words in (("Stop", "Stop"), ("5", "Memory 5"), ("Transmit", "Transmit")):
+        for button, words in (("Stop", "Stop"), ("5", "Memory 5, CQ contest"), ("4", "Memory 4"),
+                              ("Transmit", "Transmit")):
             count = notices.count((words, "status bar"))
             press(button)
             pump_until(lambda: notices.count((words, "status bar")) > count, 15, "confirmation %r" % words)
@@ -305,7 +313,7 @@ def inner(exe):
                 received += os.read(master, 100)
             except BlockingIOError:
                 time.sleep(0.01)
-        check(received == b"PTS5TM", "the unit received %r" % received)
+        check(received == b"PTS54TM", "the unit received %r" % received)
         print("PASS: tree (%d objects) and %d announcements" % (len(nodes), len(notices)))
         print("1 passed, 0 failed")
         return 0

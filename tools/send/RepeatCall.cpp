@@ -15,7 +15,8 @@
 #include <cstdio>
 #include <cstring>
 
-const char *const kRepeatUsage = "       qx50-send --repeat N --every SECONDS --times K\n";
+const char *const kRepeatUsage = "       qx50-send --repeat N --every SECONDS --times K\n"
+                                 "       qx50-send --repeat N --gap SECONDS --times K\n";
 
 namespace {
 
@@ -23,7 +24,7 @@ using panel::kInterface;
 using panel::kPath;
 using panel::kService;
 constexpr auto kProperties = "org.freedesktop.DBus.Properties";
-const char *const kOptions[] = {"--repeat", "--every", "--times"};
+const char *const kOptions[] = {"--repeat", "--every", "--times", "--gap"};
 
 QString latin1(const char *text)
 {
@@ -39,6 +40,7 @@ int fail(int exitCode, const QString &text)
 struct Request {
     QString memory;
     double seconds = 0;
+    bool gap = false; // seconds is the gap after each message's end, not the period
     qint64 count = 0;
 };
 
@@ -56,18 +58,24 @@ QString parse(int argc, char *argv[], Request &request)
             return QStringLiteral("%1 is given twice").arg(option);
         given.insert(option, QString::fromLocal8Bit(argv[i + 1]));
     }
-    for (const char *option : kOptions)
+    request.gap = given.contains(QStringLiteral("--gap"));
+    if (request.gap && given.contains(QStringLiteral("--every")))
+        return QStringLiteral("--every or --gap, not both");
+    for (const char *option : {"--repeat", request.gap ? "--gap" : "--every", "--times"})
         if (!given.contains(latin1(option)))
-            return QStringLiteral("--repeat, --every and --times are all needed");
+            return request.gap ? QStringLiteral("--repeat, --gap and --times are all needed")
+                               : QStringLiteral("--repeat, --every and --times are all needed");
     bool ok = false;
+    const QString spacing = request.gap ? QStringLiteral("--gap") : QStringLiteral("--every");
     request.memory = given.value(QStringLiteral("--repeat"));
-    request.seconds = given.value(QStringLiteral("--every")).toDouble(&ok);
+    request.seconds = given.value(spacing).toDouble(&ok);
     if (!ok)
-        return QStringLiteral("--every takes a number of seconds");
+        return QStringLiteral("%1 takes a number of seconds").arg(spacing);
     request.count = given.value(QStringLiteral("--times")).toLongLong(&ok);
     if (!ok)
         return QStringLiteral("--times takes a whole number");
-    return RepeatRule::refusal(request.memory, request.seconds, request.count);
+    return request.gap ? RepeatRule::gapRefusal(request.memory, request.seconds, request.count)
+                       : RepeatRule::refusal(request.memory, request.seconds, request.count);
 }
 
 // Waits for the repeat to end, as the panel announces it, or for the panel to go.
@@ -132,8 +140,9 @@ int runRepeatCall(int argc, char *argv[])
     QDBusServiceWatcher panel(latin1(kService), bus, QDBusServiceWatcher::WatchForUnregistration);
     QObject::connect(&panel, &QDBusServiceWatcher::serviceUnregistered, &watch, &RepeatWatch::panelGone);
 
-    const QDBusMessage reply = callPanel(bus, kInterface, QStringLiteral("StartRepeat"),
-                                         {request.memory, request.seconds, static_cast<uint>(request.count)});
+    const QDBusMessage reply
+        = callPanel(bus, kInterface, request.gap ? QStringLiteral("StartRepeatWithGap") : QStringLiteral("StartRepeat"),
+                    {request.memory, request.seconds, static_cast<uint>(request.count)});
     // The panel refuses a repeat it cannot run with its own errors, or with the bus's
     // InvalidArgs for values it will not take; its words are shown as they stand.
     if (const panel::Answer answer = panel::readAnswer(reply); answer.outcome != panel::Outcome::Sent) {

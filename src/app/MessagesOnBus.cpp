@@ -1,0 +1,88 @@
+// The memories' names and lengths on the session bus: the properties follow the
+// model's message book and clock, and SetMessageName, the MessageSet property and
+// StartRepeatWithGap take the model's own rules.
+#include "ControlBus.h"
+
+#include "panel/PanelModel.h"
+#include "panel/UntrappedFailure.h"
+
+#include <QDBusMetaType>
+
+using namespace panel;
+
+void ControlBus::registerMessageTypes()
+{
+    qDBusRegisterMetaType<MessageNameMap>();
+    qDBusRegisterMetaType<MessageLengthMap>();
+}
+
+void ControlBus::watchMessages()
+{
+    const MessageBook &book = m_model.messages();
+    connect(&book, &MessageBook::changed, this, [this] {
+        announce({{QStringLiteral("MessageNames"), QVariant::fromValue(messageNames())},
+                  {QStringLiteral("MessageLengths"), QVariant::fromValue(messageLengths())}});
+    });
+    connect(&book, &MessageBook::activeSetChanged, this, [this](const QString &name) {
+        announce({{QStringLiteral("MessageSet"), name}});
+    });
+    const MessageClock &clock = m_model.messageClock();
+    connect(&clock, &MessageClock::playingChanged, this, [this] {
+        const QString now = playing();
+        if (now != m_playingAnnounced) // the countdown's ticks change nothing here
+            announce({{QStringLiteral("Playing"), m_playingAnnounced = now}});
+    });
+    connect(&clock, &MessageClock::messageEnded, this,
+            [this](int memory) { emit MessageEnded(static_cast<uint>(memory)); });
+}
+
+MessageNameMap ControlBus::messageNames() const
+{
+    MessageNameMap names;
+    for (int memory = 0; memory < MessageRule::kSlots; ++memory)
+        if (const QString name = m_model.messages().name(memory); !name.isEmpty())
+            names.insert(static_cast<uint>(memory), name);
+    return names;
+}
+
+MessageLengthMap ControlBus::messageLengths() const
+{
+    MessageLengthMap lengths;
+    for (int memory = 0; memory < MessageRule::kSlots; ++memory)
+        if (const int ms = m_model.messages().lengthMs(memory); ms > 0)
+            lengths.insert(static_cast<uint>(memory), ms / 1000.0);
+    return lengths;
+}
+
+QString ControlBus::messageSet() const
+{
+    return m_model.messages().activeSet();
+}
+
+// A property's Set cannot carry a refusal in Qt's bus: a name that is no set changes
+// nothing, and a caller that must know reads MessageSet back (qx50-send --set does).
+void ControlBus::setMessageSet(const QString &name)
+{
+    runTrapped(m_desktop, [&] { m_model.messages().selectSet(name); });
+}
+
+QString ControlBus::playing() const
+{
+    const int memory = m_model.messageClock().playing();
+    return memory < 0 ? QString() : QString::number(memory);
+}
+
+void ControlBus::SetMessageName(uint memory, const QString &name)
+{
+    runTrapped(m_desktop, [&] {
+        const int slot = memory < static_cast<uint>(MessageRule::kSlots) ? static_cast<int>(memory) : -1;
+        if (const QString why = m_model.messages().setName(slot, name); !why.isEmpty())
+            refuse(kInvalidArgs, why);
+    });
+}
+
+void ControlBus::StartRepeatWithGap(const QString &memory, double gap, uint count)
+{
+    const char digit = memory.size() == 1 ? memory.front().toLatin1() : '\0';
+    startRepeat([&] { return m_model.repeat().startWithGap(digit, gap, count, true); });
+}

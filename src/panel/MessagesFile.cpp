@@ -1,0 +1,182 @@
+#include "MessagesFile.h"
+
+#include <QRegularExpression>
+#include <QStringDecoder>
+
+#include <cmath>
+#include <optional>
+
+namespace MessagesFile {
+
+namespace {
+
+constexpr auto kHeader = "# The message names and lengths of orma-qx50-voice-mem.\n"
+                         "# \"active NAME\" is the set in use; \"[NAME]\" starts a set; in a set each line\n"
+                         "# is a memory digit, the message's length in seconds (- when not known) and\n"
+                         "# its name, at most 24 characters. Lines the panel cannot read are refused.\n";
+
+std::optional<QString> decodedLine(const QByteArray &line)
+{
+    QStringDecoder decode(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = decode(line);
+    if (decode.hasError())
+        return std::nullopt;
+    return text;
+}
+
+} // namespace
+
+QString lengthText(int lengthMs)
+{
+    QString text = QString::number(lengthMs / 1000.0, 'f', 3);
+    while (text.endsWith(u'0'))
+        text.chop(1);
+    if (text.endsWith(u'.'))
+        text.chop(1);
+    return text;
+}
+
+std::optional<int> lengthFromText(const QString &text)
+{
+    // Digits with an optional fraction: no signs, exponents, "inf" or "nan".
+    static const QRegularExpression plain(QStringLiteral("^[0-9]{1,3}(\\.[0-9]{1,3})?$"));
+    if (!plain.match(text).hasMatch())
+        return std::nullopt;
+    const int ms = static_cast<int>(std::lround(text.toDouble() * 1000));
+    if (ms <= 0 || ms > MessageRule::kMaxLengthMs)
+        return std::nullopt;
+    return ms;
+}
+
+Read parse(const QByteArray &bytes)
+{
+    Read read;
+    auto emptySets = [] {
+        MessageSets sets;
+        sets.sets.append(MessageSet {QString::fromLatin1(kDefaultSet), {}});
+        return sets;
+    };
+    if (bytes.size() > kMaxFileBytes) {
+        read.sets = emptySets();
+        read.refused << QStringLiteral("the file is larger than %1 KiB and was not read").arg(kMaxFileBytes / 1024);
+        return read;
+    }
+    QString activeName;
+    int activeLine = 0;
+    MessageSet *current = nullptr;
+    std::array<bool, MessageRule::kSlots> named {};
+    const QList<QByteArray> lines = bytes.split('\n');
+    for (qsizetype index = 0; index < lines.size(); ++index) {
+        const int number = static_cast<int>(index + 1);
+        auto refuse = [&](const QString &why) { read.refused << QStringLiteral("line %1: %2").arg(number).arg(why); };
+        QByteArray raw = lines[index];
+        if (raw.endsWith('\r'))
+            raw.chop(1);
+        const std::optional<QString> decoded = decodedLine(raw);
+        if (!decoded) {
+            refuse(QStringLiteral("not UTF-8 text"));
+            continue;
+        }
+        if (decoded->size() > kMaxLineCharacters) {
+            refuse(QStringLiteral("longer than %1 characters").arg(kMaxLineCharacters));
+            continue;
+        }
+        const QString line = decoded->trimmed();
+        if (line.isEmpty() || line.startsWith(u'#'))
+            continue;
+        if (line.startsWith(u'[')) {
+            if (!line.endsWith(u']')) {
+                refuse(QStringLiteral("a set's line is [NAME]"));
+                current = nullptr;
+                continue;
+            }
+            const QString name = line.mid(1, line.size() - 2).trimmed();
+            if (QString why = MessageRule::setNameRefusal(name); !why.isEmpty()) {
+                refuse(why);
+                current = nullptr;
+            } else if (std::any_of(read.sets.sets.cbegin(), read.sets.sets.cend(),
+                                   [&](const MessageSet &set) { return set.name == name; })) {
+                refuse(QStringLiteral("the set %1 is given twice").arg(name));
+                current = nullptr;
+            } else if (read.sets.sets.size() >= MessageRule::kMaxSets) {
+                refuse(QStringLiteral("more than %1 sets").arg(MessageRule::kMaxSets));
+                current = nullptr;
+            } else {
+                read.sets.sets.append(MessageSet {name, {}});
+                current = &read.sets.sets.last();
+                named = {};
+            }
+            continue;
+        }
+        if (line.startsWith(QLatin1String("active")) && (line.size() == 6 || line.at(6).isSpace())) {
+            const QString name = line.mid(6).trimmed();
+            if (QString why = MessageRule::setNameRefusal(name); !why.isEmpty())
+                refuse(why);
+            else if (!activeName.isEmpty())
+                refuse(QStringLiteral("the active set is given twice"));
+            else {
+                activeName = name;
+                activeLine = number;
+            }
+            continue;
+        }
+        const QChar digit = line.front();
+        if (digit < u'0' || digit > u'9' || (line.size() > 1 && !line.at(1).isSpace())) {
+            refuse(QStringLiteral("not a set, a slot or the active set"));
+            continue;
+        }
+        if (!current) {
+            refuse(QStringLiteral("a slot outside any set"));
+            continue;
+        }
+        const QString rest = line.mid(1).trimmed();
+        const qsizetype space = rest.indexOf(QRegularExpression(QStringLiteral("\\s")));
+        const QString length = space < 0 ? rest : rest.left(space);
+        const QString name = space < 0 ? QString() : rest.mid(space).trimmed();
+        const int slot = digit.unicode() - '0';
+        std::optional<int> lengthMs = 0;
+        if (length != QLatin1String("-"))
+            lengthMs = lengthFromText(length);
+        if (!lengthMs) {
+            refuse(QStringLiteral("the length is - or seconds, 0.001 to %1").arg(MessageRule::kMaxLengthMs / 1000));
+        } else if (QString why = MessageRule::nameRefusal(name); !why.isEmpty()) {
+            refuse(why);
+        } else if (named[static_cast<size_t>(slot)]) {
+            refuse(QStringLiteral("memory %1 is given twice in this set").arg(slot));
+        } else {
+            named[static_cast<size_t>(slot)] = true;
+            current->memories[static_cast<size_t>(slot)] = {name, *lengthMs};
+        }
+    }
+    if (read.sets.sets.isEmpty())
+        read.sets = emptySets();
+    if (!activeName.isEmpty()) {
+        const auto found = std::find_if(read.sets.sets.cbegin(), read.sets.sets.cend(),
+                                        [&](const MessageSet &set) { return set.name == activeName; });
+        if (found == read.sets.sets.cend())
+            read.refused << QStringLiteral("line %1: there is no set %2").arg(activeLine).arg(activeName);
+        else
+            read.sets.active = static_cast<int>(found - read.sets.sets.cbegin());
+    }
+    return read;
+}
+
+QByteArray format(const MessageSets &sets)
+{
+    QString text = QString::fromLatin1(kHeader);
+    if (sets.active >= 0 && sets.active < sets.sets.size())
+        text += QStringLiteral("active %1\n").arg(sets.sets[sets.active].name);
+    for (const MessageSet &set : sets.sets) {
+        text += QStringLiteral("\n[%1]\n").arg(set.name);
+        for (int slot = 0; slot < MessageRule::kSlots; ++slot) {
+            const MessageSlot &held = set.memories[static_cast<size_t>(slot)];
+            if (held == MessageSlot {})
+                continue;
+            const QString length = held.lengthMs > 0 ? lengthText(held.lengthMs) : QStringLiteral("-");
+            text += QStringLiteral("%1 %2 %3").arg(slot).arg(length, held.name).trimmed() + u'\n';
+        }
+    }
+    return text.toUtf8();
+}
+
+} // namespace MessagesFile

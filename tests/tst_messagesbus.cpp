@@ -1,0 +1,229 @@
+// The memories' names and lengths from outside, on a private session bus: the
+// properties and their changes, SetMessageName's refusals, qx50-send's --messages,
+// --set, --name and --play N --wait, and the repeat with a gap after each message.
+#include "support/BusClient.h"
+#include "support/BusPanel.h"
+
+#include <QDBusMessage>
+#include <QDBusMetaType>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QPushButton>
+#include <QTest>
+
+#include <csignal>
+
+namespace {
+
+using busclient::call;
+using busclient::client;
+using busclient::kInterface;
+using busclient::kPath;
+using busclient::kProperties;
+using busclient::kService;
+
+constexpr int kBound = 10000;
+
+struct Run {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+Run runSender(const QStringList &args)
+{
+    QProcess sender;
+    sender.start(QStringLiteral(QX50_SEND), args);
+    (void)QTest::qWaitFor([&] { return sender.state() == QProcess::NotRunning; }, kBound);
+    return {sender.exitStatus() == QProcess::NormalExit ? sender.exitCode() : -1,
+            QString::fromLocal8Bit(sender.readAllStandardOutput()),
+            QString::fromLocal8Bit(sender.readAllStandardError()).trimmed()};
+}
+
+QMap<uint, QString> busNames()
+{
+    const QDBusMessage reply = call(kProperties, QStringLiteral("Get"), {kInterface, QStringLiteral("MessageNames")});
+    return qdbus_cast<QMap<uint, QString>>(
+        reply.arguments().value(0).value<QDBusVariant>().variant().value<QDBusArgument>());
+}
+
+} // namespace
+
+class MessagesBusTest : public QObject {
+    Q_OBJECT
+
+public slots:
+    void propertiesChanged(const QString &interface, const QVariantMap &changed, const QStringList &)
+    {
+        if (interface == kInterface)
+            m_changes << changed;
+    }
+    void messageEnded(uint memory) { m_ended << memory; }
+
+private:
+    QList<QVariantMap> m_changes;
+    QList<uint> m_ended;
+
+    bool changeHeard(const QString &property, const QVariant &value)
+    {
+        return QTest::qWaitFor(
+            [&] {
+                return std::any_of(m_changes.cbegin(), m_changes.cend(), [&](const QVariantMap &changed) {
+                    return changed.contains(property) && (!value.isValid() || changed.value(property) == value);
+                });
+            },
+            kBound);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        qDBusRegisterMetaType<QMap<uint, QString>>();
+        QVERIFY(client().connect(kService, kPath, kProperties, QStringLiteral("PropertiesChanged"), this,
+                                 SLOT(propertiesChanged(QString, QVariantMap, QStringList))));
+        QVERIFY(client().connect(kService, kPath, kInterface, QStringLiteral("MessageEnded"), this,
+                                 SLOT(messageEnded(uint))));
+    }
+
+    // A name given over the bus or by qx50-send reaches the file and every door; a
+    // name the rule refuses is refused with InvalidArgs and changes nothing.
+    void namesAndSetsFromOutside_data()
+    {
+        QTest::addColumn<uint>("memory");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("taken");
+        QTest::addRow("a name") << 5u << QStringLiteral("CQ contest") << true;
+        QTest::addRow("24 characters") << 0u << QStringLiteral("abcdefghijklmnopqrstuvwx") << true;
+        QTest::addRow("25 characters") << 5u << QStringLiteral("abcdefghijklmnopqrstuvwxy") << false;
+        QTest::addRow("control character") << 5u << QStringLiteral("CQ\u0007") << false;
+        QTest::addRow("line break") << 5u << QStringLiteral("CQ\ncontest") << false;
+        QTest::addRow("markup") << 5u << QStringLiteral("<i>CQ</i>") << false;
+        QTest::addRow("memory 10") << 10u << QStringLiteral("CQ") << false;
+    }
+    void namesAndSetsFromOutside()
+    {
+        QFETCH(uint, memory);
+        QFETCH(QString, name);
+        QFETCH(bool, taken);
+        BusPanel p;
+        QVERIFY(p.bus->serving());
+        m_changes.clear();
+        const QDBusMessage reply = call(kInterface, QStringLiteral("SetMessageName"), {memory, name});
+        QCOMPARE(reply.type() == QDBusMessage::ReplyMessage, taken);
+        if (!taken) {
+            QCOMPARE(reply.errorName(), QStringLiteral("org.freedesktop.DBus.Error.InvalidArgs"));
+            QCOMPARE(busNames(), (QMap<uint, QString> {}));
+            if (memory < 10) // qx50-send hears the same refusal
+                QCOMPARE(runSender({"--name", QString::number(memory), name}).exitCode, 1);
+            return;
+        }
+        QCOMPARE(busNames(), (QMap<uint, QString> {{memory, name}}));
+        QVERIFY(changeHeard(QStringLiteral("MessageNames"), {}));
+        QCOMPARE(p.f.form->Number[memory]->toolTip(), name);
+
+        // qx50-send names, lists and switches sets; the file holds each step.
+        QCOMPARE(runSender({"--name", "7", "QRZ"}).exitCode, 0);
+        QCOMPARE(p.f.form->model().messages().setLength(7, 1250), QString());
+        const Run listed = runSender({"--messages"});
+        QCOMPARE(listed.exitCode, 0);
+        QVERIFY2(listed.out.startsWith(QLatin1String("Default\n"))
+                     && listed.out.contains(QLatin1String("7\t1.25\tQRZ\n"))
+                     && listed.out.contains(QStringLiteral("%1\t-\t%2\n").arg(memory).arg(name)),
+                 qPrintable(listed.out));
+        QCOMPARE(runSender({"--set", "Contest"}).exitCode, 1); // no such set yet
+        QCOMPARE(p.f.form->model().messages().addSet(QStringLiteral("Contest")), QString());
+        QCOMPARE(runSender({"--set", "Default"}).exitCode, 0);
+        QVERIFY(changeHeard(QStringLiteral("MessageSet"), QStringLiteral("Default")));
+        QCOMPARE(busclient::property("MessageSet").toString(), QStringLiteral("Default"));
+        p.f.restart(); // the next run reads what the file kept
+        QCOMPARE(p.f.form->model().messages().activeSet(), QStringLiteral("Default"));
+        QCOMPARE(p.f.form->model().messages().name(7), QStringLiteral("QRZ"));
+        QCOMPARE(p.f.form->model().messages().lengthMs(7), 1250);
+    }
+
+    // --play N --wait sends N and T, then returns when the message ends: its length
+    // and 0.2 s, within 0.3 s of the length. With no length known it sends nothing
+    // and exits 3; a signal during the wait sends S.
+    void playWaitsForTheMessage()
+    {
+        BusPanel p;
+        p.f.openPort(2);
+        MessageBook &book = p.f.form->model().messages();
+        QCOMPARE(book.setLength(1, 1000), QString());
+
+        const Run unknown = runSender({"--play", "4", "--wait"});
+        QCOMPARE(unknown.exitCode, 3);
+        QVERIFY(unknown.err.contains(QLatin1String("no known length")));
+        QCOMPARE(p.unit.received(), QByteArray());
+
+        m_changes.clear();
+        m_ended.clear();
+        QProcess sender;
+        QElapsedTimer clock;
+        qint64 returnedAt = -1;
+        connect(&sender, &QProcess::finished, this, [&] { returnedAt = clock.elapsed(); });
+        clock.start();
+        sender.start(QStringLiteral(QX50_SEND), {"--play", "1", "--wait"});
+        QCOMPARE(p.unit.arriving(2, kBound), QByteArray("1T"));
+        const qint64 startedAt = clock.elapsed();
+        QVERIFY(changeHeard(QStringLiteral("Playing"), QStringLiteral("1")));
+        QTRY_VERIFY_WITH_TIMEOUT(returnedAt >= 0, kBound);
+        QCOMPARE(sender.exitCode(), 0);
+        const qint64 waited = returnedAt - startedAt;
+        QVERIFY2(waited >= 1000 - 50 && waited <= 1000 + 300, qPrintable(QString::number(waited)));
+        QTRY_COMPARE_WITH_TIMEOUT(m_ended, QList<uint> {1u}, kBound);
+        QVERIFY(changeHeard(QStringLiteral("Playing"), QString()));
+        QCOMPARE(p.unit.received(), QByteArray()); // nothing more was sent
+
+        QCOMPARE(book.setLength(1, 60000), QString());
+        // A Stop in the panel ends the message early, and the wait with it.
+        QProcess cut;
+        cut.start(QStringLiteral(QX50_SEND), {"--play", "1", "--wait"});
+        QCOMPARE(p.unit.arriving(2, kBound), QByteArray("1T"));
+        p.f.form->Form_KeyPress('s');
+        QCOMPARE(p.unit.arriving(1, kBound), QByteArray("S"));
+        QVERIFY(QTest::qWaitFor([&] { return cut.state() == QProcess::NotRunning; }, kBound));
+        QCOMPARE(cut.exitCode(), 0);
+        QCOMPARE(p.unit.received(), QByteArray()); // it sent no S of its own
+
+        QProcess stopped;
+        stopped.start(QStringLiteral(QX50_SEND), {"--play", "1", "--wait"});
+        QCOMPARE(p.unit.arriving(2, kBound), QByteArray("1T"));
+        ::kill(static_cast<pid_t>(stopped.processId()), SIGTERM);
+        QCOMPARE(p.unit.arriving(1, kBound), QByteArray("S"));
+        QVERIFY(QTest::qWaitFor([&] { return stopped.state() == QProcess::NotRunning; }, kBound));
+        QCOMPARE(stopped.exitCode(), 0);
+    }
+
+    // With a gap, each transmission starts the message's length and the gap after the
+    // last one started; without a known length, or with a gap out of range, refused.
+    void gapRepeatSpacing()
+    {
+        BusPanel p;
+        p.f.openPort(2);
+        MessageBook &book = p.f.form->model().messages();
+        const QDBusMessage unknown
+            = call(kInterface, QStringLiteral("StartRepeatWithGap"), {QStringLiteral("3"), 2.0, 2u});
+        QCOMPARE(unknown.errorName(), QStringLiteral("org.freedesktop.DBus.Error.InvalidArgs"));
+        QVERIFY(unknown.errorMessage().contains(QLatin1String("no known length")));
+        QCOMPARE(book.setLength(3, 1000), QString());
+        QCOMPARE(runSender({"--repeat", "3", "--gap", "1", "--times", "2"}).exitCode, 1);
+        QCOMPARE(runSender({"--repeat", "3", "--gap", "2", "--every", "2", "--times", "2"}).exitCode, 1);
+        QCOMPARE(p.unit.received(), QByteArray());
+
+        QProcess sender;
+        sender.start(QStringLiteral(QX50_SEND), {"--repeat", "3", "--gap", "2", "--times", "2"});
+        QCOMPARE(p.unit.arriving(2, kBound), QByteArray("3T"));
+        QElapsedTimer clock;
+        clock.start();
+        QCOMPARE(p.unit.arriving(2, kBound), QByteArray("3T"));
+        const qint64 spacing = clock.elapsed();
+        qInfo("the second transmission came %lld ms after the first", spacing);
+        QVERIFY2(std::abs(spacing - 3000) <= 150, qPrintable(QString::number(spacing)));
+        QVERIFY(QTest::qWaitFor([&] { return sender.state() == QProcess::NotRunning; }, kBound));
+        QCOMPARE(sender.exitCode(), 0);
+        QCOMPARE(p.unit.received(), QByteArray()); // ended one period after the last, with no byte
+    }
+};
+
+QTEST_MAIN(MessagesBusTest)
+#include "tst_messagesbus.moc"
