@@ -29,17 +29,10 @@ QVariant busProperty(const char *name)
     return busclient::property(name);
 }
 
-struct Run {
-    int exitCode = -1;
-    QString err;
-};
+using busclient::Run;
 Run runSender(const QStringList &args)
 {
-    QProcess sender;
-    sender.start(QStringLiteral(QX50_SEND), args);
-    (void)QTest::qWaitFor([&] { return sender.state() == QProcess::NotRunning; }, 10000);
-    return {sender.exitStatus() == QProcess::NormalExit ? sender.exitCode() : -1,
-            QString::fromLocal8Bit(sender.readAllStandardError()).trimmed()};
+    return busclient::run(QStringLiteral(QX50_SEND), args);
 }
 
 using Panel = BusPanel;

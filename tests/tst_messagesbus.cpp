@@ -24,19 +24,10 @@ using busclient::kService;
 
 constexpr int kBound = 10000;
 
-struct Run {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
+using busclient::Run;
 Run runSender(const QStringList &args)
 {
-    QProcess sender;
-    sender.start(QStringLiteral(QX50_SEND), args);
-    (void)QTest::qWaitFor([&] { return sender.state() == QProcess::NotRunning; }, kBound);
-    return {sender.exitStatus() == QProcess::NormalExit ? sender.exitCode() : -1,
-            QString::fromLocal8Bit(sender.readAllStandardOutput()),
-            QString::fromLocal8Bit(sender.readAllStandardError()).trimmed()};
+    return busclient::run(QStringLiteral(QX50_SEND), args);
 }
 
 QMap<uint, QString> busNames()

@@ -6,6 +6,7 @@
 #include <QDBusMessage>
 #include <QDBusPendingCall>
 #include <QDBusVariant>
+#include <QProcess>
 #include <QTest>
 
 // Another program on the test's bus: its own connection, so every call goes through
@@ -43,6 +44,24 @@ inline QVariant property(const char *name)
 {
     const QDBusMessage reply = call(kProperties, QStringLiteral("Get"), {kInterface, QString::fromLatin1(name)});
     return reply.arguments().value(0).value<QDBusVariant>().variant();
+}
+
+// A program run to its end (qx50-send), as a caller on the test's bus, with events
+// flowing meanwhile: its exit code (-1 when it crashed), what it printed and its
+// complaint.
+struct Run {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+inline Run run(const QString &program, const QStringList &args)
+{
+    QProcess process;
+    process.start(program, args);
+    (void)QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, 10000);
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            QString::fromLocal8Bit(process.readAllStandardOutput()),
+            QString::fromLocal8Bit(process.readAllStandardError()).trimmed()};
 }
 
 } // namespace busclient
