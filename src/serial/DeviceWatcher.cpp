@@ -42,8 +42,8 @@ DeviceWatcher::~DeviceWatcher()
         ::close(m_fd);
 }
 
-// Closing and making the watches afresh is simpler than following each folder: the
-// watched folders change only when the device or its folder comes or goes.
+// The watched folders change only when the device or its folder comes or goes, so
+// after each event the watches are made afresh on the same descriptor.
 void DeviceWatcher::arm()
 {
     QStringList folders {nearestFolder(m_path)};
@@ -51,20 +51,39 @@ void DeviceWatcher::arm()
     if (link.isSymLink() && link.exists())
         folders << QFileInfo(link.canonicalFilePath()).absolutePath();
     folders.removeDuplicates();
-    // A fresh descriptor drops every old watch at once.
-    const int fresh = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-    if (fresh < 0)
-        return;
-    for (const QString &folder : folders)
-        ::inotify_add_watch(fresh, QFile::encodeName(folder).constData(), kFolderEvents);
-    ::dup2(fresh, m_fd);
-    ::close(fresh);
+    if (folders == m_folders)
+        return; // removing a watch is an event too: only a change is worth one
+    m_folders = folders;
+    for (int watch : std::as_const(m_watches))
+        ::inotify_rm_watch(m_fd, watch);
+    m_watches.clear();
+    for (const QString &folder : std::as_const(folders)) {
+        const int watch = ::inotify_add_watch(m_fd, QFile::encodeName(folder).constData(), kFolderEvents);
+        if (watch >= 0)
+            m_watches << watch;
+    }
 }
 
 void DeviceWatcher::onEvents()
 {
+    // A watch this watcher removed itself says nothing of the device (IN_IGNORED);
+    // anything else may, a watched folder that went away included.
+    bool relevant = false;
     alignas(inotify_event) char buffer[4096];
-    while (::read(m_fd, buffer, sizeof buffer) > 0) {}
+    for (ssize_t got; (got = ::read(m_fd, buffer, sizeof buffer)) > 0;) {
+        for (ssize_t at = 0; at + static_cast<ssize_t>(sizeof(inotify_event)) <= got;) {
+            const auto *event = reinterpret_cast<const inotify_event *>(buffer + at);
+            const bool ownRemoval = event->mask == IN_IGNORED && !m_watches.contains(event->wd);
+            if (event->mask & IN_IGNORED) {
+                m_watches.removeAll(event->wd);
+                m_folders.clear(); // watched again at the next arming, even at the same path
+            }
+            relevant = relevant || !ownRemoval;
+            at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+        }
+    }
+    if (!relevant)
+        return;
     arm();
     const bool present = QFileInfo::exists(m_path);
     if (present != m_present) {

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <QList>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 class QSocketNotifier;
 
@@ -38,6 +40,8 @@ private:
 
     QString m_path;
     int m_fd = -1;
+    QList<int> m_watches; // on m_fd
+    QStringList m_folders; // the folders they watch
     QSocketNotifier *m_notifier = nullptr;
     bool m_present = false;
 };

@@ -5,17 +5,13 @@
 #include "panel/UntrappedFailure.h"
 
 #include <QAction>
-#include <QLabel>
 #include <QMenu>
 #include <QPushButton>
 
 MessagesInWindow::MessagesInWindow(Form1 &form)
     : QObject(&form)
     , m_form(form)
-    , m_line(form.controlsArea()->findChild<QLabel *>(QStringLiteral("RepeatLine")))
 {
-    Q_ASSERT(m_line);
-    m_line->setTextFormat(Qt::PlainText); // a name is never taken for markup
     auto *options = form.findChild<QMenu *>(QStringLiteral("menuOptions"));
     m_item = options->addAction(kItemCaption);
     m_item->setObjectName(QStringLiteral("menuMessageNames"));
@@ -23,16 +19,7 @@ MessagesInWindow::MessagesInWindow(Form1 &form)
             [this] { runTrapped(m_form.model().desktop(), [this] { openDialog(); }); });
 
     PanelModel &model = form.model();
-    connect(&model.messages(), &MessageBook::changed, this, [this] {
-        describeButtons();
-        showLine();
-    });
-    connect(&model.messageClock(), &MessageClock::chosenChanged, this, &MessagesInWindow::showLine);
-    connect(&model.messageClock(), &MessageClock::playingChanged, this, &MessagesInWindow::showLine);
-    // After the repeat's indicator: when its repeat or the model's notice ends, this
-    // line takes the place again.
-    connect(&model.repeat(), &RepeatTransmit::changed, this, &MessagesInWindow::showLine);
-    connect(&model, &PanelModel::noticeChanged, this, &MessagesInWindow::showLine);
+    connect(&model.messages(), &MessageBook::changed, this, &MessagesInWindow::describeButtons);
     describeButtons();
 }
 
@@ -46,15 +33,6 @@ void MessagesInWindow::describeButtons()
         button->setToolTip(description);
         button->setAccessibleDescription(description);
     }
-}
-
-void MessagesInWindow::showLine()
-{
-    if (m_form.model().repeat().repeating() || !m_form.model().notice().isEmpty())
-        return; // the repeat's words, or the model's notice (a lost port waited for), stay
-    const QString line = m_form.model().messageClock().line();
-    m_line->setText(line);
-    m_line->setVisible(!line.isEmpty());
 }
 
 void MessagesInWindow::openDialog()

@@ -17,20 +17,26 @@ RepeatIndicator::RepeatIndicator(Form1 &form)
     m_line->setGeometry(twipsRect(0, 2820, 2340, 240));
     m_line->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     m_line->setVisible(false);
+    m_line->setTextFormat(Qt::PlainText); // a message's name is never taken for markup
+    PanelModel &model = form.model();
     connect(form.repeat, &RepeatTransmit::changed, this, &RepeatIndicator::show);
-    connect(&form.model(), &PanelModel::noticeChanged, this, &RepeatIndicator::show);
+    connect(&model, &PanelModel::noticeChanged, this, &RepeatIndicator::show);
+    connect(&model.messages(), &MessageBook::changed, this, &RepeatIndicator::show);
+    connect(&model.messageClock(), &MessageClock::chosenChanged, this, &RepeatIndicator::show);
+    connect(&model.messageClock(), &MessageClock::playingChanged, this, &RepeatIndicator::show);
 }
 
 void RepeatIndicator::show()
 {
     const RepeatTransmit &repeat = *m_form.repeat;
     m_form.menuRepeatTransmit->setText(repeat.repeating() ? kStopCaption : kStartCaption);
-    // A running repeat, else what the model has to say (a lost port waited for).
-    const QString notice = m_form.model().notice();
+    // The one place that decides the line: a running repeat, else what the model has
+    // to say (a lost port waited for), else the chosen or playing message.
+    QString line;
     if (repeat.repeating())
-        m_line->setText(
-            QStringLiteral("Repeat %1: %2 left").arg(QChar::fromLatin1(repeat.memory())).arg(repeat.left()));
-    else
-        m_line->setText(notice);
-    m_line->setVisible(repeat.repeating() || !notice.isEmpty());
+        line = QStringLiteral("Repeat %1: %2 left").arg(QChar::fromLatin1(repeat.memory())).arg(repeat.left());
+    else if (line = m_form.model().notice(); line.isEmpty())
+        line = m_form.model().messageClock().line();
+    m_line->setText(line);
+    m_line->setVisible(!line.isEmpty());
 }

@@ -1,6 +1,7 @@
 // Arbitrary bytes as a messages file: never a crash, every refused line named with
 // its number, every name taken within the rule, and what is taken survives the trip
 // through the file unchanged.
+#include "Require.h"
 #include "panel/MessagesFile.h"
 
 #include <QByteArray>
@@ -8,16 +9,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
-
-namespace {
-
-void require(bool condition)
-{
-    if (!condition)
-        std::abort();
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

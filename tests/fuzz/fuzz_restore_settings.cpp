@@ -1,6 +1,7 @@
 // Arbitrary bytes as the settings file at start-up. The outcome is one of three: the
 // saved port opened, the message "Select a Free Com Port", or silence with no port
 // open; never a crash, a hang or another message.
+#include "Require.h"
 #include "support/PtyUnit.h"
 #include "support/RecordingDesktop.h"
 #include "ui/Form1.h"
@@ -26,12 +27,6 @@ struct World {
 };
 
 World *world = nullptr;
-
-void require(bool condition)
-{
-    if (!condition)
-        std::abort();
-}
 
 } // namespace
 

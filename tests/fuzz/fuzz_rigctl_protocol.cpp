@@ -2,6 +2,7 @@
 // never a crash, lines stay bounded, and a send_voice_mem memory is always 0 to 9.
 // The same bytes go through the web-request guard, and, as an upstream rigctld's
 // answer to each command read, through the reading of where that answer ends.
+#include "Require.h"
 #include "HttpGuard.h"
 #include "RigctlProtocol.h"
 #include "UpstreamAnswer.h"
@@ -9,14 +10,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
-
-namespace {
-void require(bool condition)
-{
-    if (!condition)
-        std::abort();
-}
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

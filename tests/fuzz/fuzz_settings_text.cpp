@@ -1,5 +1,6 @@
 // Arbitrary bytes as a serial settings text and as a settings file's record: never a
 // crash, and whatever is accepted survives the trip through the file.
+#include "Require.h"
 #include "serial/SerialSettings.h"
 #include "serial/SettingsRecord.h"
 
@@ -11,12 +12,6 @@
 #include <cstdlib>
 
 namespace {
-
-void require(bool condition)
-{
-    if (!condition)
-        std::abort();
-}
 
 void checkText(const QString &text)
 {

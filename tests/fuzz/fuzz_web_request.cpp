@@ -2,6 +2,7 @@
 // by the guard, and a page's WebSocket message. Never a crash; a request is let in
 // only through a served Host with a session or the token; a page's command is always
 // one of the fifteen.
+#include "Require.h"
 #include "PageMessage.h"
 #include "RequestGuard.h"
 #include "RequestHead.h"
@@ -10,14 +11,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
-
-namespace {
-void require(bool condition)
-{
-    if (!condition)
-        std::abort();
-}
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
