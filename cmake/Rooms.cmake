@@ -6,13 +6,12 @@
 # file. The rooms' links are made afresh at each configure, so a folder or header
 # taken out of a room is gone from its root at once.
 
-set(QX50_ROOMS_DIR ${CMAKE_BINARY_DIR}/rooms)
-
 # qx50_room_root(TARGET [FOLDERS folder...] [HEADERS folder/header...]): gives TARGET
-# an include root holding links to the FOLDERS of src/ and to single HEADERS of src/.
+# an include root, build/rooms/TARGET, holding links to the FOLDERS of src/ and to
+# single HEADERS of src/.
 function(qx50_room_root target)
   cmake_parse_arguments(PARSE_ARGV 1 ARG "" "" "FOLDERS;HEADERS")
-  set(root ${QX50_ROOMS_DIR}/${target})
+  set(root ${CMAKE_BINARY_DIR}/rooms/${target})
   file(REMOVE_RECURSE ${root}) # removes the links, never what they point at
   file(MAKE_DIRECTORY ${root})
   foreach(entry IN LISTS ARG_FOLDERS ARG_HEADERS)
@@ -33,7 +32,7 @@ endfunction()
 function(qx50_room_refuses target header)
   string(MAKE_C_IDENTIFIER "${target}_${header}" name)
   set(check qx50_room_check_${name})
-  set(source ${QX50_ROOMS_DIR}/checks/${name}.cpp)
+  set(source ${CMAKE_BINARY_DIR}/rooms/checks/${name}.cpp)
   file(WRITE ${source} "#include \"${header}\"\n")
   add_library(${check} OBJECT EXCLUDE_FROM_ALL ${source})
   target_link_libraries(${check} PRIVATE ${target} qx50_warnings)
