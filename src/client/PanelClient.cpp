@@ -1,7 +1,7 @@
 #include "PanelClient.h"
 
-#include "panel/Desktop.h"
-#include "serial/PortNumbers.h"
+#include "panel/ComPorts.h"
+#include "panel/ProgramName.h"
 
 #include <QDBusConnectionInterface>
 #include <QDBusError>
@@ -18,7 +18,7 @@ QString latin1(const char *text)
 // "no orma-qx50-voice-mem panel ...", with the program's one name.
 QString noPanel(const QString &rest)
 {
-    return QStringLiteral("no %1 panel %2").arg(latin1(Desktop::kApplicationTitle), rest);
+    return QStringLiteral("no %1 panel %2").arg(latin1(kProgramName), rest);
 }
 } // namespace
 
