@@ -62,10 +62,10 @@ QString findPanel(QDBusConnection &bus, int port, QString *why)
     for (const QString &name : names.value()) {
         if (!name.startsWith(latin1(kProcessNamePrefix)))
             continue;
-        QDBusMessage get = QDBusMessage::createMethodCall(
-            name, latin1(kPath), QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
+        QDBusMessage get
+            = QDBusMessage::createMethodCall(name, latin1(kPath), latin1(kPropertiesInterface), QStringLiteral("Get"));
         get.setAutoStartService(false);
-        get << latin1(kInterface) << QStringLiteral("ComPort");
+        get << latin1(kInterface) << latin1(property::kComPort);
         const QDBusMessage reply = bus.call(get, QDBus::Block, kAnswerWithinMs);
         if (reply.type() == QDBusMessage::ReplyMessage
             && reply.arguments().value(0).value<QDBusVariant>().variant().toInt() == port)
@@ -85,7 +85,7 @@ QDBusMessage panelCall(const QString &service, const char *interface, const QStr
 
 QDBusMessage sendCall(const QString &service, const QString &command)
 {
-    return panelCall(service, kInterface, QStringLiteral("Send"), {command});
+    return panelCall(service, kInterface, latin1(method::kSend), {command});
 }
 
 Answer readAnswer(const QDBusMessage &reply)
