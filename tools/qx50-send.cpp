@@ -6,6 +6,7 @@
 //   exit 2  no panel to ask
 //   exit 3  --play N --wait, and memory N has no known length: nothing sent
 #include "client/PanelClient.h"
+#include "panel/CommandTable.h"
 #include "SendOptions.h"
 #include "send/MessageCalls.h"
 #include "send/RepeatCall.h"
@@ -34,7 +35,7 @@ int usage(std::FILE *to, int exitCode)
                  "usage: qx50-send [--port N] COMMAND\n"
                  "       qx50-send [--port N] --play N [--hold SECONDS | --wait]\n"
                  "       qx50-send [--port N] --messages | --set NAME | --name N TEXT\n%s"
-                 "COMMAND is one of M R P T S (either case) or a memory digit 0 to 9.\n"
+                 "COMMAND is one of %s.\n"
                  "--play N sends memory N, then T; --hold SECONDS stays that long after it,\n"
                  "and sends S when stopped by SIGTERM, SIGINT or SIGHUP meanwhile; --wait\n"
                  "stays, the same way, until the message ends (its known length and 0.2 s).\n"
@@ -45,7 +46,7 @@ int usage(std::FILE *to, int exitCode)
                  "argument, refused before any panel is asked); 2 no panel to ask (none\n"
                  "running, none with that port open, or no desktop session bus); 3 --wait\n"
                  "for a memory with no known length (nothing is sent).\n",
-                 kRepeatUsage);
+                 kRepeatUsage, qPrintable(CommandTable::commandsInWords()));
     return exitCode;
 }
 

@@ -75,15 +75,15 @@ ControlBus::ControlBus(PanelModel &model, Desktop &desktop, QDBusConnection conn
 
     connect(&m_model, &PanelModel::statusChanged, this, [this](const QString &caption) {
         if (caption != m_statusAnnounced) // the status line said it again: no change
-            announce({{QStringLiteral("Status"), m_statusAnnounced = caption}});
+            announce({{latin1(property::kStatus), m_statusAnnounced = caption}});
     });
     connect(&m_model, &PanelModel::receivedChanged, this, [this](const QString &text) {
-        announce({{QStringLiteral("Received"), onTheBus(text)}});
+        announce({{latin1(property::kReceived), onTheBus(text)}});
     });
     connect(&m_model.comm(), &SerialComm::portOpenChanged, this, [this](bool open) {
-        announce({{QStringLiteral("PortOpen"), open},
-                  {QStringLiteral("ComPort"), m_model.openPort()},
-                  {QStringLiteral("LineState"), lineState()}});
+        announce({{latin1(property::kPortOpen), open},
+                  {latin1(property::kComPort), m_model.openPort()},
+                  {latin1(property::kLineState), lineState()}});
     });
 
     // The caller of StartRepeat is watched while its repeat runs; when its connection
@@ -97,7 +97,7 @@ ControlBus::ControlBus(PanelModel &model, Desktop &desktop, QDBusConnection conn
         if (state == PanelModel::LineState::Waiting
             || (state == PanelModel::LineState::Closed && !m_model.portOpen()
                 && m_lineStateAnnounced == QLatin1String("waiting")))
-            announce({{QStringLiteral("LineState"), PanelModel::lineStateName(state)}});
+            announce({{latin1(property::kLineState), PanelModel::lineStateName(state)}});
     });
     m_connection.connect(QString(), QStringLiteral("/org/freedesktop/DBus/Local"),
                          QStringLiteral("org.freedesktop.DBus.Local"), QStringLiteral("Disconnected"), this,
@@ -217,15 +217,15 @@ void ControlBus::repeatChanged()
 {
     if (!m_model.repeat().repeating())
         m_caller->setWatchedServices({});
-    announce({{QStringLiteral("Repeating"), repeating()}, {QStringLiteral("RepeatsLeft"), repeatsLeft()}});
+    announce({{latin1(property::kRepeating), repeating()}, {latin1(property::kRepeatsLeft), repeatsLeft()}});
 }
 
 void ControlBus::announce(const QVariantMap &changed)
 {
-    if (changed.contains(QStringLiteral("LineState")))
-        m_lineStateAnnounced = changed.value(QStringLiteral("LineState")).toString();
-    QDBusMessage signal = QDBusMessage::createSignal(latin1(kPath), QStringLiteral("org.freedesktop.DBus.Properties"),
-                                                     QStringLiteral("PropertiesChanged"));
+    if (changed.contains(latin1(property::kLineState)))
+        m_lineStateAnnounced = changed.value(latin1(property::kLineState)).toString();
+    QDBusMessage signal
+        = QDBusMessage::createSignal(latin1(kPath), latin1(kPropertiesInterface), latin1(kPropertiesChanged));
     signal << latin1(kInterface) << changed << QStringList();
     m_connection.send(signal);
 }

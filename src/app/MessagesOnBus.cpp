@@ -20,17 +20,17 @@ void ControlBus::watchMessages()
 {
     const MessageBook &book = m_model.messages();
     connect(&book, &MessageBook::changed, this, [this] {
-        announce({{QStringLiteral("MessageNames"), QVariant::fromValue(messageNames())},
-                  {QStringLiteral("MessageLengths"), QVariant::fromValue(messageLengths())}});
+        announce({{QString::fromLatin1(property::kMessageNames), QVariant::fromValue(messageNames())},
+                  {QString::fromLatin1(property::kMessageLengths), QVariant::fromValue(messageLengths())}});
     });
     connect(&book, &MessageBook::activeSetChanged, this, [this](const QString &name) {
-        announce({{QStringLiteral("MessageSet"), name}});
+        announce({{QString::fromLatin1(property::kMessageSet), name}});
     });
     const MessageClock &clock = m_model.messageClock();
     connect(&clock, &MessageClock::playingChanged, this, [this] {
         const QString now = playing();
         if (now != m_playingAnnounced) // the countdown's ticks change nothing here
-            announce({{QStringLiteral("Playing"), m_playingAnnounced = now}});
+            announce({{QString::fromLatin1(property::kPlaying), m_playingAnnounced = now}});
     });
     connect(&clock, &MessageClock::messageEnded, this,
             [this](int memory) { emit MessageEnded(static_cast<uint>(memory)); });

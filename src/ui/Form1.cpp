@@ -167,15 +167,15 @@ void Form1::createControls()
     Frame2 = new QGroupBox(QStringLiteral("Memory"), m_controls);
     Frame2->setObjectName(QStringLiteral("Frame2"));
     Frame2->setGeometry(twipsRect(2160, 60, 1575, 2295));
-    // The keypad: 7-8-9 on top, 1-2-3 in the third row, 0 alone under 2.
+    // The keypad: each key where the command table places it.
     constexpr int kColumn[] = {180, 600, 1020};
     constexpr int kRow[] = {300, 780, 1260, 1740};
     for (int digit = 0; digit <= 9; ++digit) {
-        const int column = digit == 0 ? 1 : (digit - 1) % 3;
-        const int row = digit == 0 ? 3 : 2 - (digit - 1) / 3;
+        const char character = CommandTable::memoryCharacter(digit);
+        const KeypadPlace place = CommandTable::find(character)->key;
         const QByteArray name = "Number" + QByteArray::number(digit);
-        Number[digit] = makeButton(Frame2, name.constData(), static_cast<char>('0' + digit),
-                                   twipsRect(kColumn[column], kRow[row], 375, 375));
+        Number[digit] = makeButton(Frame2, name.constData(), character,
+                                   twipsRect(kColumn[place.column], kRow[place.row], 375, 375));
     }
 
     Command5 = makeButton(m_controls, "Command5", 'S', twipsRect(2340, 2520, 1215, 375));

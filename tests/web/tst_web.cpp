@@ -3,6 +3,7 @@
 // holds the panel (on a private bus) and its unit (a pseudo-terminal). Also what the
 // page must refuse, from the browser and from a raw socket.
 #include "support/BusPanel.h"
+#include "panel/CommandTable.h"
 
 #include <QDir>
 #include <QFile>
@@ -14,7 +15,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <csignal>
+#include <map>
 
 namespace {
 
@@ -226,6 +229,56 @@ private slots:
         QVERIFY(browser.shows(phone, "#notice", "Com Port is not open!"));
         QCOMPARE(p.unit.received(), QByteArray());
         QVERIFY(browser.shows(phone, "#port", "closed"));
+    }
+
+    // The page's keys are the command table's, as qx50-web serves it: the functions in
+    // its order with their captions, then the memories laid out as the window's keypad,
+    // 7 8 9 on top and 0 alone under 2.
+    void thePagesKeysComeFromTheCommandTable()
+    {
+        Panel p;
+        WebProgram web;
+        Browser browser;
+        const int phone = browser.open(web.base() + "?t=" + web.token);
+        QVERIFY(browser.shows(phone, "#link", "connected"));
+        const QJsonArray keys = browser
+                                    .eval(phone, R"([...document.querySelectorAll('main button[data-c]')].map((b) => {
+            const box = b.getBoundingClientRect();
+            return { key: b.dataset.c + ' ' + b.firstChild.textContent, top: box.top, left: box.left };
+        }))")
+                                    .toArray();
+        QStringList expected;
+        std::vector<const PanelCommand *> inOrder;
+        for (const PanelCommand &command : CommandTable::all())
+            if (command.kind == CommandKind::Function && command.character != 'S') // Stop stands apart
+                inOrder.push_back(&command);
+        const auto keypad = CommandTable::keypad();
+        inOrder.insert(inOrder.end(), keypad.begin(), keypad.end());
+        for (const PanelCommand *command : inOrder)
+            expected << QChar::fromLatin1(command->character) + u' ' + QLatin1String(command->caption);
+        QStringList shown;
+        for (const QJsonValue key : keys)
+            shown << key[QLatin1String("key")].toString();
+        QCOMPARE(shown, expected);
+
+        // Each memory key sits on its table row and column: one line per row and per
+        // column, the rows going down and the columns going right.
+        std::map<int, double> rowTop, columnLeft;
+        for (size_t i = inOrder.size() - keypad.size(); i < inOrder.size(); ++i) {
+            const KeypadPlace place = inOrder[i]->key;
+            const QJsonValue shownKey = keys[qsizetype(i)];
+            const double top = shownKey[QLatin1String("top")].toDouble();
+            const double left = shownKey[QLatin1String("left")].toDouble();
+            QCOMPARE(rowTop.try_emplace(place.row, top).first->second, top);
+            QCOMPARE(columnLeft.try_emplace(place.column, left).first->second, left);
+        }
+        const auto ascending = [](const std::map<int, double> &line) {
+            return std::is_sorted(line.begin(), line.end(), [](auto a, auto b) { return a.second < b.second; })
+                && std::adjacent_find(line.begin(), line.end(), [](auto a, auto b) { return a.second == b.second; })
+                == line.end();
+        };
+        QCOMPARE(rowTop.size(), size_t(4));
+        QVERIFY(ascending(rowTop) && ascending(columnLeft));
     }
 
     void aLostPageStopsItsRepeat_data()

@@ -2,6 +2,7 @@
 
 #include "PageMessage.h"
 #include "PanelClient.h"
+#include "client/BusContract.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -181,7 +182,7 @@ void PageHub::stop(const char *why)
         for (const auto &page : m_pages)
             tell(*page, json({{"t", "refused"}, {"text", refusal.left(200)}}));
     };
-    if (m_panel.state().value(QStringLiteral("Repeating")).toBool())
+    if (m_panel.state().value(QLatin1String(panel::property::kRepeating)).toBool())
         m_panel.stopRepeat(answer);
     else
         m_panel.send(QStringLiteral("S"), answer);
@@ -207,11 +208,11 @@ void PageHub::lose(QWebSocket *socket, const char *why)
 void PageHub::panelChanged(const QVariantMap &changed)
 {
     // Someone chose another function, or the message ended: nothing left to answer for.
-    const auto status = changed.find(QStringLiteral("Status"));
-    const auto playing = changed.find(QStringLiteral("Playing"));
+    const auto status = changed.find(QLatin1String(panel::property::kStatus));
+    const auto playing = changed.find(QLatin1String(panel::property::kPlaying));
     if ((status != changed.end() && status->toString() != QLatin1String("Transmit"))
         || (playing != changed.end() && !playing->toBool()
-            && !m_panel.state().value(QStringLiteral("Repeating")).toBool()))
+            && !m_panel.state().value(QLatin1String(panel::property::kRepeating)).toBool()))
         for (const auto &page : m_pages)
             page->answerable = false;
     m_coalesce.start();
