@@ -22,6 +22,13 @@ inline constexpr auto kNotSent = "org.orma.Qx50VoiceMemory.Error.NotSent";
 inline constexpr auto kRepeating = "org.orma.Qx50VoiceMemory.Error.Repeating";
 inline constexpr auto kInvalidArgs = "org.freedesktop.DBus.Error.InvalidArgs";
 
+// The calls of a caller that drives the panel for clients of its own (a rigctld
+// client, a page's session), each named by a tag: what one starts is that client's,
+// and a stop nobody pressed cuts only what is the caller's own.
+inline constexpr auto kSendFor = "SendFor"; // (s command, s client)
+inline constexpr auto kStartRepeatFor = "StartRepeatFor"; // (s memory, d seconds, u count, s client)
+inline constexpr auto kStopOwn = "StopOwn"; // (s client); an empty tag: any of the caller's own
+
 // How long a caller waits for an answer: a caller should not hang on a stuck panel.
 inline constexpr int kAnswerWithinMs = 5000;
 

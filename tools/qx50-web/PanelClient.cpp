@@ -147,24 +147,28 @@ void PanelClient::send(const QString &command, Answer answer)
     call(QStringLiteral("Send"), {command}, std::move(answer));
 }
 
-void PanelClient::startRepeat(const QString &memory, double seconds, uint count, Answer answer)
-{
-    call(QStringLiteral("StartRepeat"), {memory, seconds, count}, std::move(answer));
-}
-
 void PanelClient::stopRepeat(Answer answer)
 {
     call(QStringLiteral("StopRepeat"), {}, std::move(answer));
 }
 
-void PanelClient::stopAndWait()
+void PanelClient::sendFor(const QString &command, const QString &client, Answer answer)
 {
-    const bool repeating = m_state.value(QStringLiteral("Repeating")).toBool();
-    QDBusMessage message
-        = QDBusMessage::createMethodCall(m_service, latin1(panel::kPath), latin1(panel::kInterface),
-                                         repeating ? QStringLiteral("StopRepeat") : QStringLiteral("Send"));
-    message.setAutoStartService(false);
-    if (!repeating)
-        message << QStringLiteral("S");
-    m_bus.call(message, QDBus::Block, panel::kAnswerWithinMs);
+    call(latin1(panel::kSendFor), {command, client}, std::move(answer));
+}
+
+void PanelClient::startRepeatFor(const QString &memory, double seconds, uint count, const QString &client,
+                                 Answer answer)
+{
+    call(latin1(panel::kStartRepeatFor), {memory, seconds, count, client}, std::move(answer));
+}
+
+void PanelClient::stopOwn(const QString &client, Answer answer)
+{
+    call(latin1(panel::kStopOwn), {client}, std::move(answer));
+}
+
+void PanelClient::stopOwnAndWait()
+{
+    m_bus.call(panel::stopOwnCall(m_service, {}), QDBus::Block, panel::kAnswerWithinMs);
 }
