@@ -2,7 +2,8 @@
 // window's own stop, a bus caller's StopOwn, a rigctld that leaves the bus, a page's
 // dead man's switch, qx50-send --wait on a signal) sends "S" when what is on the air
 // is the one it started, and no byte when another door's message took the air since
-// or nothing is on it. The panel is on a private bus; its unit is a pseudo-terminal.
+// or nothing is on it. A program that sent plainly and left stops nothing. The panel
+// is on a private bus; its unit is a pseudo-terminal.
 #include "support/BusClient.h"
 #include "support/BusPanel.h"
 #include "panel/Owner.h"
@@ -36,9 +37,8 @@ struct Caller {
 
     QDBusMessage call(const char *method, const QVariantList &args)
     {
-        QDBusMessage message
-            = QDBusMessage::createMethodCall(busclient::kService, busclient::kPath, busclient::kInterface,
-                                             QString::fromLatin1(method));
+        QDBusMessage message = QDBusMessage::createMethodCall(busclient::kService, busclient::kPath,
+                                                              busclient::kInterface, QString::fromLatin1(method));
         message.setArguments(args);
         QDBusPendingCall pending = connection.asyncCall(message);
         (void)QTest::qWaitFor([&] { return pending.isFinished(); }, kBound);
@@ -85,8 +85,11 @@ private slots:
         QTest::addColumn<QString>("door");
         QTest::addColumn<QString>("onAir");
         QTest::addColumn<QByteArray>("stop");
-        for (const char *door : {"window", "bus caller", "rigctld client", "page session", "--wait"}) {
-            QTest::addRow("%s, its own", door) << door << "own" << QByteArray("S");
+        for (const char *door : {"window", "bus caller", "rigctld client", "page session", "--wait", "plain Send"}) {
+            // A program that sent plainly and left (qx50-send T) leaves its message on
+            // the air: a logger relies on that.
+            const QByteArray own = qstrcmp(door, "plain Send") == 0 ? QByteArray() : QByteArray("S");
+            QTest::addRow("%s, its own", door) << door << "own" << own;
             QTest::addRow("%s, another's", door) << door << "another's" << QByteArray();
             QTest::addRow("%s, none", door) << door << "none" << QByteArray();
         }
@@ -105,20 +108,24 @@ private slots:
         // Each door starts memory 1 its own way, and stops by itself its own way.
         std::function<void()> startOwn;
         std::function<void()> stopByItself;
-        const QString tag = door == QLatin1String("page session") ? QStringLiteral("page 1")
-                                                                 : QStringLiteral("127.0.0.1:40001");
+        const QString tag
+            = door == QLatin1String("page session") ? QStringLiteral("page 1") : QStringLiteral("127.0.0.1:40001");
         if (door == QLatin1String("window")) {
             startOwn = [&] {
                 p.f.form->Form_KeyPress('1');
                 p.f.form->Form_KeyPress('t');
             };
             stopByItself = [&] { p.f.form->model().stopOwnTransmission(Owner::window()); };
-        } else if (door == QLatin1String("bus caller")) {
+        } else if (door == QLatin1String("bus caller") || door == QLatin1String("plain Send")) {
             startOwn = [&] {
                 caller.call("Send", {QStringLiteral("1")});
                 caller.call("Send", {QStringLiteral("T")});
             };
-            stopByItself = [&] { QCOMPARE(caller.call("StopOwn", {QString()}).type(), QDBusMessage::ReplyMessage); };
+            if (door == QLatin1String("plain Send"))
+                stopByItself = [&] { caller.leave(); };
+            else
+                stopByItself
+                    = [&] { QCOMPARE(caller.call("StopOwn", {QString()}).type(), QDBusMessage::ReplyMessage); };
         } else if (door == QLatin1String("--wait")) {
             startOwn = [&] { sender.start(QStringLiteral(QX50_SEND), {"--play", "1", "--wait"}); };
             stopByItself = [&] {

@@ -179,8 +179,7 @@ void ControlBus::StartRepeat(const QString &memory, double seconds, uint count)
     startRepeat([&](const Owner &starter) { return m_model.repeat().start(digit, seconds, count, true, starter); });
 }
 
-void ControlBus::startRepeat(const std::function<RepeatTransmit::Started(const Owner &)> &start,
-                             const QString &client)
+void ControlBus::startRepeat(const std::function<RepeatTransmit::Started(const Owner &)> &start, const QString &client)
 {
     // Watched from before the first byte; a caller gone before the watch began is
     // found by asking once afterwards. A refused caller leaves the watch as it was.

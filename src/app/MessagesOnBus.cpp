@@ -84,6 +84,5 @@ void ControlBus::SetMessageName(uint memory, const QString &name)
 void ControlBus::StartRepeatWithGap(const QString &memory, double gap, uint count)
 {
     const char digit = memory.size() == 1 ? memory.front().toLatin1() : '\0';
-    startRepeat(
-        [&](const Owner &starter) { return m_model.repeat().startWithGap(digit, gap, count, true, starter); });
+    startRepeat([&](const Owner &starter) { return m_model.repeat().startWithGap(digit, gap, count, true, starter); });
 }

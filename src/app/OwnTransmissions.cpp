@@ -59,7 +59,8 @@ void ControlBus::watchTaggingCaller()
     watchCallers();
     // Gone before the watch began: found by asking once.
     if (!m_connection.interface()->isServiceRegistered(caller).value())
-        QMetaObject::invokeMethod(this, [this, caller] { callerLeft(caller); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, caller] { callerLeft(caller); }, Qt::QueuedConnection);
 }
 
 void ControlBus::callerLeft(const QString &caller)

@@ -123,8 +123,8 @@ void RepeatTransmit::tick()
 void RepeatTransmit::transmit(QString *notSentWhy)
 {
     m_sending = true;
-    const bool sent = m_sender.send(m_memory, m_starter, notSentWhy) && m_repeating
-        && m_sender.send('T', m_starter, notSentWhy);
+    const bool sent
+        = m_sender.send(m_memory, m_starter, notSentWhy) && m_repeating && m_sender.send('T', m_starter, notSentWhy);
     m_sending = false;
     if (!m_repeating)
         return;

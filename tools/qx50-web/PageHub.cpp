@@ -186,7 +186,8 @@ void PageHub::lose(QWebSocket *socket, const char *why)
     socket->abort();
     socket->deleteLater();
     // The page's dead man's switch: the panel stops only what is still this page's.
-    note(qPrintable(QStringLiteral("a page %1: what it started is stopped if still on the air").arg(QLatin1String(why))));
+    note(qPrintable(
+        QStringLiteral("a page %1: what it started is stopped if still on the air").arg(QLatin1String(why))));
     m_panel.stopOwn(tag, [](const QString &) {});
 }
 
