@@ -37,7 +37,8 @@ int usage(std::FILE *to, int exitCode)
                  "       qx50-send [--port N] --messages | --set NAME | --name N TEXT\n%s"
                  "COMMAND is one of %s.\n"
                  "--play N sends memory N, then T; --hold SECONDS stays that long after it,\n"
-                 "and sends S when stopped by SIGTERM, SIGINT or SIGHUP meanwhile; --wait\n"
+                 "and sends S when stopped by SIGTERM, SIGINT or SIGHUP meanwhile, unless\n"
+                 "another program's message went on the air since; --wait\n"
                  "stays, the same way, until the message ends (its known length and 0.2 s).\n"
                  "--messages lists the active set of message names (memory, length, name);\n"
                  "--set NAME makes another set active; --name N TEXT names memory N.\n"
@@ -164,7 +165,10 @@ int main(int argc, char *argv[])
             return std::chrono::steady_clock::now() < early && !stillPlaying(bus, service, *options.playMemory);
         };
     }
+    // Stopped meanwhile: the message is cut only if it is still this program's own,
+    // never one another door started since.
     if (stay && stoppedDuring(*stay, stopping, endedEarly))
-        return exitCodeOf(send(QStringLiteral("S")));
+        return exitCodeOf(
+            panel::readAnswer(bus.call(panel::stopOwnCall(service, {}), QDBus::Block, panel::kAnswerWithinMs)));
     return 0;
 }

@@ -89,8 +89,7 @@ ControlBus::ControlBus(PanelModel &model, Desktop &desktop, QDBusConnection conn
     // The caller of StartRepeat is watched while its repeat runs; when its connection
     // ends, whatever the cause, the repeat ends with "S".
     m_caller = new QDBusServiceWatcher(QString(), m_connection, QDBusServiceWatcher::WatchForUnregistration, this);
-    connect(m_caller, &QDBusServiceWatcher::serviceUnregistered, this,
-            [this] { runTrapped(m_desktop, [this] { m_model.repeat().stop(RepeatTransmit::Stop::CallerLeft); }); });
+    connect(m_caller, &QDBusServiceWatcher::serviceUnregistered, this, &ControlBus::callerLeft);
     connect(&m_model.repeat(), &RepeatTransmit::changed, this, &ControlBus::repeatChanged);
     // Opening and closing are told with PortOpen; a wait begun or ended on its own.
     connect(&m_model, &PanelModel::lineStateChanged, this, [this](PanelModel::LineState state) {
@@ -152,13 +151,18 @@ void ControlBus::refuse(const char *error, const QString &text)
 
 void ControlBus::Send(const QString &command)
 {
+    send(command, {});
+}
+
+void ControlBus::send(const QString &command, const QString &client)
+{
     const auto character = command.size() == 1 ? CommandTable::commandForKey(command.front().unicode()) : std::nullopt;
     if (!character) {
         refuse(kNotACommand, CommandTable::notACommand(command));
         return;
     }
     runTrapped(m_desktop, [&] {
-        const PanelModel::Outcome sent = m_model.sendFromOutside(*character);
+        const PanelModel::Outcome sent = m_model.sendFromOutside(*character, callerOwner(client));
         switch (sent.refused) {
         case PanelModel::Refused::No: return;
         case PanelModel::Refused::PortNotOpen: refuse(kPortNotOpen, sent.why); return;
@@ -172,22 +176,25 @@ void ControlBus::StartRepeat(const QString &memory, double seconds, uint count)
 {
     const char digit = memory.size() == 1 ? memory.front().toLatin1() : '\0';
     // Never a box inside a bus call.
-    startRepeat([&] { return m_model.repeat().start(digit, seconds, count, true); });
+    startRepeat([&](const Owner &starter) { return m_model.repeat().start(digit, seconds, count, true, starter); });
 }
 
-void ControlBus::startRepeat(const std::function<RepeatTransmit::Started()> &start)
+void ControlBus::startRepeat(const std::function<RepeatTransmit::Started(const Owner &)> &start, const QString &client)
 {
     // Watched from before the first byte; a caller gone before the watch began is
     // found by asking once afterwards. A refused caller leaves the watch as it was.
-    const QStringList watchedBefore = m_caller->watchedServices();
+    const QString repeatCallerBefore = m_repeatCaller;
     const QString caller = calledFromDBus() ? message().service() : QString();
-    if (!caller.isEmpty())
-        m_caller->setWatchedServices({caller});
+    if (!caller.isEmpty()) {
+        m_repeatCaller = caller;
+        watchCallers();
+    }
     runTrapped(m_desktop, [&] {
-        const auto started = start();
+        const auto started = start(callerOwner(client));
         using Refused = RepeatTransmit::Refused;
         if (started.refused != Refused::No) {
-            m_caller->setWatchedServices(m_model.repeat().repeating() ? watchedBefore : QStringList());
+            m_repeatCaller = m_model.repeat().repeating() ? repeatCallerBefore : QString();
+            watchCallers();
             const char *error = started.refused == Refused::InvalidArgs ? kInvalidArgs
                 : started.refused == Refused::PortNotOpen               ? kPortNotOpen
                 : started.refused == Refused::Busy                      ? kBusy
@@ -203,9 +210,9 @@ void ControlBus::startRepeat(const std::function<RepeatTransmit::Started()> &sta
 
 void ControlBus::busDisconnected()
 {
-    // Losing the bus is losing the caller: a repeat a caller started ends with "S".
-    if (!m_caller->watchedServices().isEmpty())
-        runTrapped(m_desktop, [this] { m_model.repeat().stop(RepeatTransmit::Stop::CallerLeft); });
+    // Losing the bus is losing every caller: what each watched one started ends.
+    for (const QString &caller : m_caller->watchedServices())
+        callerLeft(caller);
 }
 
 void ControlBus::StopRepeat()
@@ -215,8 +222,10 @@ void ControlBus::StopRepeat()
 
 void ControlBus::repeatChanged()
 {
-    if (!m_model.repeat().repeating())
-        m_caller->setWatchedServices({});
+    if (!m_model.repeat().repeating() && !m_repeatCaller.isEmpty()) {
+        m_repeatCaller.clear();
+        watchCallers();
+    }
     announce({{latin1(property::kRepeating), repeating()}, {latin1(property::kRepeatsLeft), repeatsLeft()}});
 }
 

@@ -30,6 +30,12 @@ inline constexpr auto kStartRepeat = "StartRepeat";
 inline constexpr auto kStopRepeat = "StopRepeat";
 inline constexpr auto kSetMessageName = "SetMessageName";
 inline constexpr auto kStartRepeatWithGap = "StartRepeatWithGap";
+// The calls of a caller that drives the panel for clients of its own (a rigctld
+// client, a page's session), each named by a tag: what one starts is that client's,
+// and a stop nobody pressed cuts only what is the caller's own.
+inline constexpr auto kSendFor = "SendFor";
+inline constexpr auto kStartRepeatFor = "StartRepeatFor";
+inline constexpr auto kStopOwn = "StopOwn"; // an empty tag: any of the caller's own
 } // namespace method
 
 namespace property {
@@ -70,6 +76,9 @@ inline constexpr Member kMembers[] = {
     {Member::Kind::Method, method::kStopRepeat, ""},
     {Member::Kind::Method, method::kSetMessageName, "us"},
     {Member::Kind::Method, method::kStartRepeatWithGap, "sdu"},
+    {Member::Kind::Method, method::kSendFor, "ss"}, // command, client
+    {Member::Kind::Method, method::kStartRepeatFor, "sdus"}, // memory, seconds, count, client
+    {Member::Kind::Method, method::kStopOwn, "s"}, // client
     {Member::Kind::Property, property::kStatus, "s"},
     {Member::Kind::Property, property::kPortOpen, "b"},
     {Member::Kind::Property, property::kComPort, "i"}, // 0 when no port is open

@@ -81,6 +81,16 @@ QDBusMessage sendCall(const QString &service, const QString &command)
     return panelCall(service, kInterface, latin1(method::kSend), {command});
 }
 
+QDBusMessage sendForCall(const QString &service, const QString &command, const QString &client)
+{
+    return panelCall(service, kInterface, latin1(method::kSendFor), {command, client});
+}
+
+QDBusMessage stopOwnCall(const QString &service, const QString &client)
+{
+    return panelCall(service, kInterface, latin1(method::kStopOwn), {client});
+}
+
 Answer readAnswer(const QDBusMessage &reply)
 {
     if (reply.type() == QDBusMessage::ReplyMessage)

@@ -1,5 +1,6 @@
 #include "PanelModel.h"
 
+#include "CommandSender.h"
 #include "CommandTable.h"
 #include "PanelTexts.h"
 #include "StatusColour.h"
@@ -11,6 +12,31 @@
 #include "serial/SettingsRecord.h"
 #include "serial/SerialError.h"
 
+namespace {
+
+// The repeat's road to the line: the model's own dispatch, and its rule for stops.
+class ModelSender : public CommandSender {
+public:
+    explicit ModelSender(PanelModel &model)
+        : m_model(model)
+    {
+    }
+    bool lineOpen() const override { return m_model.portOpen(); }
+    QString lineClosedWords() const override { return m_model.portNotOpenWords(); }
+    bool operatorBusy() const override { return m_model.waitingForOperator(); }
+    QString busyWords() const override { return m_model.busyWords(); }
+    bool send(char command, const Owner &owner, QString *notSentWhy) override
+    {
+        return m_model.issueCommand(command, notSentWhy, owner);
+    }
+    void stopOwn(const Owner &owner) override { m_model.stopOwnTransmission(owner); }
+
+private:
+    PanelModel &m_model;
+};
+
+} // namespace
+
 PanelModel::PanelModel(Desktop &desktop, PortDevices ports, QObject *parent)
     : QObject(parent)
     , m_desktop(desktop)
@@ -19,16 +45,29 @@ PanelModel::PanelModel(Desktop &desktop, PortDevices ports, QObject *parent)
     , m_statusCaption(QString::fromLatin1(CommandTable::find('M')->status)) // the window's design state
     , m_statusColour(StatusColour::kButtonText)
 {
-    m_repeat = new RepeatTransmit(*this);
     m_messages = new MessageBook(MessageBook::fileBeside(m_ports.assignmentsFile), this);
-    m_messageClock = new MessageClock(*this, *m_messages);
+    m_sender = std::make_unique<ModelSender>(*this);
+    m_repeat = new RepeatTransmit(*m_sender, *m_messages, this);
+    m_transmission = new Transmission(*m_messages, this);
+    m_messageClock = new MessageClock(*m_messages, *m_transmission, this);
     m_preferences = PanelPreferences(PanelPreferences::besideAssignments(m_ports.assignmentsFile));
+    // A closed or lost line ends what went on over it, before anyone hears it closed.
+    connect(&m_comm, &SerialComm::portOpenChanged, this, [this](bool open) {
+        if (open)
+            return;
+        m_repeat->stop(RepeatTransmit::Stop::PortClosed);
+        m_messageClock->lineClosed();
+        m_transmission->lineClosed();
+    });
     connect(&m_comm, &SerialComm::portOpenChanged, this, &PanelModel::announceLineState);
     connect(&m_comm, &SerialComm::lineLost, this,
             [this](const QString &reason) { runTrapped(m_desktop, [this, &reason] { lineLost(reason); }); });
 }
 
-PanelModel::~PanelModel() = default;
+PanelModel::~PanelModel()
+{
+    delete m_repeat; // it holds the sender, which goes before the model's children
+}
 
 int PanelModel::savedNetworkPort() const
 {
@@ -93,7 +132,7 @@ void PanelModel::sendCommand(char command)
 }
 
 // The byte goes out first; only then does the status line name the function.
-bool PanelModel::issueCommand(char command, QString *notSentWhy)
+bool PanelModel::issueCommand(char command, QString *notSentWhy, const Owner &owner)
 {
     try {
         m_comm.setOutput(QString(QChar::fromLatin1(command)));
@@ -108,6 +147,9 @@ bool PanelModel::issueCommand(char command, QString *notSentWhy)
         tellOperator(PanelText::kCommandNotSent, QString::fromUtf8(refused.what()));
         return false;
     }
+    // What plays and what is recorded hear of it before anyone else.
+    m_transmission->commandSent(command, m_messageClock->chosen(), owner);
+    m_messageClock->commandSent(command);
     emit commandSent(command);
     if (const PanelCommand *sent = CommandTable::find(command); sent && sent->status)
         showStatus(QString::fromLatin1(sent->status), sent->statusColour);
@@ -127,7 +169,7 @@ void PanelModel::showStatus(const QString &caption, quint32 foreColor)
     emit statusChanged(caption, foreColor);
 }
 
-PanelModel::Outcome PanelModel::sendFromOutside(char command)
+PanelModel::Outcome PanelModel::sendFromOutside(char command, const Owner &owner)
 {
     // While a box is up the window takes no clicks; neither does anyone else, so no
     // command slips into the middle of a procedure that waits for the operator.
@@ -138,9 +180,26 @@ PanelModel::Outcome PanelModel::sendFromOutside(char command)
     // As a key in the window does: a running repeat ends first, with no byte of its own.
     m_repeat->stop(RepeatTransmit::Stop::Outside);
     QString notSentWhy;
-    if (issueCommand(command, &notSentWhy))
+    if (issueCommand(command, &notSentWhy, owner))
         return {};
     // Lost under the write (the lost line is told once, by its own road), or not taken.
+    if (!m_comm.portOpen())
+        return {Refused::PortNotOpen, portNotOpenWords()};
+    return {Refused::NotSent, PanelText::notSent(notSentWhy)};
+}
+
+PanelModel::Outcome PanelModel::stopOwnTransmission(const Owner &stopper)
+{
+    // A repeat it started ends; its own stop comes back here for the "S".
+    if (m_repeat->repeating() && stopper.covers(m_repeat->starter())) {
+        m_repeat->stop(RepeatTransmit::Stop::CallerLeft);
+        return {};
+    }
+    if (!m_transmission->isOwnedBy(stopper) || !m_comm.portOpen())
+        return {}; // another door's message, or none: no byte
+    QString notSentWhy;
+    if (issueCommand('S', &notSentWhy, stopper))
+        return {};
     if (!m_comm.portOpen())
         return {Refused::PortNotOpen, portNotOpenWords()};
     return {Refused::NotSent, PanelText::notSent(notSentWhy)};

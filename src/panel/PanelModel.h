@@ -4,8 +4,10 @@
 #include "Desktop.h"
 #include "MessageBook.h"
 #include "MessageClock.h"
+#include "Owner.h"
 #include "PanelPreferences.h"
 #include "RepeatTransmit.h"
+#include "Transmission.h"
 
 #include "serial/PortDevices.h"
 #include "serial/SerialComm.h"
@@ -16,7 +18,9 @@
 
 #include <array>
 #include <functional>
+#include <memory>
 
+class CommandSender;
 class DeviceWatcher;
 class LostPortWait;
 
@@ -49,6 +53,9 @@ public:
     const MessageBook &messages() const { return *m_messages; }
     MessageClock &messageClock() { return *m_messageClock; }
     const MessageClock &messageClock() const { return *m_messageClock; }
+    // What plays or transmits now, and who started it.
+    Transmission &transmission() { return *m_transmission; }
+    const Transmission &transmission() const { return *m_transmission; }
     const PortDevices &portDevices() const { return m_ports; }
     Desktop &desktop() { return m_desktop; }
 
@@ -92,11 +99,11 @@ public:
     void unload();
 
     // Command dispatch: sendCommand warns when the port is closed; issueCommand sends
-    // and shows, true when the byte went out. A command the unit does not take now is
-    // reported with a box or, given `notSentWhy` (a caller that is no operator), in
-    // it alone.
+    // and shows, true when the byte went out, in `owner`'s name. A command the unit
+    // does not take now is reported with a box or, given `notSentWhy` (a caller that
+    // is no operator), in it alone.
     void sendCommand(char command);
-    bool issueCommand(char command, QString *notSentWhy = nullptr);
+    bool issueCommand(char command, QString *notSentWhy = nullptr, const Owner &owner = Owner::window());
     void warnPortNotOpen();
     void showStatus(const QString &caption, quint32 foreColor);
 
@@ -107,7 +114,12 @@ public:
         Refused refused = Refused::No;
         QString why;
     };
-    Outcome sendFromOutside(char command);
+    Outcome sendFromOutside(char command, const Owner &owner = Owner::busCaller({}));
+    // The one rule for a stop nobody pressed (a page gone silent, a program that
+    // ends, a caller that left the bus): a repeat `stopper` started ends, and "S" goes
+    // out only when what plays or transmits is `stopper`'s own; otherwise no byte, so
+    // another door's message goes on. An operator's stop is a plain "S" instead.
+    Outcome stopOwnTransmission(const Owner &stopper);
 
     // Port selection and scan.
     void scanComPorts();
@@ -164,8 +176,10 @@ private:
     Desktop &m_desktop;
     PortDevices m_ports;
     SerialComm m_comm;
+    std::unique_ptr<CommandSender> m_sender; // the repeat's road to the line
     RepeatTransmit *m_repeat;
     MessageBook *m_messages;
+    Transmission *m_transmission;
     MessageClock *m_messageClock;
     ContinueOnFailure m_onError; // the pending error of the procedures that run in that mode
     std::function<bool()> m_waitingForOperator;

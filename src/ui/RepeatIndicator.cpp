@@ -23,7 +23,7 @@ RepeatIndicator::RepeatIndicator(Form1 &form)
     connect(&model, &PanelModel::noticeChanged, this, &RepeatIndicator::show);
     connect(&model.messages(), &MessageBook::changed, this, &RepeatIndicator::show);
     connect(&model.messageClock(), &MessageClock::chosenChanged, this, &RepeatIndicator::show);
-    connect(&model.messageClock(), &MessageClock::playingChanged, this, &RepeatIndicator::show);
+    connect(&model.transmission(), &Transmission::playingChanged, this, &RepeatIndicator::show);
 }
 
 void RepeatIndicator::show()

@@ -2,9 +2,11 @@
 // through driver.mjs, opens the page with the token and taps it, while this process
 // holds the panel (on a private bus) and its unit (a pseudo-terminal). Also what the
 // page must refuse, from the browser and from a raw socket.
+#include "support/BusClient.h"
 #include "support/BusPanel.h"
 #include "panel/CommandTable.h"
 
+#include <QDBusMessage>
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
@@ -318,6 +320,41 @@ private slots:
         QVERIFY(QTest::qWaitFor([&] { return !p.bus->repeating(); }, kBound));
         if (loss == QLatin1String("kill"))
             browser.ask({{"do", "launch"}}); // so the browser's own ending is clean
+    }
+
+    // The dead man's switch cuts the page's own message, memory 0 included, and never
+    // one the desktop started after it.
+    void aLostPageStopsOnlyItsOwnMessage_data()
+    {
+        QTest::addColumn<QString>("memory");
+        QTest::addColumn<bool>("desktopSince");
+        QTest::addColumn<QByteArray>("stop");
+        QTest::addRow("memory 0 of known length, its own") << "0" << false << QByteArray("S");
+        QTest::addRow("the desktop's message since") << "1" << true << QByteArray();
+    }
+    void aLostPageStopsOnlyItsOwnMessage()
+    {
+        QFETCH(QString, memory);
+        QFETCH(bool, desktopSince);
+        QFETCH(QByteArray, stop);
+        Panel p;
+        QCOMPARE(p.f.form->model().messages().setLength(0, 60000), QString());
+        WebProgram web;
+        Browser browser;
+        const int phone = browser.open(web.base() + "?t=" + web.token);
+        QVERIFY(browser.shows(phone, "#link", "connected"));
+        browser.ask({{"do", "tap"}, {"page", phone}, {"selector", QStringLiteral("[data-c=\"%1\"]").arg(memory)}});
+        browser.ask({{"do", "tap"}, {"page", phone}, {"selector", "[data-c=\"T\"]"}});
+        QCOMPARE(arriving(p.unit, 2), memory.toLatin1() + "T");
+        if (memory == QLatin1String("0"))
+            QVERIFY(browser.shows(phone, "#repeat-state", "Playing"));
+        if (desktopSince) { // qx50-send 2, then qx50-send T
+            QCOMPARE(busclient::send(QStringLiteral("2")).type(), QDBusMessage::ReplyMessage);
+            QCOMPARE(busclient::send(QStringLiteral("T")).type(), QDBusMessage::ReplyMessage);
+            QCOMPARE(arriving(p.unit, 2), QByteArray("2T"));
+        }
+        browser.ask({{"do", "close"}, {"page", phone}});
+        QCOMPARE(arriving(p.unit, 1, 4000), stop);
     }
 
     void stoppingQx50WebStopsATransmissionAPageStarted()

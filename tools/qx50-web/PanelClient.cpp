@@ -146,24 +146,28 @@ void PanelClient::send(const QString &command, Answer answer)
     call(latin1(panel::method::kSend), {command}, std::move(answer));
 }
 
-void PanelClient::startRepeat(const QString &memory, double seconds, uint count, Answer answer)
-{
-    call(latin1(panel::method::kStartRepeat), {memory, seconds, count}, std::move(answer));
-}
-
 void PanelClient::stopRepeat(Answer answer)
 {
     call(latin1(panel::method::kStopRepeat), {}, std::move(answer));
 }
 
-void PanelClient::stopAndWait()
+void PanelClient::sendFor(const QString &command, const QString &client, Answer answer)
 {
-    const bool repeating = m_state.value(latin1(panel::property::kRepeating)).toBool();
-    QDBusMessage message
-        = QDBusMessage::createMethodCall(m_service, latin1(panel::kPath), latin1(panel::kInterface),
-                                         repeating ? latin1(panel::method::kStopRepeat) : latin1(panel::method::kSend));
-    message.setAutoStartService(false);
-    if (!repeating)
-        message << QStringLiteral("S");
-    m_bus.call(message, QDBus::Block, panel::kAnswerWithinMs);
+    call(latin1(panel::method::kSendFor), {command, client}, std::move(answer));
+}
+
+void PanelClient::startRepeatFor(const QString &memory, double seconds, uint count, const QString &client,
+                                 Answer answer)
+{
+    call(latin1(panel::method::kStartRepeatFor), {memory, seconds, count, client}, std::move(answer));
+}
+
+void PanelClient::stopOwn(const QString &client, Answer answer)
+{
+    call(latin1(panel::method::kStopOwn), {client}, std::move(answer));
+}
+
+void PanelClient::stopOwnAndWait()
+{
+    m_bus.call(panel::stopOwnCall(m_service, {}), QDBus::Block, panel::kAnswerWithinMs);
 }
