@@ -77,12 +77,12 @@ ControlBus::ControlBus(PanelModel &model, Desktop &desktop, QDBusConnection conn
         if (caption != m_statusAnnounced) // the status line said it again: no change
             announce({{QStringLiteral("Status"), m_statusAnnounced = caption}});
     });
-    connect(&m_model, &PanelModel::receivedChanged, this, [this](const QString &text) {
+    connect(&m_model.line(), &Line::receivedChanged, this, [this](const QString &text) {
         announce({{QStringLiteral("Received"), onTheBus(text)}});
     });
-    connect(&m_model.comm(), &SerialComm::portOpenChanged, this, [this](bool open) {
+    connect(&m_model.line(), &Line::portOpenChanged, this, [this](bool open) {
         announce({{QStringLiteral("PortOpen"), open},
-                  {QStringLiteral("ComPort"), m_model.openPort()},
+                  {QStringLiteral("ComPort"), m_model.line().openPort()},
                   {QStringLiteral("LineState"), lineState()}});
     });
 
@@ -93,11 +93,11 @@ ControlBus::ControlBus(PanelModel &model, Desktop &desktop, QDBusConnection conn
             [this] { runTrapped(m_desktop, [this] { m_model.repeat().stop(RepeatTransmit::Stop::CallerLeft); }); });
     connect(&m_model.repeat(), &RepeatTransmit::changed, this, &ControlBus::repeatChanged);
     // Opening and closing are told with PortOpen; a wait begun or ended on its own.
-    connect(&m_model, &PanelModel::lineStateChanged, this, [this](PanelModel::LineState state) {
-        if (state == PanelModel::LineState::Waiting
-            || (state == PanelModel::LineState::Closed && !m_model.portOpen()
+    connect(&m_model.line(), &Line::stateChanged, this, [this](Line::State state) {
+        if (state == Line::State::Waiting
+            || (state == Line::State::Closed && !m_model.line().portOpen()
                 && m_lineStateAnnounced == QLatin1String("waiting")))
-            announce({{QStringLiteral("LineState"), PanelModel::lineStateName(state)}});
+            announce({{QStringLiteral("LineState"), Line::stateName(state)}});
     });
     m_connection.connect(QString(), QStringLiteral("/org/freedesktop/DBus/Local"),
                          QStringLiteral("org.freedesktop.DBus.Local"), QStringLiteral("Disconnected"), this,
@@ -121,15 +121,15 @@ QString ControlBus::status() const
 }
 bool ControlBus::portOpen() const
 {
-    return m_model.portOpen();
+    return m_model.line().portOpen();
 }
 int ControlBus::comPort() const
 {
-    return m_model.openPort();
+    return m_model.line().openPort();
 }
 QString ControlBus::received() const
 {
-    return onTheBus(m_model.received());
+    return onTheBus(m_model.line().received());
 }
 bool ControlBus::repeating() const
 {
@@ -137,7 +137,7 @@ bool ControlBus::repeating() const
 }
 QString ControlBus::lineState() const
 {
-    return PanelModel::lineStateName(m_model.lineState());
+    return Line::stateName(m_model.line().state());
 }
 uint ControlBus::repeatsLeft() const
 {

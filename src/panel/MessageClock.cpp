@@ -14,7 +14,7 @@ MessageClock::MessageClock(PanelModel &model, MessageBook &book)
     m_tick.setInterval(1000);
     connect(&m_tick, &QTimer::timeout, this, &MessageClock::playingChanged);
     connect(&model, &PanelModel::commandSent, this, &MessageClock::commandSent);
-    connect(&model.comm(), &SerialComm::portOpenChanged, this, [this](bool open) {
+    connect(&model.line(), &Line::portOpenChanged, this, [this](bool open) {
         if (open)
             return;
         endRecording(false); // the line lost or closed under it: its length is not known

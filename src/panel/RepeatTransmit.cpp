@@ -45,7 +45,7 @@ RepeatTransmit::RepeatTransmit(PanelModel &model)
 {
     m_timer.setTimerType(Qt::PreciseTimer); // start to start, with no drift
     connect(&m_timer, &QTimer::timeout, this, &RepeatTransmit::tick);
-    connect(&model.comm(), &SerialComm::portOpenChanged, this, [this](bool open) {
+    connect(&model.line(), &Line::portOpenChanged, this, [this](bool open) {
         if (!open)
             stop(Stop::PortClosed);
     });
@@ -82,10 +82,10 @@ RepeatTransmit::Started RepeatTransmit::startWithGap(char memory, double gap, qi
 RepeatTransmit::Started RepeatTransmit::begin(char memory, int periodMs, double gap, qint64 count, bool quiet,
                                               const QString &told)
 {
-    if (!m_model.comm().portOpen())
-        return {Refused::PortNotOpen, m_model.portNotOpenWords()};
-    if (m_model.waitingForOperator())
-        return {Refused::Busy, m_model.busyWords()};
+    if (!m_model.line().portOpen())
+        return {Refused::PortNotOpen, m_model.line().portNotOpenWords()};
+    if (m_model.boxes().waitingForOperator())
+        return {Refused::Busy, m_model.boxes().busyWords()};
     if (m_repeating)
         return {Refused::Repeating, QStringLiteral("A repeat is running already; stop it first.")};
     m_memory = memory;
@@ -100,8 +100,8 @@ RepeatTransmit::Started RepeatTransmit::begin(char memory, int periodMs, double 
     if (m_repeating)
         return {};
     // A first transmission the line did not take has ended it.
-    if (!m_model.comm().portOpen())
-        return {Refused::PortNotOpen, m_model.portNotOpenWords()};
+    if (!m_model.line().portOpen())
+        return {Refused::PortNotOpen, m_model.line().portNotOpenWords()};
     return {Refused::NotSent, PanelText::notSent(notSentWhy)};
 }
 
@@ -126,7 +126,7 @@ void RepeatTransmit::transmit(QString *notSentWhy)
     if (!m_repeating)
         return;
     if (!sent) {
-        stop(m_model.comm().portOpen() ? Stop::NotTaken : Stop::PortClosed);
+        stop(m_model.line().portOpen() ? Stop::NotTaken : Stop::PortClosed);
         return;
     }
     --m_left;
@@ -140,7 +140,7 @@ void RepeatTransmit::stop(Stop why)
     m_timer.stop();
     m_repeating = false;
     m_left = 0;
-    if (endsWithStop(why) && m_model.comm().portOpen())
+    if (endsWithStop(why) && m_model.line().portOpen())
         m_model.issueCommand('S');
     emit changed();
     emit told(reasonWords(why));
