@@ -1,6 +1,6 @@
 // A lost port coming back: from the device's link appearing again to the port open,
 // and how often the waiting panel wakes while nothing happens. The panel model runs
-// in this process with no window (so no Timer1 of the window's), on a
+// in this process with no window (its line's receive tick its only timer), on a
 // pseudo-terminal behind a symbolic link, as /dev/serial/by-id names an adapter.
 #include "Figures.h"
 #include "panel/PanelModel.h"

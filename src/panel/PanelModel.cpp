@@ -19,9 +19,8 @@ PanelModel::PanelModel(Desktop &desktop, PortDevices ports, QObject *parent)
     m_messages = new MessageBook(MessageBook::fileBeside(m_line.ports().assignmentsFile), this);
     m_messageClock = new MessageClock(*this, *m_messages);
     connect(&m_portChoice, &PortChoice::opened, this, &PanelModel::greetUnit);
-    connect(&m_portChoice, &PortChoice::closed, this, [this] {
-        showStatus(QString::fromLatin1(PanelText::kPortClosedByOperator), StatusColour::kRed);
-    });
+    connect(&m_portChoice, &PortChoice::closed, this,
+            [this] { showStatus(QString::fromLatin1(PanelText::kPortClosedByOperator), StatusColour::kRed); });
     connect(&m_line, &Line::lostForGood, this,
             [this] { showStatus(QString::fromLatin1(PanelText::kPortClosedAtStart), StatusColour::kRed); });
 }

@@ -15,11 +15,11 @@ class QFrame;
 class QGroupBox;
 class QPushButton;
 
-// The program's one window. It owns the panel model (whose line is the
-// communications control Comm1, and whose receive tick is Timer1), every control, the menus and the timer. Its handlers call the model's
-// procedures and its controls follow the model's signals; the handlers of each part
-// of the program are defined beside that part (app/, ui/, help/). Nothing below the
-// window knows of it.
+// The program's one window. It owns the panel model (whose line is the serial
+// component Comm1, its receive tick the timer Timer1), every control and the menus.
+// Its handlers call the model's procedures and its controls follow the model's
+// signals; the handlers of each part of the program are defined beside that part
+// (app/, ui/, help/). Nothing below the window knows of it.
 class Form1 : public QMainWindow {
     Q_OBJECT
 

@@ -44,6 +44,6 @@ void MessagesInWindow::openDialog()
     const QString refused = book.replaceAll(dialog.sets());
     const QString failed = refused.isEmpty() ? book.writeFailure() : refused;
     if (!failed.isEmpty())
-        m_form.model().boxes().desktop().messageBox(QStringLiteral("The message names could not be saved"), Desktop::Warning,
-                                            {}, failed);
+        m_form.model().boxes().desktop().messageBox(QStringLiteral("The message names could not be saved"),
+                                                    Desktop::Warning, {}, failed);
 }
