@@ -77,12 +77,12 @@ ControlBus::ControlBus(PanelModel &model, Desktop &desktop, QDBusConnection conn
         if (caption != m_statusAnnounced) // the status line said it again: no change
             announce({{latin1(property::kStatus), m_statusAnnounced = caption}});
     });
-    connect(&m_model, &PanelModel::receivedChanged, this, [this](const QString &text) {
+    connect(&m_model.line(), &Line::receivedChanged, this, [this](const QString &text) {
         announce({{latin1(property::kReceived), onTheBus(text)}});
     });
-    connect(&m_model.comm(), &SerialComm::portOpenChanged, this, [this](bool open) {
+    connect(&m_model.line(), &Line::portOpenChanged, this, [this](bool open) {
         announce({{latin1(property::kPortOpen), open},
-                  {latin1(property::kComPort), m_model.openPort()},
+                  {latin1(property::kComPort), m_model.line().openPort()},
                   {latin1(property::kLineState), lineState()}});
     });
 
@@ -92,11 +92,11 @@ ControlBus::ControlBus(PanelModel &model, Desktop &desktop, QDBusConnection conn
     connect(m_caller, &QDBusServiceWatcher::serviceUnregistered, this, &ControlBus::callerLeft);
     connect(&m_model.repeat(), &RepeatTransmit::changed, this, &ControlBus::repeatChanged);
     // Opening and closing are told with PortOpen; a wait begun or ended on its own.
-    connect(&m_model, &PanelModel::lineStateChanged, this, [this](PanelModel::LineState state) {
-        if (state == PanelModel::LineState::Waiting
-            || (state == PanelModel::LineState::Closed && !m_model.portOpen()
+    connect(&m_model.line(), &Line::stateChanged, this, [this](Line::State state) {
+        if (state == Line::State::Waiting
+            || (state == Line::State::Closed && !m_model.line().portOpen()
                 && m_lineStateAnnounced == QLatin1String("waiting")))
-            announce({{latin1(property::kLineState), PanelModel::lineStateName(state)}});
+            announce({{latin1(property::kLineState), Line::stateName(state)}});
     });
     m_connection.connect(QString(), QStringLiteral("/org/freedesktop/DBus/Local"),
                          QStringLiteral("org.freedesktop.DBus.Local"), QStringLiteral("Disconnected"), this,
@@ -120,15 +120,15 @@ QString ControlBus::status() const
 }
 bool ControlBus::portOpen() const
 {
-    return m_model.portOpen();
+    return m_model.line().portOpen();
 }
 int ControlBus::comPort() const
 {
-    return m_model.openPort();
+    return m_model.line().openPort();
 }
 QString ControlBus::received() const
 {
-    return onTheBus(m_model.received());
+    return onTheBus(m_model.line().received());
 }
 bool ControlBus::repeating() const
 {
@@ -136,7 +136,7 @@ bool ControlBus::repeating() const
 }
 QString ControlBus::lineState() const
 {
-    return PanelModel::lineStateName(m_model.lineState());
+    return Line::stateName(m_model.line().state());
 }
 uint ControlBus::repeatsLeft() const
 {

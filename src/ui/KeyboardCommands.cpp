@@ -9,7 +9,7 @@
 // are on or not and whether the key is a command or not.
 void Form1::Form_KeyPress(int characterCode)
 {
-    if (!m_model.portOpen()) {
+    if (!Comm1.portOpen()) {
         warnPortNotOpenAfterKey();
         return;
     }
