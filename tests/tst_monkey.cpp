@@ -4,7 +4,7 @@
 #include "serial/ReceivedText.h"
 #include "support/FormFixture.h"
 #include "support/PtyUnit.h"
-#include "panel/CommandTable.h"
+#include "contract/CommandTable.h"
 
 #include <QAction>
 #include <QDeadlineTimer>

@@ -2,8 +2,8 @@
 // pseudo-terminal unit through opening, commands, received text and a lost line,
 // which its own tick notices and, with reopening on, takes back when it comes.
 #include "panel/PanelModel.h"
-#include "panel/PanelTexts.h"
-#include "panel/StatusColour.h"
+#include "contract/PanelTexts.h"
+#include "contract/StatusColour.h"
 #include "support/PtyUnit.h"
 #include "support/RecordingDesktop.h"
 

@@ -1,6 +1,6 @@
 // qx50-send's command line: what each form hands the panel, and what is refused.
 #include "SendOptions.h"
-#include "panel/CommandTable.h"
+#include "contract/CommandTable.h"
 
 #include <QTest>
 

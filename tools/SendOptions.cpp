@@ -1,7 +1,7 @@
 #include "SendOptions.h"
 
 #include "client/PanelClient.h"
-#include "panel/CommandTable.h"
+#include "contract/CommandTable.h"
 
 #include <QRegularExpression>
 

@@ -6,7 +6,7 @@
 //   exit 2  no panel to ask
 //   exit 3  --play N --wait, and memory N has no known length: nothing sent
 #include "client/PanelClient.h"
-#include "panel/CommandTable.h"
+#include "contract/CommandTable.h"
 #include "SendOptions.h"
 #include "send/MessageCalls.h"
 #include "send/RepeatCall.h"

@@ -1,9 +1,9 @@
 #include "ControlBus.h"
 
 #include "client/PanelClient.h"
-#include "panel/CommandTable.h"
+#include "contract/CommandTable.h"
 #include "panel/PanelModel.h"
-#include "panel/PanelTexts.h"
+#include "contract/PanelTexts.h"
 #include "panel/UntrappedFailure.h"
 
 #include <QCoreApplication>

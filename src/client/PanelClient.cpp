@@ -1,8 +1,8 @@
 #include "PanelClient.h"
 
 #include "PanelFinder.h"
-#include "panel/ComPorts.h"
-#include "panel/ProgramName.h"
+#include "contract/ComPorts.h"
+#include "contract/ProgramName.h"
 
 #include <QDBusError>
 #include <QEventLoop>

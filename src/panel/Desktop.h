@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ProgramName.h"
+#include "contract/ProgramName.h"
 
 #include <QSize>
 #include <QString>

@@ -6,7 +6,7 @@
 
 #include "FailureLog.h"
 #include "LostPortWait.h"
-#include "PanelTexts.h"
+#include "contract/PanelTexts.h"
 #include "UntrappedFailure.h"
 
 #include "serial/DeviceWatcher.h"

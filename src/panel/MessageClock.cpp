@@ -1,6 +1,6 @@
 #include "MessageClock.h"
 
-#include "CommandTable.h"
+#include "contract/CommandTable.h"
 #include "MessageBook.h"
 #include "MessageRule.h"
 #include "Transmission.h"

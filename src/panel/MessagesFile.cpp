@@ -1,6 +1,6 @@
 #include "MessagesFile.h"
 
-#include "CommandTable.h"
+#include "contract/CommandTable.h"
 
 #include <QRegularExpression>
 #include <QStringDecoder>

@@ -1,9 +1,9 @@
 #include "PanelModel.h"
 
 #include "CommandSender.h"
-#include "CommandTable.h"
-#include "PanelTexts.h"
-#include "StatusColour.h"
+#include "contract/CommandTable.h"
+#include "contract/PanelTexts.h"
+#include "contract/StatusColour.h"
 
 #include "serial/SerialError.h"
 

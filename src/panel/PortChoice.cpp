@@ -1,7 +1,7 @@
 #include "PortChoice.h"
 
 #include "FailureLog.h"
-#include "PanelTexts.h"
+#include "contract/PanelTexts.h"
 #include "UntrappedFailure.h"
 
 #include "serial/OpeningTime.h"

@@ -2,7 +2,7 @@
 
 #include "CommandSender.h"
 #include "MessageBook.h"
-#include "PanelTexts.h"
+#include "contract/PanelTexts.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "Owner.h"
-#include "RepeatRule.h"
+#include "contract/RepeatRule.h"
 
 #include <QObject>
 #include <QString>

@@ -1,6 +1,6 @@
 #include "SettingsMemory.h"
 
-#include "PanelTexts.h"
+#include "contract/PanelTexts.h"
 
 #include "serial/NetworkAddress.h"
 #include "serial/SettingsFile.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "panel/ComPorts.h"
+#include "contract/ComPorts.h"
 
 // The port numbers the serial component takes; any other number names no port. A
 // settings file may name a port above Com4, which opens without a menu item.

@@ -5,7 +5,7 @@
 #include "ReachableDisabledItems.h"
 #include "SpeechPacer.h"
 #include "TailLabel.h"
-#include "panel/CommandTable.h"
+#include "contract/CommandTable.h"
 
 #include <QAccessible>
 #include <QAccessibleWidget>

@@ -10,7 +10,7 @@
 #include "Twips.h"
 #include "VbColor.h"
 #include "WindowIcon.h"
-#include "panel/CommandTable.h"
+#include "contract/CommandTable.h"
 #include "panel/UntrappedFailure.h"
 
 #include <QAction>

@@ -1,6 +1,6 @@
 // Single-key commands: each function letter and memory digit typed in the window.
 #include "Form1.h"
-#include "panel/CommandTable.h"
+#include "contract/CommandTable.h"
 #include "panel/UntrappedFailure.h"
 
 #include <QTimer>

@@ -4,7 +4,7 @@
 // page must refuse, from the browser and from a raw socket.
 #include "support/BusClient.h"
 #include "support/BusPanel.h"
-#include "panel/CommandTable.h"
+#include "contract/CommandTable.h"
 
 #include <QDBusMessage>
 #include <QDir>

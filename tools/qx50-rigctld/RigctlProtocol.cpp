@@ -1,6 +1,6 @@
 #include "RigctlProtocol.h"
 
-#include "panel/CommandTable.h"
+#include "contract/CommandTable.h"
 
 #include <cctype>
 

@@ -4,7 +4,7 @@
 #include "PanelLink.h"
 #include "Printable.h"
 
-#include "panel/CommandTable.h"
+#include "contract/CommandTable.h"
 
 #include <cstdio>
 

@@ -2,8 +2,8 @@
 
 #include "PageHub.h"
 #include "client/BusContract.h"
-#include "panel/CommandTable.h"
-#include "panel/StatusColour.h"
+#include "contract/CommandTable.h"
+#include "contract/StatusColour.h"
 
 #include <QJsonArray>
 

@@ -1,6 +1,6 @@
 #include "PageMessage.h"
 
-#include "panel/CommandTable.h"
+#include "contract/CommandTable.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>

@@ -2,10 +2,10 @@
 
 #include "PageContract.h"
 
-#include "panel/CommandTable.h"
-#include "panel/PanelTexts.h"
-#include "panel/RepeatRule.h"
-#include "panel/StatusColour.h"
+#include "contract/CommandTable.h"
+#include "contract/PanelTexts.h"
+#include "contract/RepeatRule.h"
+#include "contract/StatusColour.h"
 
 #include <QCryptographicHash>
 #include <QFile>

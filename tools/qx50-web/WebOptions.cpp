@@ -1,6 +1,6 @@
 #include "WebOptions.h"
 
-#include "panel/ComPorts.h"
+#include "contract/ComPorts.h"
 
 const char *const kWebUsage
     = "Usage: qx50-web [--port N] [--listen ADDR:PORT] [--allow-remote] [--tls CERT KEY] [--new-token]\n"

@@ -1,7 +1,7 @@
 #include "RepeatCall.h"
 
 #include "client/PanelClient.h"
-#include "panel/RepeatRule.h"
+#include "contract/RepeatRule.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>
