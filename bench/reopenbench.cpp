@@ -1,6 +1,6 @@
 // A lost port coming back: from the device's link appearing again to the port open,
 // and how often the waiting panel wakes while nothing happens. The panel model runs
-// in this process with no window (so no Timer1 of the window's), on a
+// in this process with no window (its line's receive tick its only timer), on a
 // pseudo-terminal behind a symbolic link, as /dev/serial/by-id names an adapter.
 #include "Figures.h"
 #include "panel/PanelModel.h"
@@ -52,9 +52,9 @@ int main(int argc, char *argv[])
     QFile::link(device, link);
     NoDesktop desktop;
     PanelModel model(desktop, PortDevices {[&](int port) { return port == 1 ? link : QString(); }});
-    model.iniFile = folder.filePath(QStringLiteral("bench.ini"));
-    model.selectComPort(1);
-    if (!model.portOpen()) {
+    model.settingsMemory().iniFile = folder.filePath(QStringLiteral("bench.ini"));
+    model.portChoice().selectComPort(1);
+    if (!model.line().portOpen()) {
         std::fprintf(stderr, "reopen bench: COM1 did not open\n");
         return 1;
     }
@@ -63,7 +63,7 @@ int main(int argc, char *argv[])
     auto lose = [&] {
         ::close(master);
         QFile::remove(link);
-        return runUntil([&] { return model.lineState() == PanelModel::LineState::Waiting; }, 5000);
+        return runUntil([&] { return model.line().state() == PanelModel::LineState::Waiting; }, 5000);
     };
     std::vector<double> back;
     for (int round = 0; round < 20; ++round) {
@@ -72,7 +72,7 @@ int main(int argc, char *argv[])
         master = openUnit(&device);
         const auto start = Clock::now();
         QFile::link(device, link);
-        if (!runUntil([&] { return model.portOpen(); }, 5000))
+        if (!runUntil([&] { return model.line().portOpen(); }, 5000))
             break;
         back.push_back(milliseconds(Clock::now() - start));
     }

@@ -2,7 +2,7 @@
 // texts and states of the window's controls.
 #include "support/FormFixture.h"
 #include "ui/ArrivingLines.h"
-#include "panel/CommandTable.h"
+#include "contract/CommandTable.h"
 #include "ui/SpeechPacer.h"
 
 #include <QAccessible>

@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QTest>
+#include <QXmlStreamReader>
 
 namespace {
 
@@ -272,6 +273,47 @@ private slots:
 
     // A saved port that fails at start-up holds the window in a box; callers find the
     // panel all the same and hear what the box says.
+    // The interface the panel serves is the contract's, member for member and type for
+    // type: a member added, renamed or retyped on one side only shows here, both ways.
+    void theServedInterfaceIsTheContract()
+    {
+        Panel p;
+        const QDBusMessage reply
+            = call(QStringLiteral("org.freedesktop.DBus.Introspectable"), QStringLiteral("Introspect"));
+        QCOMPARE(reply.type(), QDBusMessage::ReplyMessage);
+        QStringList served;
+        QXmlStreamReader xml(reply.arguments().value(0).toString());
+        bool inPanel = false;
+        while (!xml.atEnd()) {
+            xml.readNext();
+            const QXmlStreamAttributes at = xml.attributes();
+            if (xml.isStartElement() && xml.name() == u"interface")
+                inPanel = at.value(QLatin1String("name")) == kInterface;
+            else if (!inPanel || !xml.isStartElement())
+                continue;
+            else if (xml.name() == u"method" || xml.name() == u"signal")
+                served << QStringLiteral("%1 %2 ").arg(xml.name(), at.value(QLatin1String("name")));
+            else if (xml.name() == u"arg")
+                served.last() += at.value(QLatin1String("type"));
+            else if (xml.name() == u"property")
+                served << QStringLiteral("property %1 %2%3")
+                              .arg(at.value(QLatin1String("name")), at.value(QLatin1String("type")),
+                                   at.value(QLatin1String("access")) == u"readwrite" ? QStringLiteral(" writable")
+                                                                                     : QString());
+        }
+        QStringList contract;
+        for (const panel::Member &m : panel::kMembers) {
+            using Kind = panel::Member::Kind;
+            const char *kind = m.kind == Kind::Method ? "method" : m.kind == Kind::Signal ? "signal" : "property";
+            contract << QStringLiteral("%1 %2 %3%4")
+                            .arg(QLatin1String(kind), QLatin1String(m.name), QLatin1String(m.signature),
+                                 m.writable ? QStringLiteral(" writable") : QString());
+        }
+        served.sort();
+        contract.sort();
+        QCOMPARE(served, contract);
+    }
+
     void aStartUpBoxLeavesThePanelOnTheBus()
     {
         TemporaryWorkingDirectory cwd;

@@ -2,7 +2,7 @@
 // to that control afterwards.
 #include "support/FormFixture.h"
 #include "support/PtyUnit.h"
-#include "panel/CommandTable.h"
+#include "contract/CommandTable.h"
 #include "ui/VbColor.h"
 
 #include <QAction>

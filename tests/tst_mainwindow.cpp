@@ -138,7 +138,7 @@ private slots:
 
         QVERIFY(form.menuKeyboardCommands->isChecked());
         QVERIFY(!form.menuShowSerialComRxData->isChecked());
-        QCOMPARE(form.menuReopenLostPort->isChecked(), form.model().reopenLostPort());
+        QCOMPARE(form.menuReopenLostPort->isChecked(), form.Comm1.reopenLostPort());
         QVERIFY(PanelPreferences().reopenLostPort()); // on until the operator turns it off
         QVERIFY(form.menuSpeakReceivedData->isChecked());
         QVERIFY(!form.menuCloseComPort->isEnabled());

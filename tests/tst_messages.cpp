@@ -238,13 +238,13 @@ private slots:
         MessageBook &book = f.form->model().messages();
         QCOMPARE(book.setName(2, QStringLiteral("QRZ")), QString());
         QCOMPARE(book.setLength(2, 1500), QString());
-        const MessageClock &clock = f.form->model().messageClock();
-        QSignalSpy ended(&clock, &MessageClock::messageEnded);
+        const Transmission &transmission = f.form->model().transmission();
+        QSignalSpy ended(&transmission, &Transmission::messageEnded);
         QElapsedTimer played;
         f.form->Form_KeyPress('2');
         f.form->Form_KeyPress('t');
         played.start();
-        QCOMPARE(clock.playing(), 2);
+        QCOMPARE(transmission.playing(), 2);
         QCOMPARE(lineUnderStatus(*f.form)->text(), QStringLiteral("TX 2: 2 s"));
         QTRY_COMPARE_WITH_TIMEOUT(ended.size(), 1, kBound);
         QVERIFY(played.elapsed() >= 1500);
@@ -254,7 +254,7 @@ private slots:
         QCOMPARE(lineUnderStatus(*f.form)->text(), QStringLiteral("Play 2: 2 s"));
         f.form->Form_KeyPress('s');
         QCOMPARE(ended.size(), 2);
-        QCOMPARE(clock.playing(), -1);
+        QCOMPARE(transmission.playing(), -1);
         QCOMPARE(unit.received(4), QByteArray("2TPS"));
     }
 

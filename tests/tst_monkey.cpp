@@ -4,7 +4,7 @@
 #include "serial/ReceivedText.h"
 #include "support/FormFixture.h"
 #include "support/PtyUnit.h"
-#include "panel/CommandTable.h"
+#include "contract/CommandTable.h"
 
 #include <QAction>
 #include <QDeadlineTimer>
@@ -22,7 +22,9 @@ const QStringList kOwnMessages {
     "Help file not found!",
     "ORMA-QX50 Voice Memory\rVersion 1.00\rA control panel for the voice-memory unit of the ORMA QX50 transceiver"};
 
-struct Line {
+// One Com port's far end: the unit on it (or another program holding it), and the
+// bytes it should have and did receive.
+struct PortEnd {
     std::unique_ptr<PtyUnit> unit;
     std::unique_ptr<PortHolder> holder;
     QByteArray expected; // every byte the program should have sent on it
@@ -59,7 +61,7 @@ private slots:
 
         FormFixture f;
         f.form->Timer1.stop(); // ticks are one of the monkey's operations
-        std::array<Line, 5> lines; // index 1 to 4
+        std::array<PortEnd, 5> lines; // index 1 to 4
         for (int n = 1; n <= 4; n += 2) {
             lines[n].unit = std::make_unique<PtyUnit>();
             f.ports[n] = lines[n].unit->devicePath();
@@ -69,20 +71,20 @@ private slots:
         QString what;
         int stepsWithAnOpenPort = 0;
 
-        auto openLine = [&]() -> Line * {
+        auto openLine = [&]() -> PortEnd * {
             if (!f.form->Comm1.portOpen())
                 return nullptr;
-            Line &line = lines[f.form->Comm1.commPort()];
+            PortEnd &line = lines[f.form->Comm1.commPort()];
             return line.unit ? &line : nullptr;
         };
-        auto expectCommand = [&](Line *line, char command) {
+        auto expectCommand = [&](PortEnd *line, char command) {
             if (line)
                 line->expected += command;
         };
 
         for (int step = 0; step < steps; ++step) {
             const auto context = [&] { return QStringLiteral("seed %1, step %2: %3").arg(seed).arg(step).arg(what); };
-            Line *before = openLine();
+            PortEnd *before = openLine();
             const int n = 1 + static_cast<int>(random.bounded(4));
             const int op = static_cast<int>(random.bounded(100));
 
@@ -110,7 +112,7 @@ private slots:
                 what = QStringLiteral("Com%1").arg(n);
                 const bool enabled = f.form->menuCom(n)->isEnabled(); // greyed items cannot be chosen
                 f.form->menuCom(n)->trigger();
-                if (Line *now = openLine(); now && enabled)
+                if (PortEnd *now = openLine(); now && enabled)
                     now->expected += 'P';
             } else if (op < 58) {
                 what = QStringLiteral("Close Com port");
@@ -131,7 +133,7 @@ private slots:
                 what = QStringLiteral("tick");
                 f.form->Timer1_Timer();
             } else if (op < 85) {
-                Line *line = openLine();
+                PortEnd *line = openLine();
                 QByteArray bytes;
                 const int length = 1 + static_cast<int>(random.bounded(line ? 260 : 1));
                 static const QByteArray special("\x00\xFF\r\n<b>&amp;", 12);
@@ -155,7 +157,7 @@ private slots:
                     const bool wasOpen = openLine() == &lines[n];
                     lines[n].holder.reset();
                     lines[n].unit->hangUp();
-                    lines[n] = Line();
+                    lines[n] = PortEnd();
                     f.ports.remove(n);
                     if (wasOpen)
                         QVERIFY2(pumpUntil([&] {
@@ -188,7 +190,7 @@ private slots:
             }
             QVERIFY2(checked <= 1, qPrintable(context()));
             for (int index = 1; index <= 4; ++index) {
-                Line &line = lines[index];
+                PortEnd &line = lines[index];
                 if (!line.unit)
                     continue;
                 line.actual += line.unit->received(line.expected.size() - line.actual.size());
@@ -209,7 +211,7 @@ private slots:
             f.desktop.clear();
         }
         qint64 sentToUnits = 0;
-        for (const Line &line : lines)
+        for (const PortEnd &line : lines)
             sentToUnits += line.expected.size();
         qInfo("%d steps, %d with a port open; %lld bytes checked on the lines live at the end", steps,
               stepsWithAnOpenPort, sentToUnits);

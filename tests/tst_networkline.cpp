@@ -70,7 +70,9 @@ struct RemoteWindow {
     }
 };
 
-QString openingFailure(SerialComm &comm)
+// Why opening fails on a component, or on the window's line.
+template <typename Component>
+QString openingFailure(Component &comm)
 {
     try {
         comm.setPortOpen(true);
@@ -245,7 +247,7 @@ private slots:
         QVERIFY(window.choose());
         window.f.desktop.clear();
         QString reason;
-        connect(&window.f.form->Comm1, &SerialComm::lineLost, this, [&](const QString &why) { reason = why; });
+        connect(&window.f.form->Comm1, &Line::lost, this, [&](const QString &why) { reason = why; });
 
         server->kill();
         for (int i = 0; i < 3; ++i) // writes to the dead connection, before it is noticed: no SIGPIPE

@@ -1,11 +1,13 @@
 // The panel model with no window: it links without Qt Widgets, and drives a real
-// pseudo-terminal unit through opening, commands, received text and a lost line.
+// pseudo-terminal unit through opening, commands, received text and a lost line,
+// which its own tick notices and, with reopening on, takes back when it comes.
 #include "panel/PanelModel.h"
-#include "panel/PanelTexts.h"
-#include "panel/StatusColour.h"
+#include "contract/PanelTexts.h"
+#include "contract/StatusColour.h"
 #include "support/PtyUnit.h"
 #include "support/RecordingDesktop.h"
 
+#include <QDir>
 #include <QFile>
 #include <QHostAddress>
 #include <QSignalSpy>
@@ -13,6 +15,20 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
+
+namespace {
+
+// The inotify descriptors this process holds: one per watched device path.
+int inotifyDescriptors()
+{
+    const QDir fds(QStringLiteral("/proc/self/fd"));
+    int count = 0;
+    for (const QFileInfo &fd : fds.entryInfoList(QDir::NoDotAndDotDot | QDir::System))
+        count += fd.symLinkTarget().contains(QLatin1String("inotify")) ? 1 : 0;
+    return count;
+}
+
+} // namespace
 
 class PanelModelTest : public QObject {
     Q_OBJECT
@@ -28,22 +44,23 @@ private slots:
         PtyUnit unit;
         RecordingDesktop desktop;
         PanelModel model(desktop, PortDevices {[&](int port) { return port == 1 ? unit.devicePath() : QString(); }});
-        model.iniFile = folder.filePath(QStringLiteral("panel.ini"));
-        model.setReopenLostPort(false); // a lost line is told and left closed
-        QSignalSpy checked(&model, &PanelModel::checkedPortChanged);
+        model.settingsMemory().iniFile = folder.filePath(QStringLiteral("panel.ini"));
+        Line &line = model.line();
+        line.setReopenLostPort(false); // a lost line is told and left closed
+        QSignalSpy checked(&line, &Line::checkedPortChanged);
 
         model.load();
         QCOMPARE(model.statusCaption(), QString::fromLatin1(PanelText::kPortClosedAtStart));
-        QVERIFY(model.portUsable(1));
-        QVERIFY(!model.portUsable(2)); // no device
-        QVERIFY(!model.whyNotUsable(2).isEmpty());
+        QVERIFY(line.portUsable(1));
+        QVERIFY(!line.portUsable(2)); // no device
+        QVERIFY(!line.whyNotUsable(2).isEmpty());
 
-        model.selectComPort(1);
+        model.portChoice().selectComPort(1);
         QCOMPARE(unit.received(1), QByteArray("P"));
-        QCOMPARE(model.openPort(), 1);
+        QCOMPARE(line.openPort(), 1);
         QCOMPARE(checked.last().at(0).toInt(), 1);
-        QVERIFY(model.closeOffered());
-        QVERIFY(QFile::exists(model.iniFile));
+        QVERIFY(line.closeOffered());
+        QVERIFY(QFile::exists(model.settingsMemory().iniFile));
 
         // Each door's command takes the one road: a bus caller's and a click's alike.
         struct Step {
@@ -60,18 +77,19 @@ private slots:
             QCOMPARE(model.statusColour(), step.colour);
         }
 
-        QSignalSpy received(&model, &PanelModel::receivedChanged);
+        // Read by the line's own tick: nobody reads for it.
+        QSignalSpy received(&line, &Line::receivedChanged);
         unit.send("SLOT 5\r\n");
-        QTRY_VERIFY_WITH_TIMEOUT((model.readInput(), model.received() == QStringLiteral("SLOT 5\r\n")), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(line.received(), QStringLiteral("SLOT 5\r\n"), 5000);
         QCOMPARE(received.count(), 1);
         QCOMPARE(desktop.events, QStringList());
 
-        // The device goes: closed at once, told once, and no door can send.
+        // The device goes: noticed by the tick, closed, told once, and no door can send.
         unit.hangUp();
-        QTRY_VERIFY_WITH_TIMEOUT((model.readInput(), !model.portOpen()), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(!line.portOpen(), 5000);
         QTRY_COMPARE(desktop.events, QStringList({"beep", "box: The Com Port is not available"}));
-        QCOMPARE(model.checkedPort(), 0);
-        QVERIFY(!model.closeOffered());
+        QCOMPARE(line.checkedPort(), 0);
+        QVERIFY(!line.closeOffered());
         QCOMPARE(model.statusCaption(), QString::fromLatin1(PanelText::kPortClosedAtStart));
         const PanelModel::Outcome refused = model.sendFromOutside('T');
         QCOMPARE(refused.refused, PanelModel::Refused::PortNotOpen);
@@ -97,15 +115,15 @@ private slots:
         RecordingDesktop desktop;
         const QString address = QStringLiteral("socket://127.0.0.1:%1").arg(server.serverPort());
         PanelModel model(desktop, PortDevices {[&](int port) { return port == 1 ? address : QString(); }});
-        model.iniFile = folder.filePath(QStringLiteral("panel.ini"));
-        QFile saved(model.iniFile);
+        model.settingsMemory().iniFile = folder.filePath(QStringLiteral("panel.ini"));
+        QFile saved(model.settingsMemory().iniFile);
         QVERIFY(saved.open(QIODevice::WriteOnly));
         saved.write("COM1:9600,N,8,1");
         saved.close();
 
         model.load();
-        QVERIFY(model.portOpen());
-        QVERIFY(model.portUsable(1));
+        QVERIFY(model.line().portOpen());
+        QVERIFY(model.line().portUsable(1));
         // Connections are taken in the order they came: once a last one of the test's
         // own is in, any the panel made are in too.
         QTcpSocket last;
@@ -114,6 +132,45 @@ private slots:
             std::any_of(held.begin(), held.end(), [&](QTcpSocket *in) { return in->peerPort() == last.localPort(); }));
         QCOMPARE(connections, 2);
         QCOMPARE(desktop.events, QStringList());
+    }
+
+    // With reopening on, a device behind a link that hangs up and goes is waited for
+    // with one beep, through the one watcher its Com item already has, and taken back
+    // as soon as it comes, with nothing sent by itself.
+    void reopensALostDeviceWithNoWindow()
+    {
+        QTemporaryDir folder;
+        const QString link = folder.filePath(QStringLiteral("usb-ORMA_QX50-if00-port0"));
+        auto unit = std::make_unique<PtyUnit>();
+        QVERIFY(QFile::link(unit->devicePath(), link));
+        RecordingDesktop desktop;
+        PanelModel model(desktop, PortDevices {[&](int port) { return port == 1 ? link : QString(); }});
+        model.settingsMemory().iniFile = folder.filePath(QStringLiteral("panel.ini"));
+        Line &line = model.line();
+        line.setReopenLostPort(true);
+        model.load();
+        model.portChoice().selectComPort(1);
+        QCOMPARE(unit->received(1), QByteArray("P"));
+        const int watchers = inotifyDescriptors();
+        QVERIFY(watchers > 0); // COM1's item is watched
+
+        unit->hangUp();
+        QVERIFY(QFile::remove(link));
+        QTRY_COMPARE_WITH_TIMEOUT(line.state(), Line::State::Waiting, 5000);
+        QCOMPARE(desktop.events, QStringList {"beep"});
+        QCOMPARE(line.notice(), QStringLiteral("COM1 lost: waiting for %1 to come back").arg(link));
+        QCOMPARE(line.portNotOpenWords(), QStringLiteral("COM1 lost, waiting for it to come back"));
+        QCOMPARE(line.checkedPort(), 1);
+        QCOMPARE(inotifyDescriptors(), watchers); // the wait shares the item's watcher
+
+        unit = std::make_unique<PtyUnit>();
+        QVERIFY(QFile::link(unit->devicePath(), link));
+        QTRY_COMPARE_WITH_TIMEOUT(line.state(), Line::State::Open, 5000);
+        QCOMPARE(line.notice(), QStringLiteral("COM1 back"));
+        QCOMPARE(unit->received(), QByteArray());
+        QCOMPARE(model.sendFromOutside('T').refused, PanelModel::Refused::No);
+        QCOMPARE(unit->received(1), QByteArray("T"));
+        QCOMPARE(desktop.events, QStringList {"beep"});
     }
 };
 

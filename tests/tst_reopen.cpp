@@ -42,7 +42,7 @@ struct Waiting {
     explicit Waiting(const QString &device)
     {
         f.ports[1] = device;
-        f.form->model().setReopenLostPort(true);
+        f.form->Comm1.setReopenLostPort(true);
         f.form->Form_Load();
         f.form->menuCom(1)->trigger();
     }
@@ -74,7 +74,7 @@ private slots:
             const QString status = w.f.form->Status->caption();
             unit->hangUp();
             QVERIFY(QFile::remove(link));
-            QTRY_COMPARE_WITH_TIMEOUT(w.model().lineState(), PanelModel::LineState::Waiting, kBound);
+            QTRY_COMPARE_WITH_TIMEOUT(w.model().line().state(), PanelModel::LineState::Waiting, kBound);
             QCOMPARE(w.f.desktop.events, QStringList {"beep"});
             QCOMPARE(w.f.checkedComItems(), QList<int> {1});
             QVERIFY(w.f.form->menuCloseComPort->isEnabled());
@@ -85,7 +85,7 @@ private slots:
 
             unit = std::make_unique<PtyUnit>();
             QVERIFY(QFile::link(unit->devicePath(), link));
-            QTRY_VERIFY_WITH_TIMEOUT(w.model().portOpen(), 1000);
+            QTRY_VERIFY_WITH_TIMEOUT(w.model().line().portOpen(), 1000);
             QCOMPARE(w.line(), QStringLiteral("COM1 back"));
             QCOMPARE(unit->received(), QByteArray()); // nothing sent by itself
             QTest::keyClick(w.f.form.get(), Qt::Key_T);
@@ -107,10 +107,10 @@ private slots:
         QCOMPARE(unit.arriving(1, kBound), QByteArray("P"));
 
         server->kill();
-        QTRY_COMPARE_WITH_TIMEOUT(w.model().lineState(), PanelModel::LineState::Waiting, kBound);
+        QTRY_COMPARE_WITH_TIMEOUT(w.model().line().state(), PanelModel::LineState::Waiting, kBound);
         server = std::make_unique<Ser2net>(unit.devicePath(), Ser2net::Accepter::Raw, port);
         QVERIFY2(server->listening(), qPrintable(server->output()));
-        QTRY_VERIFY_WITH_TIMEOUT(w.model().portOpen(), kBound);
+        QTRY_VERIFY_WITH_TIMEOUT(w.model().line().portOpen(), kBound);
         QCOMPARE(w.model().sendFromOutside('5').refused, PanelModel::Refused::No);
         QCOMPARE(unit.arriving(1, kBound), QByteArray("5"));
     }
@@ -125,13 +125,13 @@ private slots:
         Waiting w(link);
         unit.hangUp();
         QVERIFY(QFile::remove(link));
-        QTRY_COMPARE_WITH_TIMEOUT(w.model().lineState(), PanelModel::LineState::Waiting, kBound);
+        QTRY_COMPARE_WITH_TIMEOUT(w.model().line().state(), PanelModel::LineState::Waiting, kBound);
         w.f.form->menuCloseComPort->trigger();
-        QCOMPARE(w.model().lineState(), PanelModel::LineState::Closed);
+        QCOMPARE(w.model().line().state(), PanelModel::LineState::Closed);
         QCOMPARE(w.line(), QString());
 
         w.f.form->menuReopenLostPort->trigger();
-        QVERIFY(!w.model().reopenLostPort());
+        QVERIFY(!w.model().line().reopenLostPort());
         w.f.restart();
         QVERIFY(!PanelPreferences(PanelPreferences::besideAssignments(w.f.cwd.path() + QStringLiteral("/ports.conf")))
                      .reopenLostPort());

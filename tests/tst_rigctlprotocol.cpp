@@ -31,6 +31,10 @@ private slots:
                                         << QByteArray("stop_voice_mem:\nRPRT 0\n");
         QTest::addRow("two digits") << QByteArray("\\send_voice_mem 10") << -1 << QByteArray("send_voice_mem")
                                     << QByteArray("RPRT 0\n");
+        QTest::addRow("a function, not a memory")
+            << QByteArray("\\send_voice_mem T") << -1 << QByteArray("send_voice_mem") << QByteArray("RPRT 0\n");
+        QTest::addRow("memory 0") << QByteArray("\\send_voice_mem 0") << 0 << QByteArray("send_voice_mem")
+                                  << QByteArray("RPRT 0\n");
         QTest::addRow("no memory") << QByteArray("\\send_voice_mem") << -1 << QByteArray("send_voice_mem")
                                    << QByteArray("RPRT 0\n");
         QTest::addRow("short quit") << QByteArray("q") << -1 << QByteArray("quit") << QByteArray("RPRT 0\n");

@@ -1,5 +1,6 @@
 // qx50-send's command line: what each form hands the panel, and what is refused.
 #include "SendOptions.h"
+#include "contract/CommandTable.h"
 
 #include <QTest>
 
@@ -24,6 +25,8 @@ private slots:
         QTest::addRow("hold negative") << QStringList {"--play", "1", "--hold", "-1"} << QStringList() << -1 << 0;
         QTest::addRow("hold nan") << QStringList {"--play", "1", "--hold", "nan"} << QStringList() << -1 << 0;
         QTest::addRow("hold missing") << QStringList {"--play", "1", "--hold"} << QStringList() << -1 << 0;
+        QTest::addRow("play memory 9") << QStringList {"--play", "9"} << QStringList {"9", "T"} << -1 << 0;
+        QTest::addRow("play a full-width digit") << QStringList {"--play", "\uFF13"} << QStringList() << -1 << 0;
         QTest::addRow("play a letter") << QStringList {"--play", "T"} << QStringList() << -1 << 0;
         QTest::addRow("play and command") << QStringList {"--play", "1", "T"} << QStringList() << -1 << 0;
         QTest::addRow("two commands") << QStringList {"T", "S"} << QStringList() << -1 << 0;
@@ -47,6 +50,14 @@ private slots:
         QCOMPARE(parsed.options->commands, commands);
         QCOMPARE(parsed.options->hold ? int(parsed.options->hold->count()) : -1, holdMs);
         QCOMPARE(parsed.options->port, port);
+    }
+
+    // The commands in a caller's words are read from the table and say what they always said.
+    void commandsInWords()
+    {
+        QCOMPARE(CommandTable::commandsInWords(), QStringLiteral("M R P T S (either case) or a memory digit 0 to 9"));
+        QCOMPARE(CommandTable::notACommand(QStringLiteral("x")),
+                 QStringLiteral("\"x\" is not a command: M, R, P, T, S or a digit 0 to 9"));
     }
 
     // The messages calls go alone; --wait goes with --play alone.

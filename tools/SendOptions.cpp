@@ -1,20 +1,13 @@
 #include "SendOptions.h"
 
 #include "client/PanelClient.h"
-#include "panel/CommandTable.h"
+#include "contract/CommandTable.h"
 
 #include <QRegularExpression>
 
 #include <cmath>
 
 namespace {
-
-std::optional<int> memoryDigit(const QString &text)
-{
-    if (text.size() == 1 && text.front() >= QLatin1Char('0') && text.front() <= QLatin1Char('9'))
-        return text.front().unicode() - '0';
-    return std::nullopt;
-}
 
 std::optional<std::chrono::milliseconds> holdTime(const QString &text)
 {
@@ -48,7 +41,7 @@ SendOptions::Parsed SendOptions::parse(const QStringList &arguments)
             options.help = true;
         } else if (argument == QLatin1String("--play")) {
             const auto text = value();
-            play = text ? memoryDigit(*text) : std::nullopt;
+            play = text ? CommandTable::memoryOf(*text) : std::nullopt;
             if (!play)
                 return refuse(QStringLiteral("--play takes a memory digit 0 to 9"));
         } else if (argument == QLatin1String("--hold")) {
@@ -66,7 +59,7 @@ SendOptions::Parsed SendOptions::parse(const QStringList &arguments)
                 return refuse(QStringLiteral("--set takes the name of a set"));
         } else if (argument == QLatin1String("--name")) {
             const auto digit = value();
-            const auto memory = digit ? memoryDigit(*digit) : std::nullopt;
+            const auto memory = digit ? CommandTable::memoryOf(*digit) : std::nullopt;
             const auto text = memory ? value() : std::nullopt;
             if (!text)
                 return refuse(QStringLiteral("--name takes a memory digit 0 to 9 and a name"));
@@ -104,7 +97,7 @@ SendOptions::Parsed SendOptions::parse(const QStringList &arguments)
     if (options.hold && !play)
         return refuse(QStringLiteral("--hold goes with --play"));
     if (play)
-        options.commands = CommandTable::playMemory(static_cast<char>('0' + *play));
+        options.commands = CommandTable::playMemory(CommandTable::memoryCharacter(*play));
     if (options.commands.isEmpty())
         return refuse(QStringLiteral("no COMMAND and no --play"));
     return {options, {}};

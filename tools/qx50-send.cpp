@@ -6,6 +6,7 @@
 //   exit 2  no panel to ask
 //   exit 3  --play N --wait, and memory N has no known length: nothing sent
 #include "client/PanelClient.h"
+#include "contract/CommandTable.h"
 #include "SendOptions.h"
 #include "send/MessageCalls.h"
 #include "send/RepeatCall.h"
@@ -34,9 +35,10 @@ int usage(std::FILE *to, int exitCode)
                  "usage: qx50-send [--port N] COMMAND\n"
                  "       qx50-send [--port N] --play N [--hold SECONDS | --wait]\n"
                  "       qx50-send [--port N] --messages | --set NAME | --name N TEXT\n%s"
-                 "COMMAND is one of M R P T S (either case) or a memory digit 0 to 9.\n"
+                 "COMMAND is one of %s.\n"
                  "--play N sends memory N, then T; --hold SECONDS stays that long after it,\n"
-                 "and sends S when stopped by SIGTERM, SIGINT or SIGHUP meanwhile; --wait\n"
+                 "and sends S when stopped by SIGTERM, SIGINT or SIGHUP meanwhile, unless\n"
+                 "another program's message went on the air since; --wait\n"
                  "stays, the same way, until the message ends (its known length and 0.2 s).\n"
                  "--messages lists the active set of message names (memory, length, name);\n"
                  "--set NAME makes another set active; --name N TEXT names memory N.\n"
@@ -45,7 +47,7 @@ int usage(std::FILE *to, int exitCode)
                  "argument, refused before any panel is asked); 2 no panel to ask (none\n"
                  "running, none with that port open, or no desktop session bus); 3 --wait\n"
                  "for a memory with no known length (nothing is sent).\n",
-                 kRepeatUsage);
+                 kRepeatUsage, qPrintable(CommandTable::commandsInWords()));
     return exitCode;
 }
 
@@ -163,7 +165,10 @@ int main(int argc, char *argv[])
             return std::chrono::steady_clock::now() < early && !stillPlaying(bus, service, *options.playMemory);
         };
     }
+    // Stopped meanwhile: the message is cut only if it is still this program's own,
+    // never one another door started since.
     if (stay && stoppedDuring(*stay, stopping, endedEarly))
-        return exitCodeOf(send(QStringLiteral("S")));
+        return exitCodeOf(
+            panel::readAnswer(bus.call(panel::stopOwnCall(service, {}), QDBus::Block, panel::kAnswerWithinMs)));
     return 0;
 }

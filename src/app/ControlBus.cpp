@@ -1,9 +1,9 @@
 #include "ControlBus.h"
 
 #include "client/PanelClient.h"
-#include "panel/CommandTable.h"
+#include "contract/CommandTable.h"
 #include "panel/PanelModel.h"
-#include "panel/PanelTexts.h"
+#include "contract/PanelTexts.h"
 #include "panel/UntrappedFailure.h"
 
 #include <QCoreApplication>
@@ -75,29 +75,28 @@ ControlBus::ControlBus(PanelModel &model, Desktop &desktop, QDBusConnection conn
 
     connect(&m_model, &PanelModel::statusChanged, this, [this](const QString &caption) {
         if (caption != m_statusAnnounced) // the status line said it again: no change
-            announce({{QStringLiteral("Status"), m_statusAnnounced = caption}});
+            announce({{latin1(property::kStatus), m_statusAnnounced = caption}});
     });
-    connect(&m_model, &PanelModel::receivedChanged, this, [this](const QString &text) {
-        announce({{QStringLiteral("Received"), onTheBus(text)}});
+    connect(&m_model.line(), &Line::receivedChanged, this, [this](const QString &text) {
+        announce({{latin1(property::kReceived), onTheBus(text)}});
     });
-    connect(&m_model.comm(), &SerialComm::portOpenChanged, this, [this](bool open) {
-        announce({{QStringLiteral("PortOpen"), open},
-                  {QStringLiteral("ComPort"), m_model.openPort()},
-                  {QStringLiteral("LineState"), lineState()}});
+    connect(&m_model.line(), &Line::portOpenChanged, this, [this](bool open) {
+        announce({{latin1(property::kPortOpen), open},
+                  {latin1(property::kComPort), m_model.line().openPort()},
+                  {latin1(property::kLineState), lineState()}});
     });
 
     // The caller of StartRepeat is watched while its repeat runs; when its connection
     // ends, whatever the cause, the repeat ends with "S".
     m_caller = new QDBusServiceWatcher(QString(), m_connection, QDBusServiceWatcher::WatchForUnregistration, this);
-    connect(m_caller, &QDBusServiceWatcher::serviceUnregistered, this,
-            [this] { runTrapped(m_desktop, [this] { m_model.repeat().stop(RepeatTransmit::Stop::CallerLeft); }); });
+    connect(m_caller, &QDBusServiceWatcher::serviceUnregistered, this, &ControlBus::callerLeft);
     connect(&m_model.repeat(), &RepeatTransmit::changed, this, &ControlBus::repeatChanged);
     // Opening and closing are told with PortOpen; a wait begun or ended on its own.
-    connect(&m_model, &PanelModel::lineStateChanged, this, [this](PanelModel::LineState state) {
-        if (state == PanelModel::LineState::Waiting
-            || (state == PanelModel::LineState::Closed && !m_model.portOpen()
+    connect(&m_model.line(), &Line::stateChanged, this, [this](Line::State state) {
+        if (state == Line::State::Waiting
+            || (state == Line::State::Closed && !m_model.line().portOpen()
                 && m_lineStateAnnounced == QLatin1String("waiting")))
-            announce({{QStringLiteral("LineState"), PanelModel::lineStateName(state)}});
+            announce({{latin1(property::kLineState), Line::stateName(state)}});
     });
     m_connection.connect(QString(), QStringLiteral("/org/freedesktop/DBus/Local"),
                          QStringLiteral("org.freedesktop.DBus.Local"), QStringLiteral("Disconnected"), this,
@@ -121,15 +120,15 @@ QString ControlBus::status() const
 }
 bool ControlBus::portOpen() const
 {
-    return m_model.portOpen();
+    return m_model.line().portOpen();
 }
 int ControlBus::comPort() const
 {
-    return m_model.openPort();
+    return m_model.line().openPort();
 }
 QString ControlBus::received() const
 {
-    return onTheBus(m_model.received());
+    return onTheBus(m_model.line().received());
 }
 bool ControlBus::repeating() const
 {
@@ -137,7 +136,7 @@ bool ControlBus::repeating() const
 }
 QString ControlBus::lineState() const
 {
-    return PanelModel::lineStateName(m_model.lineState());
+    return Line::stateName(m_model.line().state());
 }
 uint ControlBus::repeatsLeft() const
 {
@@ -152,13 +151,18 @@ void ControlBus::refuse(const char *error, const QString &text)
 
 void ControlBus::Send(const QString &command)
 {
+    send(command, {});
+}
+
+void ControlBus::send(const QString &command, const QString &client)
+{
     const auto character = command.size() == 1 ? CommandTable::commandForKey(command.front().unicode()) : std::nullopt;
     if (!character) {
         refuse(kNotACommand, CommandTable::notACommand(command));
         return;
     }
     runTrapped(m_desktop, [&] {
-        const PanelModel::Outcome sent = m_model.sendFromOutside(*character);
+        const PanelModel::Outcome sent = m_model.sendFromOutside(*character, callerOwner(client));
         switch (sent.refused) {
         case PanelModel::Refused::No: return;
         case PanelModel::Refused::PortNotOpen: refuse(kPortNotOpen, sent.why); return;
@@ -172,22 +176,25 @@ void ControlBus::StartRepeat(const QString &memory, double seconds, uint count)
 {
     const char digit = memory.size() == 1 ? memory.front().toLatin1() : '\0';
     // Never a box inside a bus call.
-    startRepeat([&] { return m_model.repeat().start(digit, seconds, count, true); });
+    startRepeat([&](const Owner &starter) { return m_model.repeat().start(digit, seconds, count, true, starter); });
 }
 
-void ControlBus::startRepeat(const std::function<RepeatTransmit::Started()> &start)
+void ControlBus::startRepeat(const std::function<RepeatTransmit::Started(const Owner &)> &start, const QString &client)
 {
     // Watched from before the first byte; a caller gone before the watch began is
     // found by asking once afterwards. A refused caller leaves the watch as it was.
-    const QStringList watchedBefore = m_caller->watchedServices();
+    const QString repeatCallerBefore = m_repeatCaller;
     const QString caller = calledFromDBus() ? message().service() : QString();
-    if (!caller.isEmpty())
-        m_caller->setWatchedServices({caller});
+    if (!caller.isEmpty()) {
+        m_repeatCaller = caller;
+        watchCallers();
+    }
     runTrapped(m_desktop, [&] {
-        const auto started = start();
+        const auto started = start(callerOwner(client));
         using Refused = RepeatTransmit::Refused;
         if (started.refused != Refused::No) {
-            m_caller->setWatchedServices(m_model.repeat().repeating() ? watchedBefore : QStringList());
+            m_repeatCaller = m_model.repeat().repeating() ? repeatCallerBefore : QString();
+            watchCallers();
             const char *error = started.refused == Refused::InvalidArgs ? kInvalidArgs
                 : started.refused == Refused::PortNotOpen               ? kPortNotOpen
                 : started.refused == Refused::Busy                      ? kBusy
@@ -203,9 +210,9 @@ void ControlBus::startRepeat(const std::function<RepeatTransmit::Started()> &sta
 
 void ControlBus::busDisconnected()
 {
-    // Losing the bus is losing the caller: a repeat a caller started ends with "S".
-    if (!m_caller->watchedServices().isEmpty())
-        runTrapped(m_desktop, [this] { m_model.repeat().stop(RepeatTransmit::Stop::CallerLeft); });
+    // Losing the bus is losing every caller: what each watched one started ends.
+    for (const QString &caller : m_caller->watchedServices())
+        callerLeft(caller);
 }
 
 void ControlBus::StopRepeat()
@@ -215,17 +222,19 @@ void ControlBus::StopRepeat()
 
 void ControlBus::repeatChanged()
 {
-    if (!m_model.repeat().repeating())
-        m_caller->setWatchedServices({});
-    announce({{QStringLiteral("Repeating"), repeating()}, {QStringLiteral("RepeatsLeft"), repeatsLeft()}});
+    if (!m_model.repeat().repeating() && !m_repeatCaller.isEmpty()) {
+        m_repeatCaller.clear();
+        watchCallers();
+    }
+    announce({{latin1(property::kRepeating), repeating()}, {latin1(property::kRepeatsLeft), repeatsLeft()}});
 }
 
 void ControlBus::announce(const QVariantMap &changed)
 {
-    if (changed.contains(QStringLiteral("LineState")))
-        m_lineStateAnnounced = changed.value(QStringLiteral("LineState")).toString();
-    QDBusMessage signal = QDBusMessage::createSignal(latin1(kPath), QStringLiteral("org.freedesktop.DBus.Properties"),
-                                                     QStringLiteral("PropertiesChanged"));
+    if (changed.contains(latin1(property::kLineState)))
+        m_lineStateAnnounced = changed.value(latin1(property::kLineState)).toString();
+    QDBusMessage signal
+        = QDBusMessage::createSignal(latin1(kPath), latin1(kPropertiesInterface), latin1(kPropertiesChanged));
     signal << latin1(kInterface) << changed << QStringList();
     m_connection.send(signal);
 }

@@ -1,12 +1,14 @@
 #pragma once
 
 #include "client/BusContract.h"
+#include "panel/Owner.h"
 #include "panel/RepeatTransmit.h"
 
 #include <QDBusConnection>
 #include <QDBusContext>
 #include <QMap>
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <QVariantMap>
 
@@ -92,6 +94,17 @@ public slots:
     // place of a period; the memory's length must be known.
     Q_SCRIPTABLE void StartRepeatWithGap(const QString &memory, double gap, uint count);
 
+    // The same calls for one of the caller's own clients (a rigctld client, a page's
+    // session), named by a tag of the caller's: what they start is that client's.
+    // A caller that used them is watched: when it leaves the bus, what it started
+    // and still plays or transmits is stopped (OwnTransmissions.cpp).
+    Q_SCRIPTABLE void SendFor(const QString &command, const QString &client);
+    Q_SCRIPTABLE void StartRepeatFor(const QString &memory, double seconds, uint count, const QString &client);
+    // The stop nobody pressed (a client gone, a program ending): "S" only when what
+    // plays or transmits is the caller's, for that client or, with an empty tag, for
+    // any of its own; otherwise no byte. A repeat it started ends either way.
+    Q_SCRIPTABLE void StopOwn(const QString &client);
+
 signals:
     // The message that played ended, at its length or early.
     Q_SCRIPTABLE void MessageEnded(uint memory);
@@ -106,10 +119,19 @@ private:
     void announce(const QVariantMap &changed);
     void repeatChanged();
     void watchMessages();
-    void startRepeat(const std::function<RepeatTransmit::Started()> &start);
+    void startRepeat(const std::function<RepeatTransmit::Started(const Owner &)> &start, const QString &client = {});
+    void send(const QString &command, const QString &client);
+    // Who calls now: the window when no bus call is being served.
+    Owner callerOwner(const QString &client) const;
+    // A caller that tagged its clients is watched until it leaves the bus.
+    void watchTaggingCaller();
+    void callerLeft(const QString &caller);
+    void watchCallers();
     static void registerMessageTypes();
 
-    QDBusServiceWatcher *m_caller = nullptr; // the unique name that started the repeat
+    QDBusServiceWatcher *m_caller = nullptr; // the repeat's starter and every caller that tagged a client
+    QString m_repeatCaller; // the unique name that started the running repeat
+    QSet<QString> m_taggingCallers;
     QString m_statusAnnounced; // the status as callers last heard it
     QString m_playingAnnounced; // Playing, as callers last heard it
     QString m_lineStateAnnounced;

@@ -1,5 +1,5 @@
 // The memories' names and lengths on the session bus: the properties follow the
-// model's message book and clock, and SetMessageName, the MessageSet property and
+// model's message book and what plays, and SetMessageName, the MessageSet property and
 // StartRepeatWithGap take the model's own rules.
 #include "ControlBus.h"
 
@@ -20,19 +20,19 @@ void ControlBus::watchMessages()
 {
     const MessageBook &book = m_model.messages();
     connect(&book, &MessageBook::changed, this, [this] {
-        announce({{QStringLiteral("MessageNames"), QVariant::fromValue(messageNames())},
-                  {QStringLiteral("MessageLengths"), QVariant::fromValue(messageLengths())}});
+        announce({{QString::fromLatin1(property::kMessageNames), QVariant::fromValue(messageNames())},
+                  {QString::fromLatin1(property::kMessageLengths), QVariant::fromValue(messageLengths())}});
     });
     connect(&book, &MessageBook::activeSetChanged, this, [this](const QString &name) {
-        announce({{QStringLiteral("MessageSet"), name}});
+        announce({{QString::fromLatin1(property::kMessageSet), name}});
     });
-    const MessageClock &clock = m_model.messageClock();
-    connect(&clock, &MessageClock::playingChanged, this, [this] {
+    const Transmission &transmission = m_model.transmission();
+    connect(&transmission, &Transmission::playingChanged, this, [this] {
         const QString now = playing();
         if (now != m_playingAnnounced) // the countdown's ticks change nothing here
-            announce({{QStringLiteral("Playing"), m_playingAnnounced = now}});
+            announce({{QString::fromLatin1(property::kPlaying), m_playingAnnounced = now}});
     });
-    connect(&clock, &MessageClock::messageEnded, this,
+    connect(&transmission, &Transmission::messageEnded, this,
             [this](int memory) { emit MessageEnded(static_cast<uint>(memory)); });
 }
 
@@ -68,7 +68,7 @@ void ControlBus::setMessageSet(const QString &name)
 
 QString ControlBus::playing() const
 {
-    const int memory = m_model.messageClock().playing();
+    const int memory = m_model.transmission().playing();
     return memory < 0 ? QString() : QString::number(memory);
 }
 
@@ -84,5 +84,5 @@ void ControlBus::SetMessageName(uint memory, const QString &name)
 void ControlBus::StartRepeatWithGap(const QString &memory, double gap, uint count)
 {
     const char digit = memory.size() == 1 ? memory.front().toLatin1() : '\0';
-    startRepeat([&] { return m_model.repeat().startWithGap(digit, gap, count, true); });
+    startRepeat([&](const Owner &starter) { return m_model.repeat().startWithGap(digit, gap, count, true, starter); });
 }

@@ -52,7 +52,7 @@ int main(int argc, char *argv[])
         if (!bus->serving())
             std::fprintf(stderr, "%s: %s\n", Desktop::kApplicationTitle, qPrintable(bus->whyNotServing()));
     };
-    const auto early = QObject::connect(&form.model(), &PanelModel::tellingOperator, &form, serve);
+    const auto early = QObject::connect(&form.model().boxes(), &OperatorBoxes::tellingOperator, &form, serve);
     form.loadAndShow();
     QObject::disconnect(early);
     if (endingSignals.received()) // during start-up, while a message box waited

@@ -1,12 +1,11 @@
 #include "PanelClient.h"
 
-#include "panel/Desktop.h"
-#include "serial/PortNumbers.h"
+#include "PanelFinder.h"
+#include "contract/ComPorts.h"
+#include "contract/ProgramName.h"
 
-#include <QDBusConnectionInterface>
 #include <QDBusError>
-#include <QDBusReply>
-#include <QDBusVariant>
+#include <QEventLoop>
 
 namespace panel {
 
@@ -18,7 +17,7 @@ QString latin1(const char *text)
 // "no orma-qx50-voice-mem panel ...", with the program's one name.
 QString noPanel(const QString &rest)
 {
-    return QStringLiteral("no %1 panel %2").arg(latin1(Desktop::kApplicationTitle), rest);
+    return QStringLiteral("no %1 panel %2").arg(latin1(kProgramName), rest);
 }
 } // namespace
 
@@ -52,27 +51,21 @@ QString noPanelWith(int port)
 
 QString findPanel(QDBusConnection &bus, int port, QString *why)
 {
-    if (port == 0)
-        return latin1(kService);
-    const QDBusReply<QStringList> names = bus.interface()->registeredServiceNames();
-    if (!names.isValid()) {
-        *why = QStringLiteral("the session bus lists no names: %1").arg(names.error().message());
-        return {};
-    }
-    for (const QString &name : names.value()) {
-        if (!name.startsWith(latin1(kProcessNamePrefix)))
-            continue;
-        QDBusMessage get = QDBusMessage::createMethodCall(
-            name, latin1(kPath), QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
-        get.setAutoStartService(false);
-        get << latin1(kInterface) << QStringLiteral("ComPort");
-        const QDBusMessage reply = bus.call(get, QDBus::Block, kAnswerWithinMs);
-        if (reply.type() == QDBusMessage::ReplyMessage
-            && reply.arguments().value(0).value<QDBusVariant>().variant().toInt() == port)
-            return name;
-    }
-    *why = noPanelWith(port);
-    return {};
+    // The finder's own search, waited for: a program that has nothing else to do
+    // until it knows its panel.
+    PanelFinder finder(bus);
+    QEventLoop loop;
+    QString service;
+    bool found = false;
+    finder.find(port, [&](const QString &name, const QString &reason) {
+        service = name;
+        *why = reason;
+        found = true;
+        loop.quit();
+    });
+    if (!found)
+        loop.exec();
+    return service;
 }
 
 QDBusMessage panelCall(const QString &service, const char *interface, const QString &method, const QVariantList &args)
@@ -85,7 +78,17 @@ QDBusMessage panelCall(const QString &service, const char *interface, const QStr
 
 QDBusMessage sendCall(const QString &service, const QString &command)
 {
-    return panelCall(service, kInterface, QStringLiteral("Send"), {command});
+    return panelCall(service, kInterface, latin1(method::kSend), {command});
+}
+
+QDBusMessage sendForCall(const QString &service, const QString &command, const QString &client)
+{
+    return panelCall(service, kInterface, latin1(method::kSendFor), {command, client});
+}
+
+QDBusMessage stopOwnCall(const QString &service, const QString &client)
+{
+    return panelCall(service, kInterface, latin1(method::kStopOwn), {client});
 }
 
 Answer readAnswer(const QDBusMessage &reply)

@@ -48,6 +48,13 @@ QDBusMessage panelCall(const QString &service, const char *interface, const QStr
 // The call that hands one command character to the panel under `service`.
 QDBusMessage sendCall(const QString &service, const QString &command);
 
+// The same for one of the caller's clients, named by `client`: what it starts is that
+// client's own.
+QDBusMessage sendForCall(const QString &service, const QString &command, const QString &client);
+// The stop nobody pressed: "S" only when what plays or transmits is this caller's,
+// started for `client` or, with an empty one, for any of its clients.
+QDBusMessage stopOwnCall(const QString &service, const QString &client);
+
 // What a reply to sendCall means to the caller.
 Answer readAnswer(const QDBusMessage &reply);
 

@@ -62,10 +62,10 @@ void PanelFinder::askEach(const QStringList &names, int port, Found found)
     };
     auto search = std::make_shared<Search>(Search {std::move(found), names.size()});
     for (const QString &name : names) {
-        QDBusMessage get = QDBusMessage::createMethodCall(
-            name, latin1(panel::kPath), QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
+        QDBusMessage get = QDBusMessage::createMethodCall(name, latin1(panel::kPath),
+                                                          latin1(panel::kPropertiesInterface), QStringLiteral("Get"));
         get.setAutoStartService(false);
-        get << latin1(panel::kInterface) << QStringLiteral("ComPort");
+        get << latin1(panel::kInterface) << latin1(panel::property::kComPort);
         auto *watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(get, panel::kAnswerWithinMs), this);
         connect(watcher, &QDBusPendingCallWatcher::finished, this, [watcher, name, port, search] {
             watcher->deleteLater();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "contract/ProgramName.h"
+
 #include <QSize>
 #include <QString>
 
@@ -8,7 +10,7 @@
 // the process. Tests put a recorder in its place.
 class Desktop {
 public:
-    static constexpr auto kApplicationTitle = "orma-qx50-voice-mem";
+    static constexpr auto kApplicationTitle = kProgramName;
 
     // Message box styles: the OK button with no icon, or with an icon.
     enum Style { Plain = 0, Critical = 16, Warning = 48, Information = 64 };

@@ -7,7 +7,8 @@
 class DeviceWatcher;
 
 // Waiting for a lost port's device to come back. A local device is watched by its
-// path through the system's file events, never by a timer that wakes the panel; a
+// path through the system's file events (the watcher given, which its Com item may
+// share), never by a timer that wakes the panel; a
 // network port is tried again after a growing pause (1, 2, 4, 8 s, then every 10 s).
 // After kGiveUpMs of waiting it gives up.
 class LostPortWait : public QObject {
@@ -16,7 +17,8 @@ class LostPortWait : public QObject {
 public:
     static constexpr int kGiveUpMs = 10 * 60 * 1000;
 
-    LostPortWait(int port, QString device, QObject *parent = nullptr);
+    // `watcher` watches a local device's path; none for a network port.
+    LostPortWait(int port, QString device, DeviceWatcher *watcher, QObject *parent = nullptr);
     ~LostPortWait() override;
 
     int port() const { return m_port; }
@@ -34,7 +36,7 @@ signals:
 private:
     int m_port;
     QString m_device;
-    DeviceWatcher *m_watcher = nullptr;
+    bool m_watched = false;
     QTimer m_retry;
     QTimer m_giveUp;
     int m_tries = 0;

@@ -1,5 +1,7 @@
 #include "MessagesFile.h"
 
+#include "contract/CommandTable.h"
+
 #include <QRegularExpression>
 #include <QStringDecoder>
 
@@ -120,8 +122,8 @@ Read parse(const QByteArray &bytes)
             }
             continue;
         }
-        const QChar digit = line.front();
-        if (digit < u'0' || digit > u'9' || (line.size() > 1 && !line.at(1).isSpace())) {
+        const std::optional<int> memory = CommandTable::memoryOf(QStringView(line).left(1));
+        if (!memory || (line.size() > 1 && !line.at(1).isSpace())) {
             refuse(QStringLiteral("not a set, a slot or the active set"));
             continue;
         }
@@ -133,7 +135,7 @@ Read parse(const QByteArray &bytes)
         const qsizetype space = rest.indexOf(QRegularExpression(QStringLiteral("\\s")));
         const QString length = space < 0 ? rest : rest.left(space);
         const QString name = space < 0 ? QString() : rest.mid(space).trimmed();
-        const int slot = digit.unicode() - '0';
+        const int slot = *memory;
         std::optional<int> lengthMs = 0;
         if (length != QLatin1String("-"))
             lengthMs = lengthFromText(length);

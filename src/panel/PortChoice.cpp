@@ -1,88 +1,87 @@
-// Which port is open and what each Com port offers: the start-up scan, choosing a
-// port, closing it, and a line lost under an open port.
+#include "PortChoice.h"
+
 #include "FailureLog.h"
-#include "PanelModel.h"
-#include "PanelTexts.h"
-#include "StatusColour.h"
+#include "contract/PanelTexts.h"
+#include "UntrappedFailure.h"
 
 #include "serial/OpeningTime.h"
 
-void PanelModel::scanComPorts()
+PortChoice::PortChoice(Line &line, SettingsMemory &memory, OperatorBoxes &boxes, QObject *parent)
+    : QObject(parent)
+    , m_line(line)
+    , m_memory(memory)
+    , m_boxes(boxes)
 {
-    const OpeningTime::Shared probesShareTheirWait;
-    for (int port = kFirstComPort; port <= kLastComPort; ++port)
-        scanComPort(m_comm, port);
+    connect(&m_line, &Line::itemDeviceChanged, this,
+            [this](int port) { runTrapped(m_boxes.desktop(), [this, port] { retryPorts({port}); }); });
 }
 
-void PanelModel::scanComPort(SerialComm &component, int port)
+void PortChoice::scanComPorts(int leftToRestore)
 {
-    if (port == m_notProbed && &component == &m_comm)
-        return; // the restore opens it, and says why when it cannot
-    m_onError([&] { component.setCommPort(port); });
+    m_onError.clear();
+    const OpeningTime::Shared probesShareTheirWait;
+    for (int port = kFirstComPort; port <= kLastComPort; ++port)
+        if (port != leftToRestore)
+            scanComPort(port);
+}
+
+void PortChoice::scanComPort(int port)
+{
     QString why;
-    m_onError([&] { why = component.probe(); }); // opened and closed again at once
+    m_onError([&] { why = m_line.probe(port); });
     if (!why.isEmpty())
         m_onError.fail(why);
+    takeProbe(port);
+}
+
+void PortChoice::takeProbe(int port)
+{
     const bool failed = m_onError.errorPending();
-    if (port >= kFirstComPort && port <= kLastComPort) {
-        m_usability[static_cast<size_t>(port - kFirstComPort)]
-            = {!failed, failed ? m_onError.pendingError() : QString()};
-        emit portUsabilityChanged(port);
-    }
+    m_line.setUsability(port, !failed, failed ? m_onError.pendingError() : QString());
     if (failed)
         qCWarning(failureLog).noquote() << QStringLiteral("Com%1 is greyed out:").arg(port) << m_onError.pendingError();
     m_onError.clear();
 }
 
-void PanelModel::selectComPort(int port)
+void PortChoice::selectComPort(int port)
 {
-    endWaiting(); // another port chosen: the lost one is no longer waited for
     m_onError.clear();
-    m_onError([&] {
-        if (m_comm.portOpen())
-            m_comm.setPortOpen(false);
-    });
-    setCheckedPort(0);
-    m_onError([&] { m_comm.setCommPort(port); });
-    m_onError([&] { m_comm.setPortOpen(true); });
+    m_onError([&] { m_line.setPortOpen(false); }); // another port chosen: a lost one is no longer waited for
+    m_line.setCheckedPort(0);
+    m_onError([&] { m_line.setCommPort(port); });
+    m_onError([&] { m_line.setPortOpen(true); });
     if (m_onError.errorPending()) {
-        tellOperator(PanelText::kPortNotAvailable, m_onError.pendingError());
+        m_boxes.tell(PanelText::kPortNotAvailable, m_onError.pendingError());
         return;
     }
-    setCheckedPort(port);
-    setCloseOffered(true);
-    m_onError([&] { issueCommand('P'); });
-    saveComSettings();
+    m_line.setCheckedPort(port);
+    m_line.setCloseOffered(true);
+    emit opened(port);
+    m_memory.save();
 }
 
-void PanelModel::closeComPort()
+void PortChoice::closeComPort()
 {
-    endWaiting();
     m_onError.clear();
-    m_onError([&] { m_comm.setPortOpen(false); });
-    setCloseOffered(false);
-    setCheckedPort(0);
-    showStatus(QString::fromLatin1(PanelText::kPortClosedByOperator), StatusColour::kRed);
-    deleteComSettings();
+    m_onError([&] { m_line.setPortOpen(false); });
+    m_line.setCloseOffered(false);
+    m_line.setCheckedPort(0);
+    emit closed();
+    m_memory.remove();
 }
 
-void PanelModel::retryPorts(const QList<int> &ports)
+void PortChoice::retryPorts(const QList<int> &ports)
 {
     if (ports.isEmpty())
         return;
-    SerialComm trial(m_ports.lookup);
-    trial.setSettings(m_comm.settings());
     m_onError.clear();
     const OpeningTime::Shared probesShareTheirWait;
-    for (int port : ports)
-        scanComPort(trial, port);
-    watchComItems(); // a device assigned anew is watched from now on
-}
-
-void PanelModel::setUsability(int port, bool usable, const QString &why)
-{
-    if (port < kFirstComPort || port > kLastComPort)
-        return;
-    m_usability[static_cast<size_t>(port - kFirstComPort)] = {usable, why};
-    emit portUsabilityChanged(port);
+    for (int port : ports) {
+        QString why;
+        m_onError([&] { why = m_line.probeApart(port); });
+        if (!why.isEmpty())
+            m_onError.fail(why);
+        takeProbe(port);
+    }
+    m_line.watchComItems(); // a device assigned anew is watched from now on
 }

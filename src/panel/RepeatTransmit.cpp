@@ -1,24 +1,27 @@
 #include "RepeatTransmit.h"
 
-#include "PanelModel.h"
-#include "PanelTexts.h"
+#include "CommandSender.h"
+#include "MessageBook.h"
+#include "contract/PanelTexts.h"
 
 namespace {
 
-// Whether stopping for this reason cuts the message on the air with "S".
-bool endsWithStop(RepeatTransmit::Stop why)
+// Whether stopping for this reason cuts the message on the air with "S": always when
+// asked, and when nobody asked only if the message on the air is the repeat's.
+enum class StopByte { None, Always, OwnOnly };
+StopByte stopByteFor(RepeatTransmit::Stop why)
 {
     switch (why) {
-    case RepeatTransmit::Stop::Asked:
+    case RepeatTransmit::Stop::Asked: return StopByte::Always;
     case RepeatTransmit::Stop::CallerLeft:
-    case RepeatTransmit::Stop::WindowClosing: return true;
+    case RepeatTransmit::Stop::WindowClosing: return StopByte::OwnOnly;
     case RepeatTransmit::Stop::Operator:
     case RepeatTransmit::Stop::Finished:
     case RepeatTransmit::Stop::PortClosed:
     case RepeatTransmit::Stop::NotTaken:
     case RepeatTransmit::Stop::Outside: break;
     }
-    return false;
+    return StopByte::None;
 }
 
 QString reasonWords(RepeatTransmit::Stop why)
@@ -39,40 +42,39 @@ QString reasonWords(RepeatTransmit::Stop why)
 
 } // namespace
 
-RepeatTransmit::RepeatTransmit(PanelModel &model)
-    : QObject(&model)
-    , m_model(model)
+RepeatTransmit::RepeatTransmit(CommandSender &sender, const MessageBook &book, QObject *parent)
+    : QObject(parent)
+    , m_sender(sender)
+    , m_book(book)
 {
     m_timer.setTimerType(Qt::PreciseTimer); // start to start, with no drift
     connect(&m_timer, &QTimer::timeout, this, &RepeatTransmit::tick);
-    connect(&model.comm(), &SerialComm::portOpenChanged, this, [this](bool open) {
-        if (!open)
-            stop(Stop::PortClosed);
-    });
 }
 
 RepeatTransmit::~RepeatTransmit() = default;
 
-RepeatTransmit::Started RepeatTransmit::start(char memory, double seconds, qint64 count, bool quiet)
+RepeatTransmit::Started RepeatTransmit::start(char memory, double seconds, qint64 count, bool quiet,
+                                              const Owner &starter)
 {
     if (QString why = RepeatRule::refusal(QString(QChar::fromLatin1(memory)), seconds, count); !why.isEmpty())
         return {Refused::InvalidArgs, why};
-    return begin(memory, static_cast<int>(std::lround(seconds * 1000)), 0, count, quiet,
+    return begin(memory, static_cast<int>(std::lround(seconds * 1000)), 0, count, quiet, starter,
                  QStringLiteral("Repeating memory %1, %2 times, every %3 seconds.")
                      .arg(QChar::fromLatin1(memory))
                      .arg(count)
                      .arg(seconds));
 }
 
-RepeatTransmit::Started RepeatTransmit::startWithGap(char memory, double gap, qint64 count, bool quiet)
+RepeatTransmit::Started RepeatTransmit::startWithGap(char memory, double gap, qint64 count, bool quiet,
+                                                     const Owner &starter)
 {
     if (QString why = RepeatRule::gapRefusal(QString(QChar::fromLatin1(memory)), gap, count); !why.isEmpty())
         return {Refused::InvalidArgs, why};
-    const int lengthMs = m_model.messages().lengthMs(memory - '0');
+    const int lengthMs = m_book.lengthMs(memory - '0');
     if (lengthMs <= 0)
         return {Refused::InvalidArgs,
                 QStringLiteral("memory %1 has no known length for a gap after it").arg(QChar::fromLatin1(memory))};
-    return begin(memory, lengthMs + static_cast<int>(std::lround(gap * 1000)), gap, count, quiet,
+    return begin(memory, lengthMs + static_cast<int>(std::lround(gap * 1000)), gap, count, quiet, starter,
                  QStringLiteral("Repeating memory %1, %2 times, %3 seconds after each message.")
                      .arg(QChar::fromLatin1(memory))
                      .arg(count)
@@ -80,15 +82,16 @@ RepeatTransmit::Started RepeatTransmit::startWithGap(char memory, double gap, qi
 }
 
 RepeatTransmit::Started RepeatTransmit::begin(char memory, int periodMs, double gap, qint64 count, bool quiet,
-                                              const QString &told)
+                                              const Owner &starter, const QString &told)
 {
-    if (!m_model.comm().portOpen())
-        return {Refused::PortNotOpen, m_model.portNotOpenWords()};
-    if (m_model.waitingForOperator())
-        return {Refused::Busy, m_model.busyWords()};
+    if (!m_sender.lineOpen())
+        return {Refused::PortNotOpen, m_sender.lineClosedWords()};
+    if (m_sender.operatorBusy())
+        return {Refused::Busy, m_sender.busyWords()};
     if (m_repeating)
         return {Refused::Repeating, QStringLiteral("A repeat is running already; stop it first.")};
     m_memory = memory;
+    m_starter = starter;
     m_periodMs = periodMs;
     m_gapSeconds = gap;
     m_left = static_cast<int>(count);
@@ -100,8 +103,8 @@ RepeatTransmit::Started RepeatTransmit::begin(char memory, int periodMs, double 
     if (m_repeating)
         return {};
     // A first transmission the line did not take has ended it.
-    if (!m_model.comm().portOpen())
-        return {Refused::PortNotOpen, m_model.portNotOpenWords()};
+    if (!m_sender.lineOpen())
+        return {Refused::PortNotOpen, m_sender.lineClosedWords()};
     return {Refused::NotSent, PanelText::notSent(notSentWhy)};
 }
 
@@ -121,12 +124,12 @@ void RepeatTransmit::transmit(QString *notSentWhy)
 {
     m_sending = true;
     const bool sent
-        = m_model.issueCommand(m_memory, notSentWhy) && m_repeating && m_model.issueCommand('T', notSentWhy);
+        = m_sender.send(m_memory, m_starter, notSentWhy) && m_repeating && m_sender.send('T', m_starter, notSentWhy);
     m_sending = false;
     if (!m_repeating)
         return;
     if (!sent) {
-        stop(m_model.comm().portOpen() ? Stop::NotTaken : Stop::PortClosed);
+        stop(m_sender.lineOpen() ? Stop::NotTaken : Stop::PortClosed);
         return;
     }
     --m_left;
@@ -140,8 +143,14 @@ void RepeatTransmit::stop(Stop why)
     m_timer.stop();
     m_repeating = false;
     m_left = 0;
-    if (endsWithStop(why) && m_model.comm().portOpen())
-        m_model.issueCommand('S');
+    switch (stopByteFor(why)) {
+    case StopByte::Always:
+        if (m_sender.lineOpen())
+            m_sender.send('S', m_starter);
+        break;
+    case StopByte::OwnOnly: m_sender.stopOwn(m_starter); break;
+    case StopByte::None: break;
+    }
     emit changed();
     emit told(reasonWords(why));
     emit stopped(why);

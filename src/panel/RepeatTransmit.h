@@ -1,18 +1,22 @@
 #pragma once
 
-#include "RepeatRule.h"
+#include "Owner.h"
+#include "contract/RepeatRule.h"
 
 #include <QObject>
 #include <QString>
 #include <QTimer>
 
-class PanelModel;
+class CommandSender;
+class MessageBook;
 
 // Transmits one memory over and over: the memory digit and "T" at once, then again
 // at the start of each period, a given number of times. Every send takes the road of
-// a key press (PanelModel::issueCommand). A repeat is always bounded, and it stops:
-// - with "S", cutting the message on the air, when asked to (StopRepeat), when the
-//   program that asked for it leaves, and when the window closes or the program ends;
+// a key press, in the name of whoever started the repeat. A repeat is always bounded,
+// and it stops:
+// - with "S", cutting the message on the air, when asked to (StopRepeat); when the
+//   program that asked for it leaves, and when the window closes or the program ends,
+//   "S" goes only if what is on the air is still the repeat's;
 // - with no byte when the operator presses a key or clicks in the window (the key or
 //   click then does what it always does), when the port closes, its line is lost or
 //   takes no more, and one period after the last transmission went out.
@@ -39,7 +43,7 @@ public:
         QString why; // the refusal's words; for NotSent the line's reason
     };
 
-    explicit RepeatTransmit(PanelModel &model);
+    RepeatTransmit(CommandSender &sender, const MessageBook &book, QObject *parent = nullptr);
     ~RepeatTransmit() override;
 
     bool repeating() const { return m_repeating; }
@@ -50,11 +54,13 @@ public:
     // Starts a repeat and sends its first transmission at once. A first transmission
     // the line did not take ends it again at once: with `quiet` (a caller that is no
     // operator) its reason is handed back instead of shown in a box.
-    Started start(char memory, double seconds, qint64 count, bool quiet = false);
+    // `starter` is who asked: the repeat transmits on its behalf.
+    Started start(char memory, double seconds, qint64 count, bool quiet = false, const Owner &starter = {});
     // The same with a listening gap (seconds) after each message's end in place of a
     // period: the memory's length in the active set must be known.
-    Started startWithGap(char memory, double gap, qint64 count, bool quiet = false);
+    Started startWithGap(char memory, double gap, qint64 count, bool quiet = false, const Owner &starter = {});
     double gap() const { return m_gapSeconds; } // the last repeat's gap, 0: it had a period
+    const Owner &starter() const { return m_starter; } // the running or last repeat's
     // Ends a running repeat for this reason; nothing happens when none runs.
     void stop(Stop why);
 
@@ -66,11 +72,14 @@ signals:
     void stopped(Stop why);
 
 private:
-    Started begin(char memory, int periodMs, double gap, qint64 count, bool quiet, const QString &told);
+    Started begin(char memory, int periodMs, double gap, qint64 count, bool quiet, const Owner &starter,
+                  const QString &told);
     void transmit(QString *notSentWhy = nullptr);
     void tick();
 
-    PanelModel &m_model;
+    CommandSender &m_sender;
+    const MessageBook &m_book;
+    Owner m_starter;
     QTimer m_timer;
     bool m_repeating = false;
     bool m_sending = false;

@@ -1,10 +1,6 @@
 #pragma once
 
-// The ports the window offers: Com1 to Com4, each an item of the Com menu, a row of
-// the port devices dialog and an entry of ports.conf.
-constexpr int kFirstComPort = 1;
-constexpr int kLastComPort = 4;
-constexpr int kComPortCount = kLastComPort - kFirstComPort + 1;
+#include "contract/ComPorts.h"
 
 // The port numbers the serial component takes; any other number names no port. A
 // settings file may name a port above Com4, which opens without a menu item.

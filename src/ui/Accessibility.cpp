@@ -5,7 +5,7 @@
 #include "ReachableDisabledItems.h"
 #include "SpeechPacer.h"
 #include "TailLabel.h"
-#include "panel/CommandTable.h"
+#include "contract/CommandTable.h"
 
 #include <QAccessible>
 #include <QAccessibleWidget>
@@ -290,9 +290,9 @@ public:
         connect(form.Status, &Label::captionChanged, this, &Announcer::statusChanged);
         connect(form.TextBox, &Label::captionChanged, this, &Announcer::panelChanged);
         PanelModel &model = form.model();
-        connect(&model, &PanelModel::inputRead, this, &Announcer::inputRead);
+        connect(&model.line(), &Line::inputRead, this, &Announcer::inputRead);
         connect(&model.repeat(), &RepeatTransmit::told, this, [this](const QString &words) { say(words); });
-        connect(&model, &PanelModel::told, this, [this](const QString &words) { say(words); });
+        connect(&model.line(), &Line::told, this, [this](const QString &words) { say(words); });
         connect(&model, &PanelModel::commandSent, this, &Announcer::commandSent);
         connect(form.menuSpeakReceivedData, &QAction::toggled, this, [this](bool on) {
             if (!on)

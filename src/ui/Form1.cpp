@@ -10,7 +10,7 @@
 #include "Twips.h"
 #include "VbColor.h"
 #include "WindowIcon.h"
-#include "panel/CommandTable.h"
+#include "contract/CommandTable.h"
 #include "panel/UntrappedFailure.h"
 
 #include <QAction>
@@ -107,8 +107,9 @@ QAction *makeItem(QMenu *menu, const char *name, const QString &caption, bool ch
 Form1::Form1(Desktop &desktop, PortDevices ports, QWidget *parent)
     : QMainWindow(parent)
     , m_model(desktop, std::move(ports))
-    , IniFile(m_model.iniFile)
-    , Comm1(m_model.comm())
+    , IniFile(m_model.settingsMemory().iniFile)
+    , Comm1(m_model.line())
+    , Timer1(m_model.line().tick())
     , repeat(&m_model.repeat())
     , m_desktop(desktop)
 {
@@ -133,16 +134,13 @@ Form1::Form1(Desktop &desktop, PortDevices ports, QWidget *parent)
     connectHandlers();
     followModel();
     // The model's boxes wait for the operator; so must every other door meanwhile.
-    m_model.setWaitingForOperator([] { return QApplication::activeModalWidget() != nullptr; });
+    m_model.boxes().setWaitingForOperator([] { return QApplication::activeModalWidget() != nullptr; });
     makeAccessible(*this);
 
     // The window always takes the size of its contents; the operator cannot resize it.
     layout()->setSizeConstraint(QLayout::SetFixedSize);
     setOuterHeight(kDesignHeight);
     Command3->setFocus();
-
-    Timer1.setInterval(100);
-    Timer1.start();
 }
 
 Form1::~Form1() = default;
@@ -167,15 +165,15 @@ void Form1::createControls()
     Frame2 = new QGroupBox(QStringLiteral("Memory"), m_controls);
     Frame2->setObjectName(QStringLiteral("Frame2"));
     Frame2->setGeometry(twipsRect(2160, 60, 1575, 2295));
-    // The keypad: 7-8-9 on top, 1-2-3 in the third row, 0 alone under 2.
+    // The keypad: each key where the command table places it.
     constexpr int kColumn[] = {180, 600, 1020};
     constexpr int kRow[] = {300, 780, 1260, 1740};
     for (int digit = 0; digit <= 9; ++digit) {
-        const int column = digit == 0 ? 1 : (digit - 1) % 3;
-        const int row = digit == 0 ? 3 : 2 - (digit - 1) / 3;
+        const char character = CommandTable::memoryCharacter(digit);
+        const KeypadPlace place = CommandTable::find(character)->key;
         const QByteArray name = "Number" + QByteArray::number(digit);
-        Number[digit] = makeButton(Frame2, name.constData(), static_cast<char>('0' + digit),
-                                   twipsRect(kColumn[column], kRow[row], 375, 375));
+        Number[digit] = makeButton(Frame2, name.constData(), character,
+                                   twipsRect(kColumn[place.column], kRow[place.row], 375, 375));
     }
 
     Command5 = makeButton(m_controls, "Command5", 'S', twipsRect(2340, 2520, 1215, 375));
@@ -251,7 +249,7 @@ void Form1::createMenus()
     menuSpeakReceivedData->setChecked(true);
     // Whether a lost port is waited for and reopened by itself: the model remembers it.
     menuReopenLostPort = makeItem(options, "menuReopenLostPort", QStringLiteral("Reopen Lost Port"), true);
-    menuReopenLostPort->setChecked(m_model.reopenLostPort());
+    menuReopenLostPort->setChecked(m_model.line().reopenLostPort());
 }
 
 // Play, 1, 0, 2 to 9, MIC record, RX record, Transmit, Stop.
@@ -289,15 +287,15 @@ void Form1::followModel()
         Status->setCaption(caption);
         Status->setForeColor(foreColor);
     });
-    connect(&m_model, &PanelModel::receivedChanged, TextBox, &Label::setCaption);
-    connect(&m_model, &PanelModel::checkedPortChanged, this, [this](int checked) {
+    connect(&m_model.line(), &Line::receivedChanged, TextBox, &Label::setCaption);
+    connect(&m_model.line(), &Line::checkedPortChanged, this, [this](int checked) {
         for (int port = kFirstComPort; port <= kLastComPort; ++port)
             menuCom(port)->setChecked(port == checked);
     });
-    connect(&m_model, &PanelModel::closeOfferedChanged, menuCloseComPort, &QAction::setEnabled);
-    connect(&m_model, &PanelModel::portUsabilityChanged, this, [this](int port) {
-        menuCom(port)->setEnabled(m_model.portUsable(port));
-        menuCom(port)->setToolTip(shownAsWritten(m_model.whyNotUsable(port)));
+    connect(&m_model.line(), &Line::closeOfferedChanged, menuCloseComPort, &QAction::setEnabled);
+    connect(&m_model.line(), &Line::usabilityChanged, this, [this](int port) {
+        menuCom(port)->setEnabled(Comm1.portUsable(port));
+        menuCom(port)->setToolTip(shownAsWritten(Comm1.whyNotUsable(port)));
     });
     connect(&m_model, &PanelModel::warningPortNotOpen, this, [this] {
         m_keyWarningPending = false; // this box answers a key still waiting for its own
@@ -351,7 +349,6 @@ void Form1::connectHandlers()
     on(Command6, &QPushButton::clicked, &Form1::Command6_Click);
     on(menuGuide, &QAction::triggered, &Form1::menuGuide_Click);
     on(menuAbout, &QAction::triggered, &Form1::menuAbout_Click);
-    on(&Timer1, &QTimer::timeout, &Form1::Timer1_Timer);
     on(menuPortDevices, &QAction::triggered, &Form1::menuPortDevices_Click);
     on(menuRepeatTransmit, &QAction::triggered, &Form1::menuRepeatTransmit_Click);
     on(menuReopenLostPort, &QAction::triggered, &Form1::menuReopenLostPort_Click);

@@ -15,11 +15,11 @@ class QFrame;
 class QGroupBox;
 class QPushButton;
 
-// The program's one window. It owns the panel model (with the serial component
-// Comm1), every control, the menus and the timer. Its handlers call the model's
-// procedures and its controls follow the model's signals; the handlers of each part
-// of the program are defined beside that part (app/, ui/, help/). Nothing below the
-// window knows of it.
+// The program's one window. It owns the panel model (whose line is the serial
+// component Comm1, its receive tick the timer Timer1), every control and the menus.
+// Its handlers call the model's procedures and its controls follow the model's
+// signals; the handlers of each part of the program are defined beside that part
+// (app/, ui/, help/). Nothing below the window knows of it.
 class Form1 : public QMainWindow {
     Q_OBJECT
 
@@ -41,8 +41,8 @@ public:
     QString &IniFile;
 
     // The serial component and the timer.
-    SerialComm &Comm1;
-    QTimer Timer1;
+    Line &Comm1;
+    QTimer &Timer1; // the line's receive tick
 
     // Controls.
     QGroupBox *Frame3 = nullptr; // "Function"
@@ -111,9 +111,9 @@ public:
 
     // Port selection and scan.
     void ScanComPorts();
-    // One port's step of the scan: opened and closed again on the component, and its
-    // Com item enabled or greyed (with the reason as its tooltip) to match.
-    void ScanComPort(SerialComm &component, int port);
+    // One port's step of the scan: opened and closed again on the panel's component,
+    // and its Com item enabled or greyed (with the reason as its tooltip) to match.
+    void ScanComPort(int port);
     void SelectComPort(int index);
     void menuCom_Click(int index);
     void menuCloseComPort_Click();

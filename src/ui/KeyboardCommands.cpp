@@ -1,6 +1,6 @@
 // Single-key commands: each function letter and memory digit typed in the window.
 #include "Form1.h"
-#include "panel/CommandTable.h"
+#include "contract/CommandTable.h"
 #include "panel/UntrappedFailure.h"
 
 #include <QTimer>
@@ -9,7 +9,7 @@
 // are on or not and whether the key is a command or not.
 void Form1::Form_KeyPress(int characterCode)
 {
-    if (!m_model.portOpen()) {
+    if (!Comm1.portOpen()) {
         warnPortNotOpenAfterKey();
         return;
     }

@@ -16,7 +16,7 @@ MessagesInWindow::MessagesInWindow(Form1 &form)
     m_item = options->addAction(kItemCaption);
     m_item->setObjectName(QStringLiteral("menuMessageNames"));
     connect(m_item, &QAction::triggered, this,
-            [this] { runTrapped(m_form.model().desktop(), [this] { openDialog(); }); });
+            [this] { runTrapped(m_form.model().boxes().desktop(), [this] { openDialog(); }); });
 
     PanelModel &model = form.model();
     connect(&model.messages(), &MessageBook::changed, this, &MessagesInWindow::describeButtons);
@@ -44,6 +44,6 @@ void MessagesInWindow::openDialog()
     const QString refused = book.replaceAll(dialog.sets());
     const QString failed = refused.isEmpty() ? book.writeFailure() : refused;
     if (!failed.isEmpty())
-        m_form.model().desktop().messageBox(QStringLiteral("The message names could not be saved"), Desktop::Warning,
-                                            {}, failed);
+        m_form.model().boxes().desktop().messageBox(QStringLiteral("The message names could not be saved"),
+                                                    Desktop::Warning, {}, failed);
 }

@@ -7,12 +7,12 @@
 
 void Form1::ScanComPorts()
 {
-    m_model.scanComPorts();
+    m_model.portChoice().scanComPorts();
 }
 
-void Form1::ScanComPort(SerialComm &component, int port)
+void Form1::ScanComPort(int port)
 {
-    m_model.scanComPort(component, port);
+    m_model.portChoice().scanComPort(port);
 }
 
 void Form1::menuCom_Click(int index)
@@ -22,33 +22,33 @@ void Form1::menuCom_Click(int index)
 
 void Form1::SelectComPort(int index)
 {
-    m_model.selectComPort(index);
+    m_model.portChoice().selectComPort(index);
 }
 
 void Form1::menuCloseComPort_Click()
 {
-    m_model.closeComPort();
+    m_model.portChoice().closeComPort();
 }
 
 void Form1::menuReopenLostPort_Click()
 {
-    m_model.setReopenLostPort(!m_model.reopenLostPort());
-    menuReopenLostPort->setChecked(m_model.reopenLostPort());
+    Comm1.setReopenLostPort(!Comm1.reopenLostPort());
+    menuReopenLostPort->setChecked(Comm1.reopenLostPort());
 }
 
 void Form1::SaveComSettings()
 {
-    m_model.saveComSettings();
+    m_model.settingsMemory().save();
 }
 
 void Form1::RestoreComSettings()
 {
-    m_model.restoreComSettings();
+    m_model.settingsMemory().restore();
 }
 
 void Form1::DeleteComSettings()
 {
-    m_model.deleteComSettings();
+    m_model.settingsMemory().remove();
 }
 
 // The open port keeps its device until it is closed. Each other port whose device
@@ -57,8 +57,8 @@ void Form1::DeleteComSettings()
 // back, and every greyed item's reason is told afresh.
 void Form1::menuPortDevices_Click()
 {
-    PortAssignments assignments(m_model.portDevices().assignmentsFile);
-    const int openPort = m_model.openPort();
+    PortAssignments assignments(Comm1.ports().assignmentsFile);
+    const int openPort = Comm1.openPort();
     PortDevicesDialog dialog(assignments, openPort, this);
     if (dialog.exec() != QDialog::Accepted)
         return;
@@ -80,7 +80,7 @@ void Form1::menuPortDevices_Click()
 
     QList<int> toTry;
     for (int port = kFirstComPort; port <= kLastComPort; ++port)
-        if (port != openPort && (changed.contains(port) || !m_model.portUsable(port)))
+        if (port != openPort && (changed.contains(port) || !Comm1.portUsable(port)))
             toTry << port;
-    m_model.retryPorts(toTry);
+    m_model.portChoice().retryPorts(toTry);
 }

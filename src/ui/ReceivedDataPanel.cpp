@@ -2,9 +2,11 @@
 // hiding the panel at the bottom of the window.
 #include "Form1.h"
 
+// The line reads at every tick of its own, with or without a window; a caller may
+// read between ticks.
 void Form1::Timer1_Timer()
 {
-    m_model.readInput();
+    Comm1.read();
 }
 
 void Form1::menuShowSerialComRxData_Click()

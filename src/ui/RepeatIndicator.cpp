@@ -20,10 +20,10 @@ RepeatIndicator::RepeatIndicator(Form1 &form)
     m_line->setTextFormat(Qt::PlainText); // a message's name is never taken for markup
     PanelModel &model = form.model();
     connect(form.repeat, &RepeatTransmit::changed, this, &RepeatIndicator::show);
-    connect(&model, &PanelModel::noticeChanged, this, &RepeatIndicator::show);
+    connect(&model.line(), &Line::noticeChanged, this, &RepeatIndicator::show);
     connect(&model.messages(), &MessageBook::changed, this, &RepeatIndicator::show);
     connect(&model.messageClock(), &MessageClock::chosenChanged, this, &RepeatIndicator::show);
-    connect(&model.messageClock(), &MessageClock::playingChanged, this, &RepeatIndicator::show);
+    connect(&model.transmission(), &Transmission::playingChanged, this, &RepeatIndicator::show);
 }
 
 void RepeatIndicator::show()
@@ -35,7 +35,7 @@ void RepeatIndicator::show()
     QString line;
     if (repeat.repeating())
         line = QStringLiteral("Repeat %1: %2 left").arg(QChar::fromLatin1(repeat.memory())).arg(repeat.left());
-    else if (line = m_form.model().notice(); line.isEmpty())
+    else if (line = m_form.model().line().notice(); line.isEmpty())
         line = m_form.model().messageClock().line();
     m_line->setText(line);
     m_line->setVisible(!line.isEmpty());

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "panel/StatusColour.h"
+#include "contract/StatusColour.h"
 
 #include <QColor>
 #include <QtGlobal>

@@ -51,7 +51,7 @@ struct FormFixture {
         form->IniFile = QString::fromLatin1(kSettingsFile);
         // A lost line is told with a box and the port left closed, unless a test
         // turns reopening on (the window's own default) to try it.
-        form->model().setReopenLostPort(false);
+        form->Comm1.setReopenLostPort(false);
         form->menuReopenLostPort->setChecked(false);
     }
 

@@ -2,8 +2,11 @@
 // through driver.mjs, opens the page with the token and taps it, while this process
 // holds the panel (on a private bus) and its unit (a pseudo-terminal). Also what the
 // page must refuse, from the browser and from a raw socket.
+#include "support/BusClient.h"
 #include "support/BusPanel.h"
+#include "contract/CommandTable.h"
 
+#include <QDBusMessage>
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
@@ -14,7 +17,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <csignal>
+#include <map>
 
 namespace {
 
@@ -228,6 +233,56 @@ private slots:
         QVERIFY(browser.shows(phone, "#port", "closed"));
     }
 
+    // The page's keys are the command table's, as qx50-web serves it: the functions in
+    // its order with their captions, then the memories laid out as the window's keypad,
+    // 7 8 9 on top and 0 alone under 2.
+    void thePagesKeysComeFromTheCommandTable()
+    {
+        Panel p;
+        WebProgram web;
+        Browser browser;
+        const int phone = browser.open(web.base() + "?t=" + web.token);
+        QVERIFY(browser.shows(phone, "#link", "connected"));
+        const QJsonArray keys = browser
+                                    .eval(phone, R"([...document.querySelectorAll('main button[data-c]')].map((b) => {
+            const box = b.getBoundingClientRect();
+            return { key: b.dataset.c + ' ' + b.firstChild.textContent, top: box.top, left: box.left };
+        }))")
+                                    .toArray();
+        QStringList expected;
+        std::vector<const PanelCommand *> inOrder;
+        for (const PanelCommand &command : CommandTable::all())
+            if (command.kind == CommandKind::Function && command.character != 'S') // Stop stands apart
+                inOrder.push_back(&command);
+        const auto keypad = CommandTable::keypad();
+        inOrder.insert(inOrder.end(), keypad.begin(), keypad.end());
+        for (const PanelCommand *command : inOrder)
+            expected << QChar::fromLatin1(command->character) + u' ' + QLatin1String(command->caption);
+        QStringList shown;
+        for (const QJsonValue key : keys)
+            shown << key[QLatin1String("key")].toString();
+        QCOMPARE(shown, expected);
+
+        // Each memory key sits on its table row and column: one line per row and per
+        // column, the rows going down and the columns going right.
+        std::map<int, double> rowTop, columnLeft;
+        for (size_t i = inOrder.size() - keypad.size(); i < inOrder.size(); ++i) {
+            const KeypadPlace place = inOrder[i]->key;
+            const QJsonValue shownKey = keys[qsizetype(i)];
+            const double top = shownKey[QLatin1String("top")].toDouble();
+            const double left = shownKey[QLatin1String("left")].toDouble();
+            QCOMPARE(rowTop.try_emplace(place.row, top).first->second, top);
+            QCOMPARE(columnLeft.try_emplace(place.column, left).first->second, left);
+        }
+        const auto ascending = [](const std::map<int, double> &line) {
+            return std::is_sorted(line.begin(), line.end(), [](auto a, auto b) { return a.second < b.second; })
+                && std::adjacent_find(line.begin(), line.end(), [](auto a, auto b) { return a.second == b.second; })
+                == line.end();
+        };
+        QCOMPARE(rowTop.size(), size_t(4));
+        QVERIFY(ascending(rowTop) && ascending(columnLeft));
+    }
+
     void aLostPageStopsItsRepeat_data()
     {
         QTest::addColumn<QString>("loss");
@@ -265,6 +320,41 @@ private slots:
         QVERIFY(QTest::qWaitFor([&] { return !p.bus->repeating(); }, kBound));
         if (loss == QLatin1String("kill"))
             browser.ask({{"do", "launch"}}); // so the browser's own ending is clean
+    }
+
+    // The dead man's switch cuts the page's own message, memory 0 included, and never
+    // one the desktop started after it.
+    void aLostPageStopsOnlyItsOwnMessage_data()
+    {
+        QTest::addColumn<QString>("memory");
+        QTest::addColumn<bool>("desktopSince");
+        QTest::addColumn<QByteArray>("stop");
+        QTest::addRow("memory 0 of known length, its own") << "0" << false << QByteArray("S");
+        QTest::addRow("the desktop's message since") << "1" << true << QByteArray();
+    }
+    void aLostPageStopsOnlyItsOwnMessage()
+    {
+        QFETCH(QString, memory);
+        QFETCH(bool, desktopSince);
+        QFETCH(QByteArray, stop);
+        Panel p;
+        QCOMPARE(p.f.form->model().messages().setLength(0, 60000), QString());
+        WebProgram web;
+        Browser browser;
+        const int phone = browser.open(web.base() + "?t=" + web.token);
+        QVERIFY(browser.shows(phone, "#link", "connected"));
+        browser.ask({{"do", "tap"}, {"page", phone}, {"selector", QStringLiteral("[data-c=\"%1\"]").arg(memory)}});
+        browser.ask({{"do", "tap"}, {"page", phone}, {"selector", "[data-c=\"T\"]"}});
+        QCOMPARE(arriving(p.unit, 2), memory.toLatin1() + "T");
+        if (memory == QLatin1String("0"))
+            QVERIFY(browser.shows(phone, "#repeat-state", "Playing"));
+        if (desktopSince) { // qx50-send 2, then qx50-send T
+            QCOMPARE(busclient::send(QStringLiteral("2")).type(), QDBusMessage::ReplyMessage);
+            QCOMPARE(busclient::send(QStringLiteral("T")).type(), QDBusMessage::ReplyMessage);
+            QCOMPARE(arriving(p.unit, 2), QByteArray("2T"));
+        }
+        browser.ask({{"do", "close"}, {"page", phone}});
+        QCOMPARE(arriving(p.unit, 1, 4000), stop);
     }
 
     void stoppingQx50WebStopsATransmissionAPageStarted()

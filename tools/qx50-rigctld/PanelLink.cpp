@@ -11,9 +11,9 @@ PanelLink::PanelLink(QDBusConnection bus, int port, QObject *parent)
 {
 }
 
-void PanelLink::send(const QStringList &commands, QObject *owner, Done done)
+void PanelLink::send(const QStringList &commands, const QString &client, QObject *owner, Done done)
 {
-    m_jobs.push_back({commands, owner, std::move(done)});
+    m_jobs.push_back({commands, client, owner, std::move(done)});
     if (!m_busy)
         startNext();
 }
@@ -40,12 +40,13 @@ void PanelLink::startNext()
 void PanelLink::sendStep(const QString &service, qsizetype index)
 {
     const QStringList &commands = m_jobs.front().commands;
+    const QString &client = m_jobs.front().client;
     if (index == commands.size()) {
         finish({panel::Outcome::Sent, {}, {}});
         return;
     }
     auto *watcher = new QDBusPendingCallWatcher(
-        m_bus.asyncCall(panel::sendCall(service, commands[index]), panel::kAnswerWithinMs), this);
+        m_bus.asyncCall(panel::sendForCall(service, commands[index], client), panel::kAnswerWithinMs), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, watcher, service, index] {
         watcher->deleteLater();
         const panel::Answer answer = panel::readAnswer(watcher->reply());

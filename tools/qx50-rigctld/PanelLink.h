@@ -22,13 +22,15 @@ public:
     // port 0: the panel owning the well-known name; 1 to 4: the one with COM n open.
     PanelLink(QDBusConnection bus, int port, QObject *parent = nullptr);
 
-    // Sends the characters one by one, stopping at the first refusal; `done` hears the
-    // outcome unless `owner` is gone by then.
-    void send(const QStringList &commands, QObject *owner, Done done);
+    // Sends the characters one by one for the client named `client`, stopping at the
+    // first refusal; `done` hears the outcome unless `owner` is gone by then. What
+    // they start is that client's own, stopped if this program leaves the bus.
+    void send(const QStringList &commands, const QString &client, QObject *owner, Done done);
 
 private:
     struct Job {
         QStringList commands;
+        QString client;
         QPointer<QObject> owner;
         Done done;
     };

@@ -1,5 +1,7 @@
 #include "RigctlProtocol.h"
 
+#include "contract/CommandTable.h"
+
 #include <cctype>
 
 namespace rigctl {
@@ -101,9 +103,7 @@ std::optional<int> voiceMemory(const Command &command)
     if (command.kind != Kind::SendVoiceMem || command.args.size() != 1)
         return std::nullopt;
     const QByteArray &arg = command.args.front();
-    if (arg.size() != 1 || arg[0] < '0' || arg[0] > '9')
-        return std::nullopt;
-    return arg[0] - '0';
+    return CommandTable::memoryOf(QString::fromLatin1(arg));
 }
 
 QByteArray report(const Command &command, int code, const QList<QByteArray> &values)

@@ -4,7 +4,7 @@
 #include "PanelLink.h"
 #include "Printable.h"
 
-#include "panel/CommandTable.h"
+#include "contract/CommandTable.h"
 
 #include <cstdio>
 
@@ -137,7 +137,7 @@ void Session::playOnPanel(const rigctl::Command &command, const QStringList &cha
 {
     m_panelPending = true;
     m_due.push_back({});
-    m_panel.send(characters, this, [this, command](const panel::Answer &result) {
+    m_panel.send(characters, m_peer, this, [this, command](const panel::Answer &result) {
         if (result.outcome != panel::Outcome::Sent) {
             const QByteArray what
                 = command.name + (command.args.isEmpty() ? QByteArray() : ' ' + command.args.join(' '));

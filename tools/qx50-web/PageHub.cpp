@@ -2,6 +2,7 @@
 
 #include "PageMessage.h"
 #include "PanelClient.h"
+#include "client/BusContract.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -46,7 +47,7 @@ PageHub::PageHub(PanelClient &panel, QObject *parent)
     m_coalesce.setSingleShot(true);
     m_coalesce.setInterval(0);
     connect(&m_coalesce, &QTimer::timeout, this, &PageHub::tellAll);
-    connect(&m_panel, &PanelClient::changed, this, &PageHub::panelChanged);
+    connect(&m_panel, &PanelClient::changed, &m_coalesce, qOverload<>(&QTimer::start));
     connect(&m_panel, &PanelClient::presenceChanged, &m_coalesce, qOverload<>(&QTimer::start));
 }
 
@@ -81,12 +82,7 @@ void PageHub::take(QTcpSocket *socket)
 
 void PageHub::end()
 {
-    const bool answerable
-        = std::any_of(m_pages.begin(), m_pages.end(), [](const auto &page) { return page->answerable; });
-    if (answerable) {
-        note("ending while a page was transmitting: Stop sent");
-        m_panel.stopAndWait();
-    }
+    m_panel.stopOwnAndWait();
 }
 
 void PageHub::admit()
@@ -102,6 +98,7 @@ void PageHub::admit()
         auto page = std::make_unique<Page>();
         page->socket = socket;
         page->heard.start();
+        page->tag = QStringLiteral("page %1").arg(++m_admitted);
         socket->setMaxAllowedIncomingMessageSize(kMaxMessageBytes);
         socket->setMaxAllowedIncomingFrameSize(kMaxMessageBytes);
         socket->setParent(this);
@@ -138,50 +135,39 @@ void PageHub::heard(Page &page, const QString &message)
     }
     page.heard.restart();
     QPointer<QWebSocket> asker = page.socket;
-    // A refused request leaves the page answerable for what it had started before.
-    const auto answer = [this, asker, before = page.answerable](const QString &refusal) {
+    const auto answer = [this, asker](const QString &refusal) {
         if (refusal.isEmpty() || !asker)
             return;
-        if (Page *page = pageOf(asker)) {
-            page->answerable = before;
+        if (Page *page = pageOf(asker))
             tell(*page, json({{"t", "refused"}, {"text", refusal.left(200)}}));
-        }
     };
     switch (request->kind) {
     case PageRequest::Kind::Heartbeat: tell(page, R"({"t":"hb"})"); break; // so the page knows the link too
-    case PageRequest::Kind::Stop: stop(nullptr); break;
+    case PageRequest::Kind::Stop: stop(); break;
     case PageRequest::Kind::Send:
-        if (request->command == QLatin1String("S")) {
-            stop(nullptr);
-            break;
-        }
-        if (request->command == QLatin1String("T"))
-            page.answerable = true;
-        m_panel.send(request->command, answer);
+        if (request->command == QLatin1String("S"))
+            stop();
+        else
+            m_panel.sendFor(request->command, page.tag, answer);
         break;
     case PageRequest::Kind::Repeat:
-        page.answerable = true;
-        m_panel.startRepeat(request->memory, request->seconds,
-                            static_cast<uint>(std::min<qint64>(request->count, 0xffffffff)), answer);
+        m_panel.startRepeatFor(request->memory, request->seconds,
+                               static_cast<uint>(std::min<qint64>(request->count, 0xffffffff)), page.tag, answer);
         break;
     }
 }
 
-// Stop from any page, or for a page that went: the repeat ends with "S" if one runs,
-// otherwise "S" goes out; nobody stays answerable for what it stopped.
-void PageHub::stop(const char *why)
+// Stop pressed on any page, the operator's: the repeat ends with "S" if one runs,
+// otherwise "S" goes out, whoever started what is on the air.
+void PageHub::stop()
 {
-    if (why)
-        note(why);
-    for (const auto &page : m_pages)
-        page->answerable = false;
     const auto answer = [this](const QString &refusal) {
         if (refusal.isEmpty())
             return;
         for (const auto &page : m_pages)
             tell(*page, json({{"t", "refused"}, {"text", refusal.left(200)}}));
     };
-    if (m_panel.state().value(QStringLiteral("Repeating")).toBool())
+    if (m_panel.state().value(QLatin1String(panel::property::kRepeating)).toBool())
         m_panel.stopRepeat(answer);
     else
         m_panel.send(QStringLiteral("S"), answer);
@@ -193,28 +179,17 @@ void PageHub::lose(QWebSocket *socket, const char *why)
         = std::find_if(m_pages.begin(), m_pages.end(), [socket](const auto &page) { return page->socket == socket; });
     if (it == m_pages.end())
         return;
-    const bool answerable = (*it)->answerable;
+    const QString tag = (*it)->tag;
     m_pages.erase(it);
     if (m_pages.empty())
         m_silence.stop();
     socket->disconnect(this);
     socket->abort();
     socket->deleteLater();
-    if (answerable)
-        stop(qPrintable(QStringLiteral("a page that was transmitting %1: Stop sent for it").arg(QLatin1String(why))));
-}
-
-void PageHub::panelChanged(const QVariantMap &changed)
-{
-    // Someone chose another function, or the message ended: nothing left to answer for.
-    const auto status = changed.find(QStringLiteral("Status"));
-    const auto playing = changed.find(QStringLiteral("Playing"));
-    if ((status != changed.end() && status->toString() != QLatin1String("Transmit"))
-        || (playing != changed.end() && !playing->toBool()
-            && !m_panel.state().value(QStringLiteral("Repeating")).toBool()))
-        for (const auto &page : m_pages)
-            page->answerable = false;
-    m_coalesce.start();
+    // The page's dead man's switch: the panel stops only what is still this page's.
+    note(qPrintable(
+        QStringLiteral("a page %1: what it started is stopped if still on the air").arg(QLatin1String(why))));
+    m_panel.stopOwn(tag, [](const QString &) {});
 }
 
 void PageHub::tellAll()

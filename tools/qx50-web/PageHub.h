@@ -14,9 +14,10 @@ class PanelClient;
 class QWebSocket;
 
 // The open pages, each on one WebSocket. Every page hears the panel's whole state
-// whenever it changes, so two pages see each other's actions. A page that started a
-// transmission or a repeat is answerable for it: when that page goes silent (no
-// heartbeat for kSilenceMs, closed, killed) while it is, Stop is sent for it.
+// whenever it changes, so two pages see each other's actions. What a page starts, it
+// starts under a tag of its own, so the panel knows the transmission or repeat as that
+// page's: when the page goes silent (no heartbeat for kSilenceMs, closed, killed), its
+// own is stopped, and a message another door started since goes on.
 class PageHub : public QObject {
     Q_OBJECT
 
@@ -33,24 +34,23 @@ public:
     bool full() const;
     // Takes a connection whose request asked for the page's WebSocket and was let in.
     void take(QTcpSocket *socket);
-    // The program is ending: Stop goes out now if a page is answerable for a
-    // transmission, since no page will be watched after this.
+    // The program is ending: what any page started is stopped now, if it is still on
+    // the air, since no page will be watched after this.
     void end();
 
 private:
     struct Page {
         QWebSocket *socket = nullptr;
         QElapsedTimer heard;
-        bool answerable = false;
+        QString tag; // what the panel knows this page's transmissions by
     };
 
     void admit();
     void heard(Page &page, const QString &message);
     void lose(QWebSocket *socket, const char *why);
-    void stop(const char *why);
+    void stop();
     void tellAll();
     void tell(Page &page, const QByteArray &message);
-    void panelChanged(const QVariantMap &changed);
     Page *pageOf(QWebSocket *socket);
 
     PanelClient &m_panel;
@@ -63,4 +63,5 @@ private:
     std::vector<Handshake> m_handshakes;
     QTimer m_silence;
     QTimer m_coalesce; // one state message for a burst of changes
+    quint64 m_admitted = 0; // pages so far, for each page's tag
 };

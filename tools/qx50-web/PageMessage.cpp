@@ -1,5 +1,7 @@
 #include "PageMessage.h"
 
+#include "contract/CommandTable.h"
+
 #include <QJsonDocument>
 #include <QJsonObject>
 
@@ -20,7 +22,10 @@ std::optional<PageRequest> readPageRequest(QByteArrayView message)
     } else if (type == QLatin1String("send")) {
         request.kind = PageRequest::Kind::Send;
         request.command = object.value(QLatin1String("c")).toString();
-        if (request.command.size() != 1 || !QStringLiteral("MRPTS0123456789").contains(request.command.front()))
+        // Only the table's own characters: the page never sends a letter in lower case.
+        const PanelCommand *command
+            = request.command.size() == 1 ? CommandTable::find(request.command.front().unicode()) : nullptr;
+        if (!command || command->character != request.command.front())
             return std::nullopt;
     } else if (type == QLatin1String("repeat")) {
         request.kind = PageRequest::Kind::Repeat;

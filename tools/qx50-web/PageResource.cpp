@@ -1,12 +1,15 @@
 #include "PageResource.h"
 
-#include "panel/CommandTable.h"
-#include "panel/PanelTexts.h"
-#include "panel/RepeatRule.h"
-#include "panel/StatusColour.h"
+#include "PageContract.h"
+
+#include "contract/CommandTable.h"
+#include "contract/PanelTexts.h"
+#include "contract/RepeatRule.h"
+#include "contract/StatusColour.h"
 
 #include <QCryptographicHash>
 #include <QFile>
+#include <QJsonDocument>
 
 namespace {
 // The hash source a policy names for the text between an inline element's tags.
@@ -28,19 +31,13 @@ PageResource loadPage()
     if (!file.open(QIODevice::ReadOnly))
         return page;
     page.html = file.readAll();
-    // The commands as the panel's own table spells them.
-    QByteArray functions;
+    // The statuses the window shows in red, as the panel's own table and texts spell them.
     QByteArray red;
-    for (const PanelCommand &command : CommandTable::all()) {
-        const bool isRed = command.status && command.statusColour == StatusColour::kRed;
-        if (isRed)
+    for (const PanelCommand &command : CommandTable::all())
+        if (command.status && command.statusColour == StatusColour::kRed)
             red += '"' + QByteArray(command.status) + "\", ";
-        if (command.status)
-            functions += QByteArray("<button type=\"button\" data-c=\"") + command.character + '"'
-                + (isRed ? " class=\"transmit\"" : "") + '>' + command.caption + "</button>\n";
-    }
     red += '"' + QByteArray(PanelText::kPortClosedAtStart) + "\", \"" + PanelText::kPortClosedByOperator + '"';
-    page.html.replace("@FUNCTION_BUTTONS@\n", functions);
+    page.html.replace("@CONTRACT@", QJsonDocument(pageContract()).toJson(QJsonDocument::Compact));
     page.html.replace("@STOP_CAPTION@", CommandTable::find('S')->caption);
     page.html.replace("@RED_STATUSES@", red);
     page.html.replace("@MIN_SECONDS@", QByteArray::number(RepeatRule::kMinSeconds));

@@ -10,7 +10,7 @@
 #include <QDBusVariant>
 
 namespace {
-constexpr auto kProperties = "org.freedesktop.DBus.Properties";
+using panel::kPropertiesInterface;
 
 QString latin1(const char *text)
 {
@@ -24,8 +24,7 @@ QString refusalOf(const QDBusMessage &reply)
     if (reply.type() == QDBusMessage::ReplyMessage)
         return {};
     const panel::Answer answer = panel::readAnswer(reply);
-    if (answer.outcome == panel::Outcome::NoPanel
-        && reply.errorName() == QLatin1String("org.freedesktop.DBus.Error.InvalidArgs"))
+    if (answer.outcome == panel::Outcome::NoPanel && reply.errorName() == QLatin1String(panel::kInvalidArgs))
         return reply.errorMessage(); // the repeat's own refusal of its values
     return answer.reason;
 }
@@ -36,8 +35,8 @@ PanelClient::PanelClient(QDBusConnection bus, QString service, QObject *parent)
     , m_bus(std::move(bus))
     , m_service(std::move(service))
 {
-    m_bus.connect(m_service, latin1(panel::kPath), latin1(kProperties), QStringLiteral("PropertiesChanged"), this,
-                  SLOT(propertiesChanged(QString, QVariantMap, QStringList)));
+    m_bus.connect(m_service, latin1(panel::kPath), latin1(kPropertiesInterface), latin1(panel::kPropertiesChanged),
+                  this, SLOT(propertiesChanged(QString, QVariantMap, QStringList)));
     m_watcher = new QDBusServiceWatcher(m_service, m_bus, QDBusServiceWatcher::WatchForOwnerChange, this);
     connect(m_watcher, &QDBusServiceWatcher::serviceOwnerChanged, this,
             [this](const QString &, const QString &, const QString &owner) {
@@ -66,7 +65,7 @@ std::unique_ptr<PanelClient> PanelClient::find(int comPort, QString *why)
 
 void PanelClient::readAll()
 {
-    QDBusMessage get = QDBusMessage::createMethodCall(m_service, latin1(panel::kPath), latin1(kProperties),
+    QDBusMessage get = QDBusMessage::createMethodCall(m_service, latin1(panel::kPath), latin1(kPropertiesInterface),
                                                       QStringLiteral("GetAll"));
     get.setAutoStartService(false);
     get << latin1(panel::kInterface);
@@ -102,7 +101,7 @@ QVariant PanelClient::plain(const QString &name, const QVariant &value)
         return value;
     // a{us}: each memory's message name, carried to the page as text keys.
     QVariantMap names;
-    if (name == QLatin1String("MessageNames")) {
+    if (name == QLatin1String(panel::property::kMessageNames)) {
         const auto argument = value.value<QDBusArgument>();
         if (argument.currentType() == QDBusArgument::MapType) {
             QMap<uint, QString> byMemory;
@@ -144,27 +143,31 @@ void PanelClient::call(const QString &method, const QVariantList &arguments, Ans
 
 void PanelClient::send(const QString &command, Answer answer)
 {
-    call(QStringLiteral("Send"), {command}, std::move(answer));
-}
-
-void PanelClient::startRepeat(const QString &memory, double seconds, uint count, Answer answer)
-{
-    call(QStringLiteral("StartRepeat"), {memory, seconds, count}, std::move(answer));
+    call(latin1(panel::method::kSend), {command}, std::move(answer));
 }
 
 void PanelClient::stopRepeat(Answer answer)
 {
-    call(QStringLiteral("StopRepeat"), {}, std::move(answer));
+    call(latin1(panel::method::kStopRepeat), {}, std::move(answer));
 }
 
-void PanelClient::stopAndWait()
+void PanelClient::sendFor(const QString &command, const QString &client, Answer answer)
 {
-    const bool repeating = m_state.value(QStringLiteral("Repeating")).toBool();
-    QDBusMessage message
-        = QDBusMessage::createMethodCall(m_service, latin1(panel::kPath), latin1(panel::kInterface),
-                                         repeating ? QStringLiteral("StopRepeat") : QStringLiteral("Send"));
-    message.setAutoStartService(false);
-    if (!repeating)
-        message << QStringLiteral("S");
-    m_bus.call(message, QDBus::Block, panel::kAnswerWithinMs);
+    call(latin1(panel::method::kSendFor), {command, client}, std::move(answer));
+}
+
+void PanelClient::startRepeatFor(const QString &memory, double seconds, uint count, const QString &client,
+                                 Answer answer)
+{
+    call(latin1(panel::method::kStartRepeatFor), {memory, seconds, count, client}, std::move(answer));
+}
+
+void PanelClient::stopOwn(const QString &client, Answer answer)
+{
+    call(latin1(panel::method::kStopOwn), {client}, std::move(answer));
+}
+
+void PanelClient::stopOwnAndWait()
+{
+    m_bus.call(panel::stopOwnCall(m_service, {}), QDBus::Block, panel::kAnswerWithinMs);
 }

@@ -34,11 +34,15 @@ public:
     const QVariantMap &state() const { return m_state; }
 
     void send(const QString &command, Answer answer);
-    void startRepeat(const QString &memory, double seconds, uint count, Answer answer);
     void stopRepeat(Answer answer);
-    // Stop (StopRepeat while a repeat runs, else "S"), waiting for the panel's answer:
-    // for the last moments of the program, when no answer could come back later.
-    void stopAndWait();
+    // For one page, named by `client`: what it starts is that page's own.
+    void sendFor(const QString &command, const QString &client, Answer answer);
+    void startRepeatFor(const QString &memory, double seconds, uint count, const QString &client, Answer answer);
+    // The stop nobody pressed: "S" only when what plays or transmits is the page's.
+    void stopOwn(const QString &client, Answer answer);
+    // The same for every page, waiting for the panel's answer: for the last moments
+    // of the program, when no answer could come back later.
+    void stopOwnAndWait();
 
 signals:
     void changed(const QVariantMap &properties);

@@ -1,6 +1,6 @@
 #include "WebOptions.h"
 
-#include "serial/PortNumbers.h"
+#include "contract/ComPorts.h"
 
 const char *const kWebUsage
     = "Usage: qx50-web [--port N] [--listen ADDR:PORT] [--allow-remote] [--tls CERT KEY] [--new-token]\n"

@@ -13,8 +13,8 @@
 namespace {
 
 using panel::kInterface;
-constexpr auto kProperties = "org.freedesktop.DBus.Properties";
-constexpr auto kInvalidArgs = "org.freedesktop.DBus.Error.InvalidArgs";
+using panel::kInvalidArgs;
+using panel::kPropertiesInterface;
 
 void printLine(std::FILE *to, const QString &text)
 {
@@ -49,7 +49,7 @@ int exitCodeOf(const QDBusMessage &reply)
 template <typename Map>
 std::optional<Map> property(QDBusConnection &bus, const QString &service, const char *name, QDBusMessage *reply)
 {
-    *reply = call(bus, service, kProperties, QStringLiteral("Get"),
+    *reply = call(bus, service, kPropertiesInterface, QStringLiteral("Get"),
                   {QString::fromLatin1(kInterface), QString::fromLatin1(name)});
     if (reply->type() != QDBusMessage::ReplyMessage)
         return std::nullopt;
@@ -68,13 +68,13 @@ QString secondsText(double seconds)
 int listMessages(QDBusConnection &bus, const QString &service)
 {
     QDBusMessage reply;
-    const auto set = property<QString>(bus, service, "MessageSet", &reply);
+    const auto set = property<QString>(bus, service, panel::property::kMessageSet, &reply);
     if (!set)
         return exitCodeOf(reply);
-    const auto names = property<QMap<uint, QString>>(bus, service, "MessageNames", &reply);
+    const auto names = property<QMap<uint, QString>>(bus, service, panel::property::kMessageNames, &reply);
     if (!names)
         return exitCodeOf(reply);
-    const auto lengths = property<QMap<uint, double>>(bus, service, "MessageLengths", &reply);
+    const auto lengths = property<QMap<uint, double>>(bus, service, panel::property::kMessageLengths, &reply);
     if (!lengths)
         return exitCodeOf(reply);
     printLine(stdout, *set);
@@ -88,12 +88,12 @@ int listMessages(QDBusConnection &bus, const QString &service)
 // The property's Set cannot refuse: the set in use, read back, tells whether it took.
 int selectSet(QDBusConnection &bus, const QString &service, const QString &name)
 {
-    QDBusMessage reply = call(
-        bus, service, kProperties, QStringLiteral("Set"),
-        {QString::fromLatin1(kInterface), QStringLiteral("MessageSet"), QVariant::fromValue(QDBusVariant(name))});
+    QDBusMessage reply = call(bus, service, kPropertiesInterface, QStringLiteral("Set"),
+                              {QString::fromLatin1(kInterface), QString::fromLatin1(panel::property::kMessageSet),
+                               QVariant::fromValue(QDBusVariant(name))});
     if (reply.type() != QDBusMessage::ReplyMessage)
         return exitCodeOf(reply);
-    const auto now = property<QString>(bus, service, "MessageSet", &reply);
+    const auto now = property<QString>(bus, service, panel::property::kMessageSet, &reply);
     if (!now)
         return exitCodeOf(reply);
     if (*now != name) {
@@ -118,7 +118,7 @@ int runMessageCall(QDBusConnection &bus, const QString &service, const SendOptio
         return listMessages(bus, service);
     if (options.setName)
         return selectSet(bus, service, *options.setName);
-    return exitCodeOf(call(bus, service, kInterface, QStringLiteral("SetMessageName"),
+    return exitCodeOf(call(bus, service, kInterface, QString::fromLatin1(panel::method::kSetMessageName),
                            {static_cast<uint>(options.nameMemory->first), options.nameMemory->second}));
 }
 
@@ -126,7 +126,7 @@ std::optional<int> messageLengthMs(QDBusConnection &bus, const QString &service,
 {
     registerTypes();
     QDBusMessage reply;
-    const auto lengths = property<QMap<uint, double>>(bus, service, "MessageLengths", &reply);
+    const auto lengths = property<QMap<uint, double>>(bus, service, panel::property::kMessageLengths, &reply);
     if (!lengths) {
         *failed = panel::readAnswer(reply);
         if (failed->outcome == panel::Outcome::Sent) // an answer of the wrong kind
@@ -143,9 +143,10 @@ bool stillPlaying(QDBusConnection &bus, const QString &service, int memory)
 {
     // A short answer time: a slow panel must not hold the station past the message.
     constexpr int kAskWithinMs = 200;
-    const QDBusMessage reply = bus.call(panel::panelCall(service, kProperties, QStringLiteral("Get"),
-                                                         {QString::fromLatin1(kInterface), QStringLiteral("Playing")}),
-                                        QDBus::Block, kAskWithinMs);
+    const QDBusMessage reply
+        = bus.call(panel::panelCall(service, kPropertiesInterface, QStringLiteral("Get"),
+                                    {QString::fromLatin1(kInterface), QString::fromLatin1(panel::property::kPlaying)}),
+                   QDBus::Block, kAskWithinMs);
     if (reply.type() != QDBusMessage::ReplyMessage)
         return true;
     return reply.arguments().value(0).value<QDBusVariant>().variant().toString() == QString::number(memory);

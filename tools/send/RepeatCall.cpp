@@ -1,7 +1,7 @@
 #include "RepeatCall.h"
 
 #include "client/PanelClient.h"
-#include "panel/RepeatRule.h"
+#include "contract/RepeatRule.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>
@@ -22,8 +22,8 @@ namespace {
 
 using panel::kInterface;
 using panel::kPath;
+using panel::kPropertiesInterface;
 using panel::kService;
-constexpr auto kProperties = "org.freedesktop.DBus.Properties";
 const char *const kOptions[] = {"--repeat", "--every", "--times", "--gap"};
 
 QString latin1(const char *text)
@@ -92,8 +92,8 @@ public:
 public slots:
     void propertiesChanged(const QString &interface, const QVariantMap &changed, const QStringList &)
     {
-        if (interface == latin1(kInterface) && changed.contains(QStringLiteral("Repeating"))
-            && !changed.value(QStringLiteral("Repeating")).toBool()) {
+        if (interface == latin1(kInterface) && changed.contains(latin1(panel::property::kRepeating))
+            && !changed.value(latin1(panel::property::kRepeating)).toBool()) {
             ended = true;
             QCoreApplication::exit(0);
         }
@@ -135,14 +135,14 @@ int runRepeatCall(int argc, char *argv[])
 
     // Listening before the repeat starts, so its end cannot pass unseen.
     RepeatWatch watch;
-    bus.connect(latin1(kService), latin1(kPath), latin1(kProperties), QStringLiteral("PropertiesChanged"), &watch,
-                SLOT(propertiesChanged(QString, QVariantMap, QStringList)));
+    bus.connect(latin1(kService), latin1(kPath), latin1(kPropertiesInterface), latin1(panel::kPropertiesChanged),
+                &watch, SLOT(propertiesChanged(QString, QVariantMap, QStringList)));
     QDBusServiceWatcher panel(latin1(kService), bus, QDBusServiceWatcher::WatchForUnregistration);
     QObject::connect(&panel, &QDBusServiceWatcher::serviceUnregistered, &watch, &RepeatWatch::panelGone);
 
-    const QDBusMessage reply
-        = callPanel(bus, kInterface, request.gap ? QStringLiteral("StartRepeatWithGap") : QStringLiteral("StartRepeat"),
-                    {request.memory, request.seconds, static_cast<uint>(request.count)});
+    const QDBusMessage reply = callPanel(
+        bus, kInterface, request.gap ? latin1(panel::method::kStartRepeatWithGap) : latin1(panel::method::kStartRepeat),
+        {request.memory, request.seconds, static_cast<uint>(request.count)});
     // The panel refuses a repeat it cannot run with its own errors, or with the bus's
     // InvalidArgs for values it will not take; its words are shown as they stand.
     if (const panel::Answer answer = panel::readAnswer(reply); answer.outcome != panel::Outcome::Sent) {
@@ -153,8 +153,8 @@ int runRepeatCall(int argc, char *argv[])
         }
         return fail(2, answer.reason);
     }
-    const QDBusMessage state
-        = callPanel(bus, kProperties, QStringLiteral("Get"), {latin1(kInterface), QStringLiteral("Repeating")});
+    const QDBusMessage state = callPanel(bus, kPropertiesInterface, QStringLiteral("Get"),
+                                         {latin1(kInterface), latin1(panel::property::kRepeating)});
     if (!state.arguments().value(0).value<QDBusVariant>().variant().toBool())
         return 0;
     const int ended = QCoreApplication::exec();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "CommandTable.h"
+
 #include <QString>
 
 #include <cmath>
@@ -19,7 +21,7 @@ inline constexpr int kDefaultCount = 10;
 // allowed range; empty when it can.
 inline QString refusal(const QString &memory, double seconds, qint64 count)
 {
-    if (memory.size() != 1 || memory.front() < u'0' || memory.front() > u'9')
+    if (!CommandTable::memoryOf(memory))
         return QStringLiteral("the memory must be one digit, 0 to 9");
     if (!std::isfinite(seconds) || seconds < kMinSeconds || seconds > kMaxSeconds)
         return QStringLiteral("the period must be %1 to %2 seconds").arg(kMinSeconds).arg(kMaxSeconds);
