@@ -145,7 +145,7 @@ private slots:
         // The sender refuses what is no command itself, in the panel's words.
         const Run run = runSender({command});
         QCOMPARE(run.exitCode, 1);
-        QVERIFY2(run.err == text || run.err.startsWith(QStringLiteral("qx50-send: ") + text + u'\n'),
+        QVERIFY2(run.err == QStringLiteral("qx50-send: ") + text || run.err.startsWith(QStringLiteral("qx50-send: ") + text + u'\n'),
                  qPrintable(run.err));
 
         QCOMPARE(p.f.desktop.events, QStringList());
@@ -175,7 +175,7 @@ private slots:
                  qPrintable(reply.errorMessage()));
         const Run run = runSender({QStringLiteral("5")});
         QCOMPARE(run.exitCode, 1);
-        QVERIFY2(run.err.startsWith(QStringLiteral("The command was not sent: COM2"))
+        QVERIFY2(run.err.startsWith(QStringLiteral("qx50-send: The command was not sent: COM2"))
                      && run.err.endsWith(QStringLiteral("\"5\" was not sent")),
                  qPrintable(run.err));
         // A repeat whose first transmission the unit does not take is refused the same way.
@@ -255,7 +255,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(client().interface()->isServiceRegistered(kService), 10000);
         const Run closed = runSender({QStringLiteral("T")});
         QCOMPARE(closed.exitCode, 1);
-        QCOMPARE(closed.err, QStringLiteral("Com Port is not open!"));
+        QCOMPARE(closed.err, QStringLiteral("qx50-send: Com Port is not open!"));
 
         second.start(QStringLiteral(QX50_EXECUTABLE), QStringList());
         QString said;
@@ -333,7 +333,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(client().interface()->isServiceRegistered(kService), 10000);
         const Run busy = runSender({QStringLiteral("T")});
         QCOMPARE(busy.exitCode, 1);
-        QVERIFY2(busy.err.startsWith(QStringLiteral("The panel is showing a message; close it first. It says: "
+        QVERIFY2(busy.err.startsWith(QStringLiteral("qx50-send: The panel is showing a message; close it first. It says: "
                                                     "Select a Free Com Port (COM1 (/nonexistent/qx50-com1)")),
                  qPrintable(busy.err));
     }

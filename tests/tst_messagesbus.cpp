@@ -1,12 +1,13 @@
 // The memories' names and lengths from outside, on a private session bus: the
 // properties and their changes, SetMessageName's refusals, qx50-send's --messages,
-// --set, --name and --play N --wait, and the repeat with a gap after each message.
+// --set, --new-set, --name, --length, their refusals and --play N --wait, and the repeat with a gap after each message.
 #include "support/BusClient.h"
 #include "support/BusPanel.h"
 
 #include <QDBusMessage>
 #include <QDBusMetaType>
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QProcess>
 #include <QPushButton>
 #include <QTest>
@@ -129,6 +130,51 @@ private slots:
         QCOMPARE(p.f.form->model().messages().activeSet(), QStringLiteral("Default"));
         QCOMPARE(p.f.form->model().messages().name(7), QStringLiteral("QRZ"));
         QCOMPARE(p.f.form->model().messages().lengthMs(7), 1250);
+    }
+
+    // qx50-send's messages calls, and what it says when refused: every line it writes to
+    // standard error starts with its name, the panel's refusals included.
+    void senderCallsAndTheirWords_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("err"); // the first line written to standard error
+        QTest::addColumn<QString>("after"); // the active set, and memory 3's length in ms
+        QTest::addRow("a new set") << QStringList {"--new-set", "Contest 2"} << 0 << "" << "Contest 2 0";
+        QTest::addRow("a new set of a taken name")
+            << QStringList {"--new-set", "Contest"} << 1 << "qx50-send: there is a set Contest already" << "Default 0";
+        QTest::addRow("a new set named with markup") << QStringList {"--new-set", "<b>"} << 1 << "qx50-send: " << "Default 0";
+        QTest::addRow("another set") << QStringList {"--set", "Contest"} << 0 << "" << "Contest 0";
+        QTest::addRow("no such set") << QStringList {"--set", "Nope"} << 1 << "qx50-send: there is no set Nope"
+                                     << "Default 0";
+        QTest::addRow("a length") << QStringList {"--length", "3", "4.1"} << 0 << "" << "Default 4100";
+        QTest::addRow("a length not known") << QStringList {"--length", "3", "0"} << 0 << "" << "Default 0";
+        QTest::addRow("a length too long") << QStringList {"--length", "3", "121"} << 1
+                                           << "qx50-send: the length must be 0 to 120 seconds" << "Default 0";
+        QTest::addRow("a length of a letter") << QStringList {"--length", "T", "4"} << 1
+                                              << "qx50-send: --length takes a memory digit" << "Default 0";
+        QTest::addRow("a name too long") << QStringList {"--name", "3", "abcdefghijklmnopqrstuvwxy"} << 1
+                                         << "qx50-send: the name is longer than 24 characters" << "Default 0";
+        QTest::addRow("a command with the port closed")
+            << QStringList {"T"} << 1 << "qx50-send: Com Port is not open!" << "Default 0";
+    }
+    void senderCallsAndTheirWords()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(int, exitCode);
+        QFETCH(QString, err);
+        QFETCH(QString, after);
+        BusPanel p;
+        MessageBook &book = p.f.form->model().messages();
+        QCOMPARE(book.addSet(QStringLiteral("Contest")), QString());
+        QCOMPARE(book.selectSet(QStringLiteral("Default")), QString());
+        const Run run = runSender(args);
+        QCOMPARE(run.exitCode, exitCode);
+        const QString first = run.err.section(u'\n', 0, 0);
+        QVERIFY2(err.isEmpty() ? run.err.isEmpty() : first.startsWith(err), qPrintable(run.err));
+        QCOMPARE(QStringLiteral("%1 %2").arg(book.activeSet()).arg(book.lengthMs(3)), after);
+        if (args.front() == QLatin1String("--new-set") && exitCode == 0) // the window says so too
+            QCOMPARE(p.f.form->findChild<QLabel *>(QStringLiteral("RepeatLine"))->text(), QStringLiteral("Set: Contest 2"));
     }
 
     // --play N --wait sends N and T, then returns when the message ends: its length

@@ -158,7 +158,8 @@ private slots:
         QVERIFY(QFile::remove(link));
         QTRY_COMPARE_WITH_TIMEOUT(line.state(), Line::State::Waiting, 5000);
         QCOMPARE(desktop.events, QStringList {"beep"});
-        QCOMPARE(line.notice(), QStringLiteral("COM1 lost: waiting for %1 to come back").arg(link));
+        QCOMPARE(line.noticeForms().last(), QStringLiteral("COM1 lost"));
+        QCOMPARE(line.noticeDetail(), QStringLiteral("COM1 lost: waiting for %1 to come back").arg(link));
         QCOMPARE(line.portNotOpenWords(), QStringLiteral("COM1 lost, waiting for it to come back"));
         QCOMPARE(line.checkedPort(), 1);
         QCOMPARE(inotifyDescriptors(), watchers); // the wait shares the item's watcher

@@ -69,6 +69,14 @@ private slots:
         QTest::addRow("set") << QStringList {"--port", "2", "--set", "Contest"} << "set Contest";
         QTest::addRow("name") << QStringList {"--name", "5", "CQ contest"} << "name 5 CQ contest";
         QTest::addRow("play and wait") << QStringList {"--play", "5", "--wait"} << "wait 5";
+        QTest::addRow("new set") << QStringList {"--new-set", "Contest"} << "new Contest";
+        QTest::addRow("length") << QStringList {"--length", "3", "4.1"} << "length 3 4.1";
+        QTest::addRow("length not known") << QStringList {"--length", "3", "0"} << "length 3 0";
+        QTest::addRow("length negative") << QStringList {"--length", "3", "-1"} << "";
+        QTest::addRow("length exponent") << QStringList {"--length", "3", "1e2"} << "";
+        QTest::addRow("length without seconds") << QStringList {"--length", "3"} << "";
+        QTest::addRow("new set without name") << QStringList {"--new-set"} << "";
+        QTest::addRow("new set and length") << QStringList {"--new-set", "A", "--length", "1", "2"} << "";
         QTest::addRow("name a letter") << QStringList {"--name", "T", "CQ"} << "";
         QTest::addRow("name without text") << QStringList {"--name", "5"} << "";
         QTest::addRow("set without name") << QStringList {"--set"} << "";
@@ -88,6 +96,8 @@ private slots:
         const SendOptions &o = *parsed.options;
         const QString asked = o.listMessages ? QStringLiteral("list")
             : o.setName                      ? QStringLiteral("set ") + *o.setName
+            : o.newSet                       ? QStringLiteral("new ") + *o.newSet
+            : o.memoryLength ? QStringLiteral("length %1 %2").arg(o.memoryLength->first).arg(o.memoryLength->second)
             : o.nameMemory ? QStringLiteral("name %1 %2").arg(o.nameMemory->first).arg(o.nameMemory->second)
             : o.wait       ? QStringLiteral("wait %1").arg(*o.playMemory)
                            : QString();

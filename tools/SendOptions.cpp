@@ -9,13 +9,21 @@
 
 namespace {
 
-std::optional<std::chrono::milliseconds> holdTime(const QString &text)
+// Digits with an optional fraction: no signs, exponents, "inf" or "nan".
+std::optional<double> plainSeconds(const QString &text)
 {
-    // Digits with an optional fraction: no signs, exponents, "inf" or "nan".
     static const QRegularExpression plain(QStringLiteral("^[0-9]{1,4}(\\.[0-9]{1,3})?$"));
     if (!plain.match(text).hasMatch())
         return std::nullopt;
-    const double seconds = text.toDouble();
+    return text.toDouble();
+}
+
+std::optional<std::chrono::milliseconds> holdTime(const QString &text)
+{
+    const std::optional<double> plain = plainSeconds(text);
+    if (!plain)
+        return std::nullopt;
+    const double seconds = *plain;
     if (!(seconds > 0) || seconds > SendOptions::kMaxHoldSeconds)
         return std::nullopt;
     return std::chrono::milliseconds(std::llround(seconds * 1000));
@@ -57,6 +65,19 @@ SendOptions::Parsed SendOptions::parse(const QStringList &arguments)
             options.setName = value();
             if (!options.setName)
                 return refuse(QStringLiteral("--set takes the name of a set"));
+        } else if (argument == QLatin1String("--new-set")) {
+            options.newSet = value();
+            if (!options.newSet)
+                return refuse(QStringLiteral("--new-set takes the name of the new set"));
+        } else if (argument == QLatin1String("--length")) {
+            // The range is the panel's to judge, as a length given in its dialog.
+            const auto digit = value();
+            const auto memory = digit ? CommandTable::memoryOf(*digit) : std::nullopt;
+            const auto text = memory ? value() : std::nullopt;
+            const auto seconds = text ? plainSeconds(*text) : std::nullopt;
+            if (!seconds)
+                return refuse(QStringLiteral("--length takes a memory digit 0 to 9 and seconds (e.g. 4.1; 0: not known)"));
+            options.memoryLength = std::pair {*memory, *seconds};
         } else if (argument == QLatin1String("--name")) {
             const auto digit = value();
             const auto memory = digit ? CommandTable::memoryOf(*digit) : std::nullopt;
@@ -83,10 +104,11 @@ SendOptions::Parsed SendOptions::parse(const QStringList &arguments)
     }
     if (options.help)
         return {options, {}};
-    const int messageCalls = int(options.listMessages) + int(bool(options.setName)) + int(bool(options.nameMemory));
+    const int messageCalls = int(options.listMessages) + int(bool(options.setName)) + int(bool(options.newSet))
+        + int(bool(options.nameMemory)) + int(bool(options.memoryLength));
     if (messageCalls > 0) {
         if (messageCalls > 1 || play || haveCommand || options.hold || options.wait)
-            return refuse(QStringLiteral("--messages, --set and --name go alone"));
+            return refuse(QStringLiteral("--messages, --set, --new-set, --name and --length go alone"));
         return {options, {}};
     }
     if (options.wait && (!play || options.hold))

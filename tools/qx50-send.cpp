@@ -8,6 +8,7 @@
 #include "client/PanelClient.h"
 #include "contract/CommandTable.h"
 #include "SendOptions.h"
+#include "send/Complaint.h"
 #include "send/MessageCalls.h"
 #include "send/RepeatCall.h"
 
@@ -24,24 +25,22 @@
 
 namespace {
 
-void printLine(std::FILE *to, const QString &text)
-{
-    std::fprintf(to, "%s\n", text.toLocal8Bit().constData());
-}
-
 int usage(std::FILE *to, int exitCode)
 {
     std::fprintf(to,
                  "usage: qx50-send [--port N] COMMAND\n"
                  "       qx50-send [--port N] --play N [--hold SECONDS | --wait]\n"
-                 "       qx50-send [--port N] --messages | --set NAME | --name N TEXT\n%s"
+                 "       qx50-send [--port N] --messages | --set NAME | --new-set NAME\n"
+                 "       qx50-send [--port N] --name N TEXT | --length N SECONDS\n%s"
                  "COMMAND is one of %s.\n"
                  "--play N sends memory N, then T; --hold SECONDS stays that long after it,\n"
                  "and sends S when stopped by SIGTERM, SIGINT or SIGHUP meanwhile, unless\n"
                  "another program's message went on the air since; --wait\n"
                  "stays, the same way, until the message ends (its known length and 0.2 s).\n"
                  "--messages lists the active set of message names (memory, length, name);\n"
-                 "--set NAME makes another set active; --name N TEXT names memory N.\n"
+                 "--set NAME makes another set active; --new-set NAME makes a new, empty set\n"
+                 "and makes it active; --name N TEXT names memory N in the active set;\n"
+                 "--length N SECONDS gives memory N's length there (0: not known).\n"
                  "--port N asks the panel whose open port is COM N (1 to 4).\n"
                  "Exit status: 0 sent; 1 refused, with the reason (the panel's, or a bad\n"
                  "argument, refused before any panel is asked); 2 no panel to ask (none\n"
@@ -55,10 +54,10 @@ int exitCodeOf(const panel::Answer &answer)
 {
     switch (answer.outcome) {
     case panel::Outcome::Sent: return 0;
-    case panel::Outcome::Refused: printLine(stderr, answer.reason); return 1;
+    case panel::Outcome::Refused: complain(answer.reason); return 1;
     case panel::Outcome::NoPanel: break;
     }
-    printLine(stderr, QStringLiteral("qx50-send: %1").arg(answer.reason));
+    complain(answer.reason);
     return 2;
 }
 
@@ -101,7 +100,7 @@ int main(int argc, char *argv[])
         arguments << QString::fromLocal8Bit(argv[i]);
     const SendOptions::Parsed parsed = SendOptions::parse(arguments);
     if (!parsed.options) {
-        printLine(stderr, QStringLiteral("qx50-send: %1").arg(parsed.error));
+        complain(parsed.error);
         return usage(stderr, 1);
     }
     const SendOptions &options = *parsed.options;
@@ -121,16 +120,16 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     QDBusConnection bus = panel::sessionBus();
     if (!bus.isConnected()) {
-        printLine(stderr, QStringLiteral("qx50-send: %1").arg(panel::noSessionBus("it")));
+        complain(panel::noSessionBus("it"));
         return 2;
     }
     QString why;
     const QString service = panel::findPanel(bus, options.port, &why);
     if (service.isEmpty()) {
-        printLine(stderr, QStringLiteral("qx50-send: %1").arg(why));
+        complain(why);
         return 2;
     }
-    if (options.listMessages || options.setName || options.nameMemory)
+    if (options.messageCall())
         return runMessageCall(bus, service, options);
     // --wait knows how long to stay before anything goes out; with no length, nothing does.
     std::optional<std::chrono::milliseconds> stay = options.hold;
@@ -140,10 +139,9 @@ int main(int argc, char *argv[])
         if (!lengthMs) {
             if (failed.outcome != panel::Outcome::Sent)
                 return exitCodeOf(failed);
-            printLine(stderr,
-                      QStringLiteral("qx50-send: memory %1 has no known length; record it through the panel "
-                                     "or give it in Options, Message Names")
-                          .arg(*options.playMemory));
+            complain(QStringLiteral("memory %1 has no known length; record it through the panel, "
+                                    "give it in Options, Message Names, or with --length")
+                         .arg(*options.playMemory));
             return 3;
         }
         stay = std::chrono::milliseconds(*lengthMs + 200);

@@ -90,6 +90,12 @@ public slots:
     // Names a memory in the active set; a name with control characters or < >, or
     // longer than 24 characters, is refused with InvalidArgs.
     Q_SCRIPTABLE void SetMessageName(uint memory, const QString &name);
+    // Gives a memory's length in the active set (seconds, 0: not known, at most 120),
+    // as a recording through the panel would; anything else is refused with InvalidArgs.
+    Q_SCRIPTABLE void SetMessageLength(uint memory, double seconds);
+    // Makes a new, empty set and makes it active; a name the set rule refuses, or one
+    // already taken, is refused with InvalidArgs.
+    Q_SCRIPTABLE void AddMessageSet(const QString &name);
     // StartRepeat with a listening gap (seconds, 2 to 600) after each message's end in
     // place of a period; the memory's length must be known.
     Q_SCRIPTABLE void StartRepeatWithGap(const QString &memory, double gap, uint count);

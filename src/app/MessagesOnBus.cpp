@@ -8,6 +8,8 @@
 
 #include <QDBusMetaType>
 
+#include <cmath>
+
 using namespace panel;
 
 void ControlBus::registerMessageTypes()
@@ -77,6 +79,27 @@ void ControlBus::SetMessageName(uint memory, const QString &name)
     runTrapped(m_desktop, [&] {
         const int slot = memory < static_cast<uint>(MessageRule::kSlots) ? static_cast<int>(memory) : -1;
         if (const QString why = m_model.messages().setName(slot, name); !why.isEmpty())
+            refuse(kInvalidArgs, why);
+    });
+}
+
+void ControlBus::SetMessageLength(uint memory, double seconds)
+{
+    runTrapped(m_desktop, [&] {
+        const int slot = memory < static_cast<uint>(MessageRule::kSlots) ? static_cast<int>(memory) : -1;
+        // Out of range (NaN included) is left for the book's own rule to word.
+        const int ms = seconds >= 0 && seconds <= MessageRule::kMaxLengthMs / 1000.0
+            ? static_cast<int>(std::lround(seconds * 1000))
+            : -1;
+        if (const QString why = m_model.messages().setLength(slot, ms); !why.isEmpty())
+            refuse(kInvalidArgs, why);
+    });
+}
+
+void ControlBus::AddMessageSet(const QString &name)
+{
+    runTrapped(m_desktop, [&] {
+        if (const QString why = m_model.messages().addSet(name); !why.isEmpty())
             refuse(kInvalidArgs, why);
     });
 }

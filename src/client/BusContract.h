@@ -29,6 +29,8 @@ inline constexpr auto kSend = "Send";
 inline constexpr auto kStartRepeat = "StartRepeat";
 inline constexpr auto kStopRepeat = "StopRepeat";
 inline constexpr auto kSetMessageName = "SetMessageName";
+inline constexpr auto kSetMessageLength = "SetMessageLength";
+inline constexpr auto kAddMessageSet = "AddMessageSet";
 inline constexpr auto kStartRepeatWithGap = "StartRepeatWithGap";
 // The calls of a caller that drives the panel for clients of its own (a rigctld
 // client, a page's session), each named by a tag: what one starts is that client's,
@@ -75,6 +77,8 @@ inline constexpr Member kMembers[] = {
     {Member::Kind::Method, method::kStartRepeat, "sdu"},
     {Member::Kind::Method, method::kStopRepeat, ""},
     {Member::Kind::Method, method::kSetMessageName, "us"},
+    {Member::Kind::Method, method::kSetMessageLength, "ud"}, // memory, seconds (0: not known)
+    {Member::Kind::Method, method::kAddMessageSet, "s"},
     {Member::Kind::Method, method::kStartRepeatWithGap, "sdu"},
     {Member::Kind::Method, method::kSendFor, "ss"}, // command, client
     {Member::Kind::Method, method::kStartRepeatFor, "sdus"}, // memory, seconds, count, client

@@ -29,10 +29,18 @@ size_t itemIndex(int port)
     return static_cast<size_t>(port - kFirstComPort);
 }
 
-// The one sentence of a lost port waited for, under the status and to a caller.
+// The one sentence of a lost port waited for, in full and to a caller.
 QString lostAndWaitedFor(int port, QLatin1Char afterLost, const QString &what)
 {
     return QStringLiteral("COM%1 lost%2 waiting for %3 to come back").arg(port).arg(afterLost).arg(what);
+}
+
+// The line under the status is a few words wide: what the operator needs first (which
+// port, lost, waited for) comes first, and the device's path is left to the detail.
+QStringList lostLineForms(int port)
+{
+    return {QStringLiteral("COM%1 lost \u2013 waiting for it to come back").arg(port),
+            QStringLiteral("COM%1 lost \u2013 waiting").arg(port), QStringLiteral("COM%1 lost").arg(port)};
 }
 
 } // namespace
@@ -161,8 +169,9 @@ void Line::startWaiting(const QString &reason)
         runTrapped(m_boxes.desktop(), [this, &reason] { giveUp(reason); });
     });
     qCWarning(failureLog).noquote() << reason << "-- waiting for it to come back";
-    setNotice(waitNotice());
-    emit told(m_notice);
+    setNotice(lostLineForms(m_wait->port()), waitDetail());
+    // Said once, with no path: a screen reader would spell a by-id name out.
+    emit told(QStringLiteral("COM%1 lost. Waiting for it to come back.").arg(m_wait->port()));
     announceState();
     m_boxes.desktop().beep();
 }
@@ -179,16 +188,16 @@ void Line::tryReopening()
         m_comm.setPortOpen(true);
     } catch (const std::exception &failure) {
         m_lostReason = QString::fromUtf8(failure.what());
-        setNotice(waitNotice(m_lostReason));
+        setNotice(lostLineForms(port), waitDetail(m_lostReason));
         m_wait->triedInVain();
         return;
     }
     endWaiting();
     const QString back = QStringLiteral("COM%1 back").arg(port);
-    setNotice(back);
+    setNotice({back});
     emit told(back);
     QTimer::singleShot(kBackShownMs, this, [this, back] {
-        if (m_notice == back)
+        if (m_notice == QStringList {back})
             setNotice({});
     });
 }
@@ -204,7 +213,7 @@ void Line::endWaiting()
     announceState();
 }
 
-QString Line::waitNotice(const QString &tryFailure) const
+QString Line::waitDetail(const QString &tryFailure) const
 {
     const QString sentence = lostAndWaitedFor(m_wait->port(), QLatin1Char(':'), m_wait->device());
     return tryFailure.isEmpty() ? sentence : QStringLiteral("%1 (%2)").arg(sentence, tryFailure);
@@ -217,12 +226,13 @@ QString Line::portNotOpenWords() const
     return QString::fromLatin1(PanelText::kPortNotOpen);
 }
 
-void Line::setNotice(const QString &notice)
+void Line::setNotice(const QStringList &forms, const QString &detail)
 {
-    if (notice == m_notice)
+    if (forms == m_notice && detail == m_noticeDetail)
         return;
-    m_notice = notice;
-    emit noticeChanged(notice);
+    m_notice = forms;
+    m_noticeDetail = detail;
+    emit noticeChanged(notice());
 }
 
 Line::State Line::state() const

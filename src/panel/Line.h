@@ -9,6 +9,7 @@
 #include <QHash>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <QTimer>
 
 #include <array>
@@ -75,8 +76,13 @@ public:
     void watchComItems();
 
     State state() const;
-    // The small line under the status: a lost port waited for, or one back.
-    QString notice() const { return m_notice; }
+    // The small line under the status: a lost port waited for, or one back. Its forms
+    // go from the fullest to the shortest, for a window to show the fullest that fits;
+    // the detail (the device's path, why the last try failed) is for a tooltip and a
+    // screen reader's description.
+    QString notice() const { return m_notice.value(0); }
+    QStringList noticeForms() const { return m_notice; }
+    QString noticeDetail() const { return m_noticeDetail; }
     // What a caller outside the window hears when the port is not open.
     QString portNotOpenWords() const;
 
@@ -111,9 +117,9 @@ private:
     void startWaiting(const QString &reason);
     void tryReopening();
     void endWaiting();
-    void setNotice(const QString &notice);
+    void setNotice(const QStringList &forms, const QString &detail = {});
     void announceState();
-    QString waitNotice(const QString &tryFailure = {}) const;
+    QString waitDetail(const QString &tryFailure = {}) const;
     // The one watcher of a device path, shared by its Com item and a wait for it.
     DeviceWatcher *watcherOf(const QString &path);
     void dropUnusedWatchers();
@@ -129,7 +135,8 @@ private:
     bool m_closeOffered = false;
     LostPortWait *m_wait = nullptr; // while a lost port is waited for
     QString m_lostReason;
-    QString m_notice;
+    QStringList m_notice;
+    QString m_noticeDetail;
     State m_state = State::Closed;
     std::array<QString, kComPortCount> m_itemDevices {}; // each local Com item's watched path
     QHash<QString, DeviceWatcher *> m_watchers; // by path

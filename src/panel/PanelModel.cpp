@@ -46,6 +46,7 @@ PanelModel::PanelModel(Desktop &desktop, PortDevices ports, QObject *parent)
     m_repeat = new RepeatTransmit(*m_sender, *m_messages, this);
     m_transmission = new Transmission(*m_messages, this);
     m_messageClock = new MessageClock(*m_messages, *m_transmission, this);
+    m_eventLine = new EventLine(*m_messages, *m_messageClock, this);
     // A closed or lost line ends what went on over it, before anyone hears it closed.
     connect(&m_line, &Line::portOpenChanged, this, [this](bool open) {
         if (open)
@@ -117,7 +118,9 @@ bool PanelModel::issueCommand(char command, QString *notSentWhy, const Owner &ow
         m_boxes.tell(PanelText::kCommandNotSent, QString::fromUtf8(refused.what()));
         return false;
     }
-    // What plays and what is recorded hear of it before anyone else.
+    // What plays and what is recorded hear of it before anyone else; the line's last
+    // event is old news first, so a recording this command ends can take its place.
+    m_eventLine->commandSent();
     m_transmission->commandSent(command, m_messageClock->chosen(), owner);
     m_messageClock->commandSent(command);
     emit commandSent(command);

@@ -2,6 +2,7 @@
 
 #include "ContinueOnFailure.h"
 #include "Desktop.h"
+#include "EventLine.h"
 #include "Line.h"
 #include "MessageBook.h"
 #include "MessageClock.h"
@@ -47,6 +48,9 @@ public:
     // the panel knows of the message that is recorded or plays.
     MessageBook &messages() { return *m_messages; }
     MessageClock &messageClock() { return *m_messageClock; }
+    // What happened that the operator would not see otherwise: a recording timed,
+    // another set made active.
+    EventLine &eventLine() { return *m_eventLine; }
     // What plays or transmits now, and who started it.
     Transmission &transmission() { return *m_transmission; }
 
@@ -103,6 +107,7 @@ private:
     MessageBook *m_messages;
     Transmission *m_transmission;
     MessageClock *m_messageClock;
+    EventLine *m_eventLine;
 
     QString m_statusCaption;
     quint32 m_statusColour = 0;

@@ -293,6 +293,7 @@ public:
         connect(&model.line(), &Line::inputRead, this, &Announcer::inputRead);
         connect(&model.repeat(), &RepeatTransmit::told, this, [this](const QString &words) { say(words); });
         connect(&model.line(), &Line::told, this, [this](const QString &words) { say(words); });
+        connect(&model.eventLine(), &EventLine::told, this, [this](const QString &words) { say(words); });
         connect(&model, &PanelModel::commandSent, this, &Announcer::commandSent);
         connect(form.menuSpeakReceivedData, &QAction::toggled, this, [this](bool on) {
             if (!on)

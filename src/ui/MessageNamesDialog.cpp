@@ -68,7 +68,7 @@ MessageNamesDialog::MessageNamesDialog(const MessageSets &sets, const QStringLis
         row.length = new QDoubleSpinBox(this);
         row.length->setObjectName(QStringLiteral("Memory %1 length").arg(memory));
         row.length->setAccessibleName(QStringLiteral("Memory %1 length in seconds").arg(memory));
-        row.length->setAccessibleDescription(QStringLiteral("0 when not known"));
+        row.length->setAccessibleDescription(QStringLiteral("seconds; 0 is not known"));
         row.length->setRange(0, MessageRule::kMaxLengthMs / 1000.0);
         row.length->setDecimals(3);
         row.length->setSingleStep(0.1);

@@ -1,5 +1,6 @@
 #include "MessageCalls.h"
 
+#include "Complaint.h"
 #include "SendOptions.h"
 
 #include <QDBusArgument>
@@ -34,16 +35,12 @@ int exitCodeOf(const QDBusMessage &reply)
     if (reply.type() == QDBusMessage::ReplyMessage)
         return 0;
     if (reply.errorName() == QLatin1String(kInvalidArgs)) {
-        printLine(stderr, reply.errorMessage());
+        complain(reply.errorMessage());
         return 1;
     }
     const panel::Answer answer = panel::readAnswer(reply);
-    if (answer.outcome == panel::Outcome::Refused) {
-        printLine(stderr, answer.reason);
-        return 1;
-    }
-    printLine(stderr, QStringLiteral("qx50-send: %1").arg(answer.reason));
-    return 2;
+    complain(answer.reason);
+    return answer.outcome == panel::Outcome::Refused ? 1 : 2;
 }
 
 template <typename Map>
@@ -97,7 +94,7 @@ int selectSet(QDBusConnection &bus, const QString &service, const QString &name)
     if (!now)
         return exitCodeOf(reply);
     if (*now != name) {
-        printLine(stderr, QStringLiteral("there is no set %1").arg(name.left(40)));
+        complain(QStringLiteral("there is no set %1").arg(name.left(40)));
         return 1;
     }
     return 0;
@@ -118,6 +115,12 @@ int runMessageCall(QDBusConnection &bus, const QString &service, const SendOptio
         return listMessages(bus, service);
     if (options.setName)
         return selectSet(bus, service, *options.setName);
+    if (options.newSet)
+        return exitCodeOf(
+            call(bus, service, kInterface, QString::fromLatin1(panel::method::kAddMessageSet), {*options.newSet}));
+    if (options.memoryLength)
+        return exitCodeOf(call(bus, service, kInterface, QString::fromLatin1(panel::method::kSetMessageLength),
+                               {static_cast<uint>(options.memoryLength->first), options.memoryLength->second}));
     return exitCodeOf(call(bus, service, kInterface, QString::fromLatin1(panel::method::kSetMessageName),
                            {static_cast<uint>(options.nameMemory->first), options.nameMemory->second}));
 }

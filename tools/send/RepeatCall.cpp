@@ -148,8 +148,7 @@ int runRepeatCall(int argc, char *argv[])
     if (const panel::Answer answer = panel::readAnswer(reply); answer.outcome != panel::Outcome::Sent) {
         if (answer.outcome == panel::Outcome::Refused
             || reply.errorName() == QLatin1String("org.freedesktop.DBus.Error.InvalidArgs")) {
-            std::fprintf(stderr, "%s\n", reply.errorMessage().toLocal8Bit().constData());
-            return 1;
+            return fail(1, reply.errorMessage());
         }
         return fail(2, answer.reason);
     }
