@@ -178,9 +178,8 @@ private slots:
                  aside.constData());
     }
 
-    // The file is shared: two panels on one folder, a person's editor and the dialog
-    // each change it as it is now, under its lock, and each panel reads what the
-    // others wrote. A person's comments and lines the panel does not know stay.
+    // The file is shared: two panels on one folder and a person's editor each change
+    // it as it is now, under its lock, and each panel reads what the others wrote. A person's comments and lines the panel does not know stay.
     void changesMadeElsewhereAreKept()
     {
         FormFixture f;
@@ -203,26 +202,37 @@ private slots:
         QVERIFY(other.lock());
         QVERIFY(first.setName(7, QStringLiteral("QRZ?")).contains(QLatin1String("locked")));
         QCOMPARE(fileBytes(file), kept);
-        other.unlock();
+    }
 
-        // OK in the dialog writes back what the operator changed and nothing else.
+    // OK in Message Names writes back what the operator changed there and nothing else:
+    // a name given on the bus or by another panel while it was open stays.
+    void dialogWritesBackOnlyWhatWasChanged()
+    {
+        FormFixture f;
         MessageBook &book = f.form->model().messages();
-        QTRY_COMPARE_WITH_TIMEOUT(book.name(5), QStringLiteral("CQ"), kBound);
+        MessageBook otherPanel(book.file());
+        QCOMPARE(book.setName(5, QStringLiteral("CQ")), QString());
+        QCOMPARE(book.addSet(QStringLiteral("Contest")), QString());
         onDialog([&](MessageNamesDialog &dialog) {
             QCOMPARE(book.setName(7, QStringLiteral("QRZ?")), QString()); // as the bus would
-            QCOMPARE(second.setName(8, QStringLiteral("73")), QString()); // as another panel would
+            QCOMPARE(otherPanel.setName(8, QStringLiteral("73")), QString());
             dialog.nameEdit(5)->setText(QStringLiteral("CQ contest"));
+            dialog.setNameEdit()->setText(QStringLiteral("Test"));
+            dialog.renameSet();
         });
         f.form->findChild<QAction *>(QStringLiteral("menuMessageNames"))->trigger();
+        QCOMPARE(book.setNames(), (QStringList {"Default", "Test"}));
+        QCOMPARE(book.activeSet(), QStringLiteral("Test"));
         QCOMPARE(book.name(5), QStringLiteral("CQ contest"));
         QCOMPARE(book.name(7), QStringLiteral("QRZ?"));
         QCOMPARE(book.name(8), QStringLiteral("73"));
-        QCOMPARE(book.name(3), QStringLiteral("QRZ"));
-        QTRY_COMPARE_WITH_TIMEOUT(first.name(5), QStringLiteral("CQ contest"), kBound);
+        QTRY_COMPARE_WITH_TIMEOUT(otherPanel.name(5), QStringLiteral("CQ contest"), kBound);
+        QCOMPARE(f.desktop.events, QStringList());
     }
 
     // A file full of refused lines opens the dialog at once with the first of them and
-    // a count, instead of laying out every one.
+    // a count, instead of laying out every one, and a change to it keeps the panel
+    // answering.
     void hostileFileOpensTheDialogAtOnce()
     {
         FormFixture f;
@@ -243,6 +253,13 @@ private slots:
         clock.start();
         f.form->findChild<QAction *>(QStringLiteral("menuMessageNames"))->trigger();
         QVERIFY2(shownAfter >= 0 && shownAfter < 1000, qPrintable(QString::number(shownAfter)));
+        // A change reads and edits the whole file while the bus waits, and is refused
+        // when the file would grow too large to be read at the next start.
+        clock.restart();
+        const QString refused = f.form->model().messages().setName(1, QStringLiteral("CQ"));
+        QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
+        QVERIFY2(refused.contains(QLatin1String("larger than 256 KiB")), qPrintable(refused));
+        QCOMPARE(fileBytes(f.cwd.path() + QStringLiteral("/messages.conf")), hostile);
     }
 
     // A name given in the dialog reaches the file, the next run, the digit's tooltip

@@ -98,8 +98,10 @@ QString MessageBook::apply(const QList<MessageEdit> &edits)
     for (const MessageEdit &edit : edits)
         if (QString why = text.apply(edit); !why.isEmpty())
             return why;
-    const QByteArray bytes = text.bytes();
-    if (bytes != onDisk) {
+    QByteArray bytes = text.bytes();
+    if (bytes == before.bytes()) // nothing changed: not even the lines a new file starts with are written
+        bytes = onDisk;
+    else {
         if (!text.keepsRefusedLinesOf(before))
             keepAside(onDisk);
         QSaveFile out(m_file);

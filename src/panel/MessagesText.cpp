@@ -74,6 +74,21 @@ void MessagesText::setActiveLine(const QString &name)
 
 QString MessagesText::apply(const MessageEdit &edit)
 {
+    // A file the edit would make too large to read back is not written: the next start
+    // would refuse it whole.
+    const QList<QByteArray> lines = m_lines;
+    const MessagesFile::Read read = m_read;
+    QString why = applyWithin(edit);
+    if (why.isEmpty() && bytes().size() > MessagesFile::kMaxFileBytes) {
+        why = QStringLiteral("the messages file would be larger than %1 KiB").arg(MessagesFile::kMaxFileBytes / 1024);
+        m_lines = lines;
+        m_read = read;
+    }
+    return why;
+}
+
+QString MessagesText::applyWithin(const MessageEdit &edit)
+{
     const auto noSet = [](const QString &name) {
         return QStringLiteral("there is no set %1").arg(name.left(MessageRule::kMaxNameLength));
     };

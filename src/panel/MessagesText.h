@@ -26,6 +26,7 @@ public:
     bool keepsRefusedLinesOf(const MessagesText &before) const;
 
 private:
+    QString applyWithin(const MessageEdit &edit); // apply() before the size is checked
     int setIndex(const QString &name) const; // -1: none
     int lineOf(MessagesFile::LineRole::Kind kind, int set, int memory = -1) const; // -1: none
     int lastLineOf(int set) const;
