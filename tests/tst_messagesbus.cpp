@@ -7,6 +7,7 @@
 #include <QDBusMessage>
 #include <QDBusMetaType>
 #include <QElapsedTimer>
+#include <QLockFile>
 #include <QProcess>
 #include <QPushButton>
 #include <QTest>
@@ -129,6 +130,25 @@ private slots:
         QCOMPARE(p.f.form->model().messages().activeSet(), QStringLiteral("Default"));
         QCOMPARE(p.f.form->model().messages().name(7), QStringLiteral("QRZ"));
         QCOMPARE(p.f.form->model().messages().lengthMs(7), 1250);
+    }
+
+    // While another program holds the messages file's lock, a name is refused with
+    // Busy within the second, for the caller to try again; then it is taken.
+    void lockedFileAnswersBusy()
+    {
+        BusPanel p;
+        QLockFile other(p.f.form->model().messages().file() + QStringLiteral(".lock"));
+        QVERIFY(other.lock());
+        QElapsedTimer clock;
+        clock.start();
+        const QDBusMessage busy = call(kInterface, QStringLiteral("SetMessageName"), {5u, QStringLiteral("CQ")});
+        QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
+        QCOMPARE(busy.errorName(), QStringLiteral("org.orma.Qx50VoiceMemory.Error.Busy"));
+        QVERIFY(busy.errorMessage().contains(QLatin1String("locked")));
+        other.unlock();
+        QCOMPARE(call(kInterface, QStringLiteral("SetMessageName"), {5u, QStringLiteral("CQ")}).type(),
+                 QDBusMessage::ReplyMessage);
+        QCOMPARE(busNames(), (QMap<uint, QString> {{5u, QStringLiteral("CQ")}}));
     }
 
     // --play N --wait sends N and T, then returns when the message ends: its length

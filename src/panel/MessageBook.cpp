@@ -86,12 +86,15 @@ QString MessageBook::apply(const QList<MessageEdit> &edits)
         return {};
     }
     m_writeFailure.clear();
+    m_lockRefused = false;
     QDir().mkpath(QFileInfo(m_file).path());
     // Two panels on one folder, or qx50-send and the dialog, change the file one at a
     // time: each reads it, changes it and writes it under the lock.
     QLockFile lock(m_file + QStringLiteral(".lock"));
-    if (!lock.tryLock(kLockWaitMs))
+    if (!lock.tryLock(kLockWaitMs)) {
+        m_lockRefused = true;
         return QStringLiteral("the messages file %1 is locked by another program").arg(m_file);
+    }
     const QByteArray onDisk = readFile();
     const MessagesText before(onDisk);
     MessagesText text = before;

@@ -33,6 +33,9 @@ public:
     QStringList refusedLines() const { return m_refused; }
     // Why the last write failed; empty when it did not.
     QString writeFailure() const { return m_writeFailure; }
+    // Whether the last change was refused because another program held the file's
+    // lock: worth trying again, unlike a name the rule refuses.
+    bool lockRefused() const { return m_lockRefused; }
 
     const MessageSets &sets() const { return m_sets; }
     QStringList setNames() const;
@@ -77,5 +80,6 @@ private:
     MessageSets m_sets;
     QStringList m_refused;
     QString m_writeFailure;
+    bool m_lockRefused = false;
     QFileSystemWatcher *m_watcher = nullptr;
 };
