@@ -11,7 +11,9 @@
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cmath>
+#include <optional>
 
 MessageNamesDialog::MessageNamesDialog(const MessageSets &sets, const QStringList &refusedLines, QWidget *parent)
     : QDialog(parent)
