@@ -3,6 +3,7 @@
 // status, and the lengths the panel times and counts down on a pseudo-terminal.
 #include "support/FormFixture.h"
 #include "support/PtyUnit.h"
+#include "panel/MessageBook.h"
 #include "panel/MessagesFile.h"
 #include "ui/MessageNamesDialog.h"
 #include "ui/MessagesInWindow.h"
@@ -17,6 +18,7 @@
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLockFile>
 #include <QMenu>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -48,6 +50,12 @@ void writeFile(const QString &path, const QByteArray &bytes)
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
     file.write(bytes);
+}
+
+QByteArray fileBytes(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
 
 } // namespace
@@ -97,8 +105,29 @@ private slots:
         }
     }
 
-    // A spoiled file: every bad line refused, the good ones kept, the file kept aside
-    // before the panel's first rewrite, and the refusals shown as plain text.
+    // A set's line refused for any reason closes the set before it, so the slots that
+    // follow are refused as outside any set instead of landing there.
+    void refusedSetLineClosesTheSet_data()
+    {
+        QTest::addColumn<QByteArray>("line");
+        QTest::addRow("overlong") << '[' + QByteArray(210, 'x') + ']';
+        QTest::addRow("not UTF-8") << QByteArray("[Con\xfftest]");
+        QTest::addRow("no bracket") << QByteArray("[Contest");
+        QTest::addRow("markup") << QByteArray("[<b>x</b>]");
+    }
+    void refusedSetLineClosesTheSet()
+    {
+        QFETCH(QByteArray, line);
+        const auto read = MessagesFile::parse("[Everyday]\n3 1 CQ\n" + line + "\n3 12 CQ contest\n");
+        QCOMPARE(read.sets.sets.size(), 1);
+        QCOMPARE(read.sets.sets[0].memories[3], (MessageSlot {QStringLiteral("CQ"), 1000}));
+        QCOMPARE(read.refused.size(), 2);
+        QVERIFY2(read.refused[1] == QLatin1String("line 4: a slot outside any set"), qPrintable(read.refused[1]));
+    }
+
+    // A spoiled file: every bad line refused, the good ones kept, the refusals shown as
+    // plain text, and every line the panel did not take still in the file after it
+    // wrote its own.
     void spoiledFileIsShownNotObeyed()
     {
         FormFixture f;
@@ -122,11 +151,115 @@ private slots:
             dialog.nameEdit(6)->setText(QStringLiteral("QRZ"));
         });
         f.form->findChild<QAction *>(QStringLiteral("menuMessageNames"))->trigger();
-        QFile aside(file + QStringLiteral(".refused"));
-        QVERIFY(aside.open(QIODevice::ReadOnly));
-        QCOMPARE(aside.readAll(), spoiled);
+        QCOMPARE(book.name(6), QStringLiteral("QRZ"));
+        QCOMPARE(fileBytes(file),
+                 "active Gone\n[Contest]\n5 2.8 CQ contest\n6 - QRZ\n6 1 <img src=x>\n5 1 twice\n"
+                 "[<b>x</b>]\n7 1 orphan\n");
+        QVERIFY(!QFile::exists(file + QStringLiteral(".refused"))); // nothing was dropped
         QCOMPARE(lineUnderStatus(*f.form)->textFormat(), Qt::PlainText);
         QCOMPARE(f.desktop.events, QStringList());
+    }
+
+    // Refused lines a change drops (with the set they stood in) are added, dated, to
+    // the refused file, run after run: none is lost.
+    void droppedRefusedLinesAreKeptRunAfterRun()
+    {
+        FormFixture f;
+        const QString file = f.cwd.path() + QStringLiteral("/messages.conf");
+        for (const QByteArray &refused : {QByteArray("4 1 <first>"), QByteArray("4 1 <second>")}) {
+            writeFile(file, "[Everyday]\n[Old]\n" + refused + "\n");
+            f.restart();
+            QCOMPARE(f.form->model().messages().refusedLines().size(), 1);
+            QCOMPARE(f.form->model().messages().deleteSet(QStringLiteral("Old")), QString());
+            QCOMPARE(fileBytes(file), QByteArray("[Everyday]\n"));
+        }
+        const QByteArray aside = fileBytes(file + QStringLiteral(".refused"));
+        QVERIFY2(aside.contains("4 1 <first>") && aside.contains("4 1 <second>") && aside.count("as it was on 20") == 2,
+                 aside.constData());
+    }
+
+    // The file is shared: two panels on one folder and a person's editor each change
+    // it as it is now, under its lock, and each panel reads what the others wrote. A person's comments and lines the panel does not know stay.
+    void changesMadeElsewhereAreKept()
+    {
+        FormFixture f;
+        const QString file = f.cwd.path() + QStringLiteral("/messages.conf");
+        MessageBook first(file);
+        MessageBook second(file);
+        QCOMPARE(first.setName(5, QStringLiteral("CQ")), QString());
+        QCOMPARE(second.setName(3, QStringLiteral("QRZ")), QString());
+        QTRY_COMPARE_WITH_TIMEOUT(first.name(3), QStringLiteral("QRZ"), kBound);
+        QCOMPARE(second.name(5), QStringLiteral("CQ"));
+
+        writeFile(file, fileBytes(file) + "# my contest set\n[Contest]\n1 - TEST\nfuture option\n");
+        QTRY_COMPARE_WITH_TIMEOUT(first.setNames(), (QStringList {"Default", "Contest"}), kBound);
+        QCOMPARE(second.setLength(5, 2500), QString());
+        const QByteArray kept = fileBytes(file);
+        QVERIFY2(kept.contains("\n# my contest set\n[Contest]\n1 - TEST\nfuture option\n") && kept.contains("5 2.5 CQ\n"),
+                 kept.constData());
+
+        QLockFile other(file + QStringLiteral(".lock"));
+        QVERIFY(other.lock());
+        QVERIFY(first.setName(7, QStringLiteral("QRZ?")).contains(QLatin1String("locked")));
+        QCOMPARE(fileBytes(file), kept);
+    }
+
+    // OK in Message Names writes back what the operator changed there and nothing else:
+    // a name given on the bus or by another panel while it was open stays.
+    void dialogWritesBackOnlyWhatWasChanged()
+    {
+        FormFixture f;
+        MessageBook &book = f.form->model().messages();
+        MessageBook otherPanel(book.file());
+        QCOMPARE(book.setName(5, QStringLiteral("CQ")), QString());
+        QCOMPARE(book.addSet(QStringLiteral("Contest")), QString());
+        onDialog([&](MessageNamesDialog &dialog) {
+            QCOMPARE(book.setName(7, QStringLiteral("QRZ?")), QString()); // as the bus would
+            QCOMPARE(otherPanel.setName(8, QStringLiteral("73")), QString());
+            dialog.nameEdit(5)->setText(QStringLiteral("CQ contest"));
+            dialog.setNameEdit()->setText(QStringLiteral("Test"));
+            dialog.renameSet();
+        });
+        f.form->findChild<QAction *>(QStringLiteral("menuMessageNames"))->trigger();
+        QCOMPARE(book.setNames(), (QStringList {"Default", "Test"}));
+        QCOMPARE(book.activeSet(), QStringLiteral("Test"));
+        QCOMPARE(book.name(5), QStringLiteral("CQ contest"));
+        QCOMPARE(book.name(7), QStringLiteral("QRZ?"));
+        QCOMPARE(book.name(8), QStringLiteral("73"));
+        QTRY_COMPARE_WITH_TIMEOUT(otherPanel.name(5), QStringLiteral("CQ contest"), kBound);
+        QCOMPARE(f.desktop.events, QStringList());
+    }
+
+    // A file full of refused lines opens the dialog at once with the first of them and
+    // a count, instead of laying out every one, and a change to it keeps the panel
+    // answering.
+    void hostileFileOpensTheDialogAtOnce()
+    {
+        FormFixture f;
+        QByteArray hostile;
+        while (hostile.size() + 2 <= MessagesFile::kMaxFileBytes)
+            hostile += "x\n";
+        writeFile(f.cwd.path() + QStringLiteral("/messages.conf"), hostile);
+        f.restart();
+        QCOMPARE(f.form->model().messages().refusedLines().size(), hostile.size() / 2);
+        QElapsedTimer clock;
+        qint64 shownAfter = -1;
+        onDialog([&](MessageNamesDialog &dialog) {
+            shownAfter = clock.elapsed();
+            const QString text = dialog.findChild<QLabel *>(QStringLiteral("MessagesFileRefused"))->text();
+            QCOMPARE(text.count(u'\n'), MessageNamesDialog::kShownRefusedLines + 1);
+            QVERIFY2(text.endsWith(QStringLiteral("\nand %1 more").arg(hostile.size() / 2 - 20)), qPrintable(text.right(40)));
+        });
+        clock.start();
+        f.form->findChild<QAction *>(QStringLiteral("menuMessageNames"))->trigger();
+        QVERIFY2(shownAfter >= 0 && shownAfter < 1000, qPrintable(QString::number(shownAfter)));
+        // A change reads and edits the whole file while the bus waits, and is refused
+        // when the file would grow too large to be read at the next start.
+        clock.restart();
+        const QString refused = f.form->model().messages().setName(1, QStringLiteral("CQ"));
+        QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
+        QVERIFY2(refused.contains(QLatin1String("larger than 256 KiB")), qPrintable(refused));
+        QCOMPARE(fileBytes(f.cwd.path() + QStringLiteral("/messages.conf")), hostile);
     }
 
     // A name given in the dialog reaches the file, the next run, the digit's tooltip

@@ -8,6 +8,7 @@
 #include <QDBusMetaType>
 #include <QElapsedTimer>
 #include <QLabel>
+#include <QLockFile>
 #include <QProcess>
 #include <QPushButton>
 #include <QTest>
@@ -175,6 +176,25 @@ private slots:
         QCOMPARE(QStringLiteral("%1 %2").arg(book.activeSet()).arg(book.lengthMs(3)), after);
         if (args.front() == QLatin1String("--new-set") && exitCode == 0) // the window says so too
             QCOMPARE(p.f.form->findChild<QLabel *>(QStringLiteral("RepeatLine"))->text(), QStringLiteral("Set: Contest 2"));
+    }
+
+    // While another program holds the messages file's lock, a name is refused with
+    // Busy within the second, for the caller to try again; then it is taken.
+    void lockedFileAnswersBusy()
+    {
+        BusPanel p;
+        QLockFile other(p.f.form->model().messages().file() + QStringLiteral(".lock"));
+        QVERIFY(other.lock());
+        QElapsedTimer clock;
+        clock.start();
+        const QDBusMessage busy = call(kInterface, QStringLiteral("SetMessageName"), {5u, QStringLiteral("CQ")});
+        QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
+        QCOMPARE(busy.errorName(), QStringLiteral("org.orma.Qx50VoiceMemory.Error.Busy"));
+        QVERIFY(busy.errorMessage().contains(QLatin1String("locked")));
+        other.unlock();
+        QCOMPARE(call(kInterface, QStringLiteral("SetMessageName"), {5u, QStringLiteral("CQ")}).type(),
+                 QDBusMessage::ReplyMessage);
+        QCOMPARE(busNames(), (QMap<uint, QString> {{5u, QStringLiteral("CQ")}}));
     }
 
     // --play N --wait sends N and T, then returns when the message ends: its length

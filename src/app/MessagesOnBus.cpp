@@ -1,6 +1,7 @@
 // The memories' names and lengths on the session bus: the properties follow the
 // model's message book and what plays, and SetMessageName, the MessageSet property and
-// StartRepeatWithGap take the model's own rules.
+// StartRepeatWithGap take the model's own rules. A name refused only because another
+// program held the messages file's lock is Busy, for the caller to try again.
 #include "ControlBus.h"
 
 #include "panel/PanelModel.h"
@@ -79,7 +80,7 @@ void ControlBus::SetMessageName(uint memory, const QString &name)
     runTrapped(m_desktop, [&] {
         const int slot = memory < static_cast<uint>(MessageRule::kSlots) ? static_cast<int>(memory) : -1;
         if (const QString why = m_model.messages().setName(slot, name); !why.isEmpty())
-            refuse(kInvalidArgs, why);
+            refuse(m_model.messages().lockRefused() ? kBusy : kInvalidArgs, why);
     });
 }
 

@@ -1,26 +1,145 @@
 #include "MessageBook.h"
 
 #include "FailureLog.h"
+#include "MessagesText.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QFileSystemWatcher>
+#include <QLockFile>
 #include <QSaveFile>
 
 MessageBook::MessageBook(QString file, QObject *parent)
     : QObject(parent)
     , m_file(std::move(file))
 {
-    QByteArray bytes;
     if (!m_file.isEmpty()) {
-        QFile read(m_file);
-        if (read.open(QIODevice::ReadOnly))
-            bytes = read.read(MessagesFile::kMaxFileBytes + 1); // a larger file is refused whole
+        m_watcher = new QFileSystemWatcher(this);
+        connect(m_watcher, &QFileSystemWatcher::fileChanged, this, &MessageBook::readAgain);
+        connect(m_watcher, &QFileSystemWatcher::directoryChanged, this, &MessageBook::readAgain);
+        watch();
+        m_text = readFile();
     }
-    MessagesFile::Read parsed = MessagesFile::parse(bytes);
-    m_sets = std::move(parsed.sets);
-    m_refused = std::move(parsed.refused);
-    m_keepAside = !m_refused.isEmpty();
+    MessagesFile::Read read = MessagesFile::parse(m_text);
+    m_sets = std::move(read.sets);
+    m_refused = std::move(read.refused);
+}
+
+QByteArray MessageBook::readFile() const
+{
+    QFile read(m_file);
+    if (!read.open(QIODevice::ReadOnly))
+        return {};
+    return read.read(MessagesFile::kMaxFileBytes + 1); // a larger file is refused whole
+}
+
+// The folder is watched as well as the file: the file is replaced whole on each save
+// (by this panel, another one or an editor), which ends a watch on the file itself,
+// and a file not there yet can only be seen coming in its folder.
+void MessageBook::watch()
+{
+    const QString folder = QFileInfo(m_file).path();
+    if (!m_watcher->directories().contains(folder) && QFileInfo(folder).isDir())
+        m_watcher->addPath(folder);
+    if (!m_watcher->files().contains(m_file) && QFile::exists(m_file))
+        m_watcher->addPath(m_file);
+}
+
+void MessageBook::readAgain()
+{
+    watch();
+    QByteArray bytes = readFile();
+    if (bytes == m_text) // another file in the folder, or this panel's own write
+        return;
+    m_text = std::move(bytes);
+    take(MessagesFile::parse(m_text));
+}
+
+void MessageBook::take(const MessagesFile::Read &read)
+{
+    m_refused = read.refused;
+    if (read.sets == m_sets)
+        return;
+    const QStringList namesBefore = setNames();
+    const QString activeBefore = activeSet();
+    const auto memoriesBefore = m_sets.sets[m_sets.active].memories;
+    m_sets = read.sets;
+    if (setNames() != namesBefore)
+        emit setNamesChanged();
+    if (activeSet() != activeBefore)
+        emit activeSetChanged(activeSet());
+    if (activeSet() != activeBefore || m_sets.sets[m_sets.active].memories != memoriesBefore)
+        emit changed();
+}
+
+QString MessageBook::apply(const QList<MessageEdit> &edits)
+{
+    if (m_file.isEmpty()) {
+        MessagesText text(m_text);
+        for (const MessageEdit &edit : edits)
+            if (QString why = text.apply(edit); !why.isEmpty())
+                return why;
+        m_text = text.bytes();
+        take(text.read());
+        return {};
+    }
+    m_writeFailure.clear();
+    m_lockRefused = false;
+    QDir().mkpath(QFileInfo(m_file).path());
+    // Two panels on one folder, or qx50-send and the dialog, change the file one at a
+    // time: each reads it, changes it and writes it under the lock.
+    QLockFile lock(m_file + QStringLiteral(".lock"));
+    if (!lock.tryLock(kLockWaitMs)) {
+        m_lockRefused = true;
+        return QStringLiteral("the messages file %1 is locked by another program").arg(m_file);
+    }
+    const QByteArray onDisk = readFile();
+    const MessagesText before(onDisk);
+    MessagesText text = before;
+    for (const MessageEdit &edit : edits)
+        if (QString why = text.apply(edit); !why.isEmpty())
+            return why;
+    QByteArray bytes = text.bytes();
+    if (bytes == before.bytes()) // nothing changed: not even the lines a new file starts with are written
+        bytes = onDisk;
+    else {
+        if (!text.keepsRefusedLinesOf(before))
+            keepAside(onDisk);
+        QSaveFile out(m_file);
+        if (!out.open(QIODevice::WriteOnly) || out.write(bytes) < 0 || !out.commit()) {
+            m_writeFailure = out.errorString();
+            // A length timed from a recording is kept in memory; the journal says why not on disk.
+            qCWarning(failureLog).noquote() << "the message names could not be saved to" << m_file << "--"
+                                            << m_writeFailure;
+        }
+    }
+    m_text = m_writeFailure.isEmpty() ? bytes : onDisk;
+    watch();
+    take(text.read());
+    return {};
+}
+
+// Lines the panel refused are a person's words it could not read; before a change
+// drops any of them, the file as it was is added to the end of the refused file with
+// the time, so every earlier version stays there too.
+void MessageBook::keepAside(const QByteArray &bytes)
+{
+    QFile aside(m_file + QStringLiteral(".refused"));
+    if (!aside.open(QIODevice::WriteOnly | QIODevice::Append)) {
+        qCWarning(failureLog).noquote() << "the refused lines could not be kept in" << aside.fileName() << "--"
+                                        << aside.errorString();
+        return;
+    }
+    const QString when = QDateTime::currentDateTime().toString(Qt::ISODate);
+    QByteArray entry = QStringLiteral("# %1 as it was on %2, before the panel changed it:\n")
+                           .arg(QFileInfo(m_file).fileName(), when)
+                           .toUtf8();
+    entry += bytes;
+    if (!bytes.endsWith('\n'))
+        entry += '\n';
+    aside.write(entry);
 }
 
 QString MessageBook::fileBeside(const QString &assignmentsFile)
@@ -59,169 +178,30 @@ QString MessageBook::description(int memory) const
 
 QString MessageBook::setName(int memory, const QString &name)
 {
-    if (memory < 0 || memory >= MessageRule::kSlots)
-        return QStringLiteral("the memory must be one digit, 0 to 9");
-    if (QString why = MessageRule::nameRefusal(name); !why.isEmpty())
-        return why;
-    MessageSlot &held = m_sets.sets[m_sets.active].memories[static_cast<size_t>(memory)];
-    if (held.name == name)
-        return {};
-    held.name = name;
-    store();
-    emit changed();
-    return {};
+    return apply({MessageEdit::slotOf({}, memory, name, std::nullopt)});
 }
 
 QString MessageBook::setLength(int memory, int lengthMs)
 {
-    if (memory < 0 || memory >= MessageRule::kSlots)
-        return QStringLiteral("the memory must be one digit, 0 to 9");
-    if (lengthMs < 0 || lengthMs > MessageRule::kMaxLengthMs)
-        return QStringLiteral("the length must be 0 to %1 seconds").arg(MessageRule::kMaxLengthMs / 1000);
-    MessageSlot &held = m_sets.sets[m_sets.active].memories[static_cast<size_t>(memory)];
-    if (held.lengthMs == lengthMs)
-        return {};
-    held.lengthMs = lengthMs;
-    store();
-    emit changed();
-    return {};
-}
-
-QString MessageBook::replaceAll(const MessageSets &sets)
-{
-    if (sets.sets.isEmpty() || sets.sets.size() > MessageRule::kMaxSets || sets.active < 0
-        || sets.active >= sets.sets.size())
-        return QStringLiteral("there must be 1 to %1 sets, one of them active").arg(MessageRule::kMaxSets);
-    QStringList names;
-    for (const MessageSet &set : sets.sets) {
-        if (QString why = MessageRule::setNameRefusal(set.name); !why.isEmpty())
-            return QStringLiteral("set %1: %2").arg(set.name.left(MessageRule::kMaxNameLength), why);
-        if (names.contains(set.name))
-            return QStringLiteral("there are two sets %1").arg(set.name);
-        names << set.name;
-        for (int memory = 0; memory < MessageRule::kSlots; ++memory) {
-            const MessageSlot &held = set.memories[static_cast<size_t>(memory)];
-            if (QString why = MessageRule::nameRefusal(held.name); !why.isEmpty())
-                return QStringLiteral("memory %1: %2").arg(memory).arg(why);
-            if (held.lengthMs < 0 || held.lengthMs > MessageRule::kMaxLengthMs)
-                return QStringLiteral("memory %1: the length must be 0 to %2 seconds")
-                    .arg(memory)
-                    .arg(MessageRule::kMaxLengthMs / 1000);
-        }
-    }
-    if (sets == m_sets)
-        return {};
-    const bool namesChanged = names != setNames();
-    const bool activeChanged = sets.sets[sets.active].name != activeSet();
-    const bool contentChanged = sets.sets[sets.active].memories != m_sets.sets[m_sets.active].memories;
-    m_sets = sets;
-    store();
-    if (namesChanged)
-        emit setNamesChanged();
-    if (activeChanged)
-        emit activeSetChanged(activeSet());
-    if (activeChanged || contentChanged)
-        emit changed();
-    return {};
-}
-
-int MessageBook::indexOf(const QString &set) const
-{
-    for (int i = 0; i < m_sets.sets.size(); ++i)
-        if (m_sets.sets[i].name == set)
-            return i;
-    return -1;
+    return apply({MessageEdit::slotOf({}, memory, std::nullopt, lengthMs)});
 }
 
 QString MessageBook::selectSet(const QString &name)
 {
-    const int index = indexOf(name);
-    if (index < 0)
-        return QStringLiteral("there is no set %1").arg(name.left(MessageRule::kMaxNameLength));
-    if (index == m_sets.active)
-        return {};
-    m_sets.active = index;
-    store();
-    emit activeSetChanged(name);
-    emit changed();
-    return {};
+    return apply({MessageEdit::select(name)});
 }
 
 QString MessageBook::addSet(const QString &name)
 {
-    if (QString why = MessageRule::setNameRefusal(name); !why.isEmpty())
-        return why;
-    if (indexOf(name) >= 0)
-        return QStringLiteral("there is a set %1 already").arg(name);
-    if (m_sets.sets.size() >= MessageRule::kMaxSets)
-        return QStringLiteral("there are %1 sets already").arg(MessageRule::kMaxSets);
-    m_sets.sets.append(MessageSet {name, {}});
-    m_sets.active = static_cast<int>(m_sets.sets.size() - 1);
-    store();
-    emit setNamesChanged();
-    emit activeSetChanged(name);
-    emit changed();
-    return {};
+    return apply({MessageEdit::add(name), MessageEdit::select(name)});
 }
 
 QString MessageBook::renameSet(const QString &from, const QString &to)
 {
-    const int index = indexOf(from);
-    if (index < 0)
-        return QStringLiteral("there is no set %1").arg(from.left(MessageRule::kMaxNameLength));
-    if (QString why = MessageRule::setNameRefusal(to); !why.isEmpty())
-        return why;
-    if (from == to)
-        return {};
-    if (indexOf(to) >= 0)
-        return QStringLiteral("there is a set %1 already").arg(to);
-    m_sets.sets[index].name = to;
-    store();
-    emit setNamesChanged();
-    if (index == m_sets.active)
-        emit activeSetChanged(to);
-    return {};
+    return apply({MessageEdit::rename(from, to)});
 }
 
 QString MessageBook::deleteSet(const QString &name)
 {
-    const int index = indexOf(name);
-    if (index < 0)
-        return QStringLiteral("there is no set %1").arg(name.left(MessageRule::kMaxNameLength));
-    if (m_sets.sets.size() == 1)
-        return QStringLiteral("the last set stays");
-    const bool wasActive = index == m_sets.active;
-    m_sets.sets.removeAt(index);
-    if (m_sets.active > index || m_sets.active >= m_sets.sets.size())
-        --m_sets.active;
-    if (wasActive)
-        m_sets.active = 0;
-    store();
-    emit setNamesChanged();
-    if (wasActive) {
-        emit activeSetChanged(activeSet());
-        emit changed();
-    }
-    return {};
-}
-
-void MessageBook::store()
-{
-    if (m_file.isEmpty())
-        return;
-    m_writeFailure.clear();
-    QDir().mkpath(QFileInfo(m_file).path());
-    if (m_keepAside) {
-        const QString aside = m_file + QStringLiteral(".refused");
-        QFile::remove(aside);
-        QFile::copy(m_file, aside);
-        m_keepAside = false;
-    }
-    QSaveFile out(m_file);
-    if (!out.open(QIODevice::WriteOnly) || out.write(MessagesFile::format(m_sets)) < 0 || !out.commit()) {
-        m_writeFailure = out.errorString();
-        // A length timed from a recording is kept in memory; the journal says why not on disk.
-        qCWarning(failureLog).noquote() << "the message names could not be saved to" << m_file << "--"
-                                        << m_writeFailure;
-    }
+    return apply({MessageEdit::remove(name)});
 }

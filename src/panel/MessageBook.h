@@ -1,16 +1,23 @@
 #pragma once
 
+#include "MessageEdit.h"
 #include "MessagesFile.h"
 
+#include <QByteArray>
 #include <QObject>
 #include <QString>
 #include <QStringList>
 
+class QFileSystemWatcher;
+
 // The names and lengths of the ten memories, in named sets of which one is active,
-// kept in the messages file beside ports.conf. Every change is written at once; a
-// file with refused lines is first kept aside as "messages.conf.refused" so that
-// nothing a person wrote is lost by the panel's rewrite. With no file (a panel given
-// no assignments file) the sets live in memory only.
+// kept in the messages file beside ports.conf. The file is shared: another panel on
+// the same folder, qx50-send through either, or a person with an editor may change
+// it at any time. So every change is made on the file as it is on disk at that
+// moment, under a lock beside it, rewriting only its own lines; and a change made
+// outside is read again as soon as the file changes. A change that would drop lines
+// the panel refused first appends them, dated, to "messages.conf.refused". With no
+// file (a panel given no assignments file) the sets live in memory only.
 class MessageBook : public QObject {
     Q_OBJECT
 
@@ -26,6 +33,9 @@ public:
     QStringList refusedLines() const { return m_refused; }
     // Why the last write failed; empty when it did not.
     QString writeFailure() const { return m_writeFailure; }
+    // Whether the last change was refused because another program held the file's
+    // lock: worth trying again, unlike a name the rule refuses.
+    bool lockRefused() const { return m_lockRefused; }
 
     const MessageSets &sets() const { return m_sets; }
     QStringList setNames() const;
@@ -44,9 +54,12 @@ public:
     QString addSet(const QString &name); // a new empty set, made active
     QString renameSet(const QString &from, const QString &to);
     QString deleteSet(const QString &name); // the last set stays
-    // Every set at once (the dialog's OK), each name checked first; nothing changes
-    // when one is refused.
-    QString replaceAll(const MessageSets &sets);
+    // Several edits at once (the dialog's OK), made in order on the file as it is now;
+    // nothing changes when one is refused.
+    QString apply(const QList<MessageEdit> &edits);
+
+    // How long a change waits for another program's lock on the file.
+    static constexpr int kLockWaitMs = 500;
 
 signals:
     // A name or length of the active set changed, or another set became active.
@@ -56,12 +69,17 @@ signals:
     void setNamesChanged();
 
 private:
-    int indexOf(const QString &set) const;
-    void store();
+    QByteArray readFile() const;
+    void readAgain(); // the file changed on disk
+    void take(const MessagesFile::Read &read); // what the file now says, told to the watchers
+    void keepAside(const QByteArray &bytes);
+    void watch();
 
     QString m_file;
+    QByteArray m_text; // the file's bytes as last read or written; the sets themselves with no file
     MessageSets m_sets;
     QStringList m_refused;
-    bool m_keepAside = false; // the file read had refused lines, not yet kept aside
     QString m_writeFailure;
+    bool m_lockRefused = false;
+    QFileSystemWatcher *m_watcher = nullptr;
 };

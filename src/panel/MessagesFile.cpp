@@ -70,17 +70,29 @@ Read parse(const QByteArray &bytes)
     const QList<QByteArray> lines = bytes.split('\n');
     for (qsizetype index = 0; index < lines.size(); ++index) {
         const int number = static_cast<int>(index + 1);
-        auto refuse = [&](const QString &why) { read.refused << QStringLiteral("line %1: %2").arg(number).arg(why); };
+        read.roles.append(LineRole {});
+        LineRole &role = read.roles.last();
+        auto refuse = [&](const QString &why) {
+            read.refused << QStringLiteral("line %1: %2").arg(number).arg(why);
+            role.kind = LineRole::Refused;
+        };
         QByteArray raw = lines[index];
         if (raw.endsWith('\r'))
             raw.chop(1);
+        // A set's line refused for its bytes closes the open set as every other refused
+        // set line does, so the slots under it never land in the set before.
+        const bool looksLikeSet = raw.trimmed().startsWith('[');
         const std::optional<QString> decoded = decodedLine(raw);
         if (!decoded) {
             refuse(QStringLiteral("not UTF-8 text"));
+            if (looksLikeSet)
+                current = nullptr;
             continue;
         }
         if (decoded->size() > kMaxLineCharacters) {
             refuse(QStringLiteral("longer than %1 characters").arg(kMaxLineCharacters));
+            if (looksLikeSet)
+                current = nullptr;
             continue;
         }
         const QString line = decoded->trimmed();
@@ -107,6 +119,7 @@ Read parse(const QByteArray &bytes)
                 read.sets.sets.append(MessageSet {name, {}});
                 current = &read.sets.sets.last();
                 named = {};
+                role = {LineRole::Set, static_cast<int>(read.sets.sets.size() - 1), -1};
             }
             continue;
         }
@@ -119,6 +132,7 @@ Read parse(const QByteArray &bytes)
             else {
                 activeName = name;
                 activeLine = number;
+                role.kind = LineRole::Active;
             }
             continue;
         }
@@ -148,6 +162,7 @@ Read parse(const QByteArray &bytes)
         } else {
             named[static_cast<size_t>(slot)] = true;
             current->memories[static_cast<size_t>(slot)] = {name, *lengthMs};
+            role = {LineRole::Slot, static_cast<int>(current - read.sets.sets.data()), slot};
         }
     }
     if (read.sets.sets.isEmpty())
@@ -174,11 +189,16 @@ QByteArray format(const MessageSets &sets)
             const MessageSlot &held = set.memories[static_cast<size_t>(slot)];
             if (held == MessageSlot {})
                 continue;
-            const QString length = held.lengthMs > 0 ? lengthText(held.lengthMs) : QStringLiteral("-");
-            text += QStringLiteral("%1 %2 %3").arg(slot).arg(length, held.name).trimmed() + u'\n';
+            text += slotLine(slot, held) + u'\n';
         }
     }
     return text.toUtf8();
+}
+
+QString slotLine(int memory, const MessageSlot &slot)
+{
+    const QString length = slot.lengthMs > 0 ? lengthText(slot.lengthMs) : QStringLiteral("-");
+    return QStringLiteral("%1 %2 %3").arg(memory).arg(length, slot.name).trimmed();
 }
 
 } // namespace MessagesFile

@@ -46,15 +46,26 @@ inline constexpr qsizetype kMaxLineCharacters = 200;
 inline constexpr auto kFileName = "messages.conf";
 inline constexpr auto kDefaultSet = "Default";
 
+// What one line of the file was taken as, so that a change rewrites only the lines
+// holding what it changes and leaves every other line as the person wrote it.
+struct LineRole {
+    enum Kind { Blank, Active, Set, Slot, Refused } kind = Blank; // Blank: empty or a comment
+    int set = -1; // Set, Slot: the index into the sets read
+    int memory = -1; // Slot
+};
+
 struct Read {
     MessageSets sets;
     QStringList refused; // "line N: reason", in the file's order
+    QList<LineRole> roles; // one a line, as split at each line feed; none for a file not read
 };
 
 // The file's bytes, read; what nothing gives (an empty file) is one empty set.
 Read parse(const QByteArray &bytes);
 // The bytes that read back as these sets.
 QByteArray format(const MessageSets &sets);
+// A slot's line as the file writes it: "5 2.8 CQ contest", "7 - QRZ".
+QString slotLine(int memory, const MessageSlot &slot);
 
 // A length as the file writes it ("2.8", "12.345") and reads it back; nothing
 // for a text that is no length of 0.001 to 120 seconds.

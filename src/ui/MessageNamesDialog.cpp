@@ -11,12 +11,17 @@
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cmath>
+#include <optional>
 
 MessageNamesDialog::MessageNamesDialog(const MessageSets &sets, const QStringList &refusedLines, QWidget *parent)
     : QDialog(parent)
+    , m_original(sets)
     , m_sets(sets)
 {
+    for (const MessageSet &set : sets.sets)
+        m_origin << set.name;
     setObjectName(QStringLiteral("MessageNamesDialog"));
     setWindowTitle(QStringLiteral("Message Names"));
     setModal(true);
@@ -95,7 +100,11 @@ MessageNamesDialog::MessageNamesDialog(const MessageSets &sets, const QStringLis
         refused->setWordWrap(true);
         refused->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
         refused->setFocusPolicy(Qt::StrongFocus); // a screen reader's user can reach it with Tab
-        refused->setText(QStringLiteral("Lines of the messages file not read:\n") + refusedLines.join(u'\n'));
+        QString text = QStringLiteral("Lines of the messages file not read:\n")
+            + refusedLines.first(std::min<qsizetype>(refusedLines.size(), kShownRefusedLines)).join(u'\n');
+        if (refusedLines.size() > kShownRefusedLines)
+            text += QStringLiteral("\nand %1 more").arg(refusedLines.size() - kShownRefusedLines);
+        refused->setText(text);
         refused->setAccessibleName(QStringLiteral("Lines of the messages file not read"));
         layout->addWidget(refused);
     }
@@ -125,6 +134,34 @@ MessageSets MessageNamesDialog::sets() const
             = {row.name->text().trimmed(), static_cast<int>(std::lround(row.length->value() * 1000))};
     }
     return sets;
+}
+
+QList<MessageEdit> MessageNamesDialog::edits() const
+{
+    QList<MessageEdit> edits = m_setEdits;
+    const MessageSets now = sets();
+    for (int i = 0; i < now.sets.size(); ++i) {
+        const MessageSet &set = now.sets[i];
+        const auto was = std::find_if(m_original.sets.cbegin(), m_original.sets.cend(),
+                                      [&](const MessageSet &old) { return old.name == m_origin[i]; });
+        for (int memory = 0; memory < MessageRule::kSlots; ++memory) {
+            const MessageSlot &slot = set.memories[static_cast<size_t>(memory)];
+            const MessageSlot before
+                = was == m_original.sets.cend() ? MessageSlot {} : was->memories[static_cast<size_t>(memory)];
+            std::optional<QString> name;
+            std::optional<int> lengthMs;
+            if (slot.name != before.name)
+                name = slot.name;
+            if (slot.lengthMs != before.lengthMs)
+                lengthMs = slot.lengthMs;
+            if (name || lengthMs)
+                edits << MessageEdit::slotOf(set.name, memory, name, lengthMs);
+        }
+    }
+    const QString shown = m_origin[now.active];
+    if (shown.isEmpty() || shown != m_original.sets[m_original.active].name)
+        edits << MessageEdit::select(now.sets[now.active].name);
+    return edits;
 }
 
 QString MessageNamesDialog::problem() const
@@ -186,6 +223,8 @@ void MessageNamesDialog::newSet()
         return;
     }
     keepRows();
+    m_setEdits << MessageEdit::add(name);
+    m_origin << QString();
     m_sets.sets.append(MessageSet {name, {}});
     m_sets.active = static_cast<int>(m_sets.sets.size() - 1);
     fillChooser();
@@ -206,6 +245,7 @@ void MessageNamesDialog::renameSet()
         m_setName->setFocus();
         return;
     }
+    m_setEdits << MessageEdit::rename(m_sets.sets[m_sets.active].name, name);
     m_sets.sets[m_sets.active].name = name;
     fillChooser();
     tell({});
@@ -218,6 +258,8 @@ void MessageNamesDialog::deleteSet()
         tell(QStringLiteral("the last set stays"));
         return;
     }
+    m_setEdits << MessageEdit::remove(m_sets.sets[m_sets.active].name);
+    m_origin.removeAt(m_sets.active);
     m_sets.sets.removeAt(m_sets.active);
     m_sets.active = 0;
     fillChooser();

@@ -41,7 +41,7 @@ void MessagesInWindow::openDialog()
     MessageNamesDialog dialog(book.sets(), book.refusedLines(), &m_form);
     if (dialog.exec() != QDialog::Accepted)
         return;
-    const QString refused = book.replaceAll(dialog.sets());
+    const QString refused = book.apply(dialog.edits());
     const QString failed = refused.isEmpty() ? book.writeFailure() : refused;
     if (!failed.isEmpty())
         m_form.model().boxes().desktop().messageBox(QStringLiteral("The message names could not be saved"),

@@ -1,8 +1,10 @@
 // Arbitrary bytes as a messages file: never a crash, every refused line named with
 // its number, every name taken within the rule, and what is taken survives the trip
-// through the file unchanged.
+// through the file unchanged. A name changed in place reads back, and keeps every
+// line the panel refused.
 #include "Require.h"
 #include "panel/MessagesFile.h"
+#include "panel/MessagesText.h"
 
 #include <QByteArray>
 
@@ -28,5 +30,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const MessagesFile::Read again = MessagesFile::parse(MessagesFile::format(read.sets));
     require(again.refused.isEmpty());
     require(again.sets == read.sets);
+    require(read.roles.isEmpty() || read.roles.size() == bytes.count('\n') + 1);
+
+    const MessagesText before(bytes);
+    MessagesText edited = before;
+    const QString name = QStringLiteral("CQ contest");
+    require(edited.apply(MessageEdit::slotOf({}, 5, name, 2800)).isEmpty());
+    const MessageSets &after = edited.read().sets;
+    require(after.sets[after.active].memories[5] == (MessageSlot {name, 2800}));
+    require(edited.keepsRefusedLinesOf(before) || bytes.size() > MessagesFile::kMaxFileBytes);
     return 0;
 }
