@@ -160,6 +160,17 @@ QByteArray statusOf(quint16 port, const QByteArray &request)
     return got.left(got.indexOf("\r\n")).trimmed();
 }
 
+// A WebSocket's opening request to qx50-web, as a program other than the page could
+// send it: the subprotocols offered and the Origin claimed.
+QByteArray socketRequest(quint16 port, const QByteArray &protocols, const QByteArray &origin = {})
+{
+    const QByteArray host = "127.0.0.1:" + QByteArray::number(port);
+    return "GET /ws HTTP/1.1\r\nHost: " + host + "\r\nOrigin: " + (origin.isEmpty() ? "http://" + host : origin)
+        + "\r\nUpgrade: websocket\r\nConnection: Upgrade\r\nSec-WebSocket-Version: 13\r\n"
+          "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\n"
+        + (protocols.isEmpty() ? QByteArray() : "Sec-WebSocket-Protocol: " + protocols + "\r\n") + "\r\n";
+}
+
 struct Panel : BusPanel {
     Panel() { f.openPort(2); }
 };
@@ -176,21 +187,16 @@ private slots:
         WebProgram web;
         QVERIFY2(web.port != 0 && web.token.size() == 32, "qx50-web did not start");
         Browser browser;
-        const QJsonObject opened = browser.ask({{"do", "open"}, {"url", web.base() + "?t=" + web.token}});
+        const QJsonObject opened = browser.ask({{"do", "open"}, {"url", web.base() + "#t=" + web.token}});
         QCOMPARE(opened.value(QLatin1String("status")).toInt(), 200);
         QCOMPARE(opened.value(QLatin1String("url")).toString(), web.base()); // the token left the address
         const int phone = opened.value(QLatin1String("page")).toInt();
-        const int desk = browser.open(web.base(), 1280); // the cookie, not the token, lets it in
+        const int desk = browser.open(web.base(), 1280); // the token the origin keeps lets it in
         QVERIFY(browser.shows(phone, "#link", "connected"));
         QVERIFY(browser.shows(desk, "#port", "COM2 open"));
         QVERIFY(browser.eval(phone, "document.documentElement.outerHTML.length").toInt() < 40 * 1024);
         QCOMPARE(browser.eval(phone, "document.querySelector('[data-c=\"3\"]').getAttribute('aria-label')"),
                  QJsonValue("Memory 3")); // no names from a panel that has none
-
-        const QJsonArray cookies = browser.ask({{"do", "cookies"}, {"page", phone}}).value("cookies").toArray();
-        QCOMPARE(cookies.size(), 1);
-        QVERIFY(cookies[0].toObject().value("httpOnly").toBool());
-        QCOMPARE(cookies[0].toObject().value("sameSite").toString(), QStringLiteral("Strict"));
 
         struct Step {
             const char *action;
@@ -233,6 +239,26 @@ private slots:
         QVERIFY(browser.shows(phone, "#port", "closed"));
     }
 
+    // Browsers send a host's cookies to every port on it, so a server any local user runs
+    // on another port would get them. The token lives in the page's own origin's storage
+    // instead, which no other port reads, and reaches qx50-web only on the WebSocket.
+    void noOtherPortGetsTheCredential()
+    {
+        Panel p;
+        WebProgram web;
+        Browser browser;
+        const int phone = browser.open(web.base() + "#t=" + web.token);
+        QVERIFY(browser.shows(phone, "#link", "connected"));
+        QCOMPARE(browser.ask({{"do", "cookies"}, {"page", phone}}).value("cookies").toArray().size(), 0);
+        const QJsonObject other = browser.ask({{"do", "otherPort"}});
+        const QByteArray heard = QJsonDocument(other.value("heard").toArray()).toJson();
+        QVERIFY2(!heard.isEmpty() && !heard.contains("cookie") && !heard.contains(web.token), heard.constData());
+        QVERIFY(!other.value("stored").toString().contains(QString::fromLatin1(web.token)));
+        // What that server heard, with the page's Origin forged, opens nothing.
+        QVERIFY(statusOf(web.port, socketRequest(web.port, "qx50web")).startsWith("HTTP/1.1 403"));
+        QCOMPARE(p.unit.received(), QByteArray());
+    }
+
     // The page's keys are the command table's, as qx50-web serves it: the functions in
     // its order with their captions, then the memories laid out as the window's keypad,
     // 7 8 9 on top and 0 alone under 2.
@@ -241,7 +267,7 @@ private slots:
         Panel p;
         WebProgram web;
         Browser browser;
-        const int phone = browser.open(web.base() + "?t=" + web.token);
+        const int phone = browser.open(web.base() + "#t=" + web.token);
         QVERIFY(browser.shows(phone, "#link", "connected"));
         const QJsonArray keys = browser
                                     .eval(phone, R"([...document.querySelectorAll('main button[data-c]')].map((b) => {
@@ -296,7 +322,7 @@ private slots:
         Panel p;
         WebProgram web;
         Browser browser;
-        const int phone = browser.open(web.base() + "?t=" + web.token);
+        const int phone = browser.open(web.base() + "#t=" + web.token);
         const int watcher = browser.open(web.base());
         QVERIFY(browser.shows(phone, "#link", "connected"));
         browser.eval(phone,
@@ -341,7 +367,7 @@ private slots:
         QCOMPARE(p.f.form->model().messages().setLength(0, 60000), QString());
         WebProgram web;
         Browser browser;
-        const int phone = browser.open(web.base() + "?t=" + web.token);
+        const int phone = browser.open(web.base() + "#t=" + web.token);
         QVERIFY(browser.shows(phone, "#link", "connected"));
         browser.ask({{"do", "tap"}, {"page", phone}, {"selector", QStringLiteral("[data-c=\"%1\"]").arg(memory)}});
         browser.ask({{"do", "tap"}, {"page", phone}, {"selector", "[data-c=\"T\"]"}});
@@ -362,7 +388,7 @@ private slots:
         Panel p;
         WebProgram web;
         Browser browser;
-        const int phone = browser.open(web.base() + "?t=" + web.token);
+        const int phone = browser.open(web.base() + "#t=" + web.token);
         QVERIFY(browser.shows(phone, "#link", "connected"));
         browser.ask({{"do", "tap"}, {"page", phone}, {"selector", "[data-c=\"T\"]"}});
         QCOMPARE(arriving(p.unit, 1), QByteArray("T"));
@@ -377,7 +403,7 @@ private slots:
         Panel p;
         WebProgram web;
         Browser browser;
-        const int phone = browser.open(web.base() + "?t=" + web.token);
+        const int phone = browser.open(web.base() + "#t=" + web.token);
         QVERIFY(browser.shows(phone, "#link", "connected"));
         const auto pid = static_cast<pid_t>(web.process.processId());
         ::kill(pid, SIGSTOP); // a link that drops without a word
@@ -400,12 +426,10 @@ private slots:
         WebProgram web({QStringLiteral("--tls"), keys.filePath(QStringLiteral("cert.pem")),
                         keys.filePath(QStringLiteral("key.pem"))});
         Browser browser;
-        const QJsonObject opened = browser.ask({{"do", "open"}, {"url", web.base("https") + "?t=" + web.token}});
+        const QJsonObject opened = browser.ask({{"do", "open"}, {"url", web.base("https") + "#t=" + web.token}});
         QCOMPARE(opened.value(QLatin1String("url")).toString(), web.base("https"));
         const int phone = opened.value(QLatin1String("page")).toInt();
         QVERIFY(browser.shows(phone, "#link", "connected"));
-        QVERIFY(
-            browser.ask({{"do", "cookies"}, {"page", phone}}).value("cookies")[0].toObject().value("secure").toBool());
         browser.ask({{"do", "tap"}, {"page", phone}, {"selector", "[data-c=\"T\"]"}});
         QCOMPARE(arriving(p.unit, 1), QByteArray("T"));
     }
@@ -458,9 +482,9 @@ private slots:
         stopByPid(kept.process);
         WebProgram renewed({QStringLiteral("--new-token")}, config.path());
         QVERIFY(renewed.token.size() == 32 && renewed.token != old);
-        const QByteArray host = "\r\nHost: 127.0.0.1:" + QByteArray::number(renewed.port) + "\r\n\r\n";
-        QVERIFY(statusOf(renewed.port, "GET /?t=" + old + " HTTP/1.1" + host).startsWith("HTTP/1.1 403"));
-        QVERIFY(statusOf(renewed.port, "GET /?t=" + renewed.token + " HTTP/1.1" + host).startsWith("HTTP/1.1 303"));
+        QVERIFY(statusOf(renewed.port, socketRequest(renewed.port, "qx50web, " + old)).startsWith("HTTP/1.1 403"));
+        QVERIFY(
+            statusOf(renewed.port, socketRequest(renewed.port, "qx50web, " + renewed.token)).startsWith("HTTP/1.1 101"));
     }
 
     void refusals()
@@ -468,42 +492,28 @@ private slots:
         Panel p;
         WebProgram web;
         Browser browser;
-        const int phone = browser.open(web.base() + "?t=" + web.token);
+        const int phone = browser.open(web.base() + "#t=" + web.token);
         QVERIFY(browser.shows(phone, "#link", "connected"));
-        const QByteArray cookie = "qx50web="
-            + browser.ask({{"do", "cookies"}, {"page", phone}})
-                  .value("cookies")[0]
-                  .toObject()
-                  .value("value")
-                  .toString()
-                  .toLatin1();
         const QByteArray host = "127.0.0.1:" + QByteArray::number(web.port);
-        const QByteArray upgrade = "Upgrade: websocket\r\nConnection: Upgrade\r\nSec-WebSocket-Version: 13\r\n"
-                                   "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\n";
-        const QByteArray wrongToken(32, 'a');
+        const QByteArray token = "qx50web, " + web.token;
         struct Case {
             const char *name;
             QByteArray request;
             QByteArray status;
         };
         const Case cases[] = {
-            {"wrong token", "GET /?t=" + wrongToken + " HTTP/1.1\r\nHost: " + host + "\r\n\r\n", "HTTP/1.1 403"},
-            {"no cookie", "GET / HTTP/1.1\r\nHost: " + host + "\r\n\r\n", "HTTP/1.1 403"},
-            {"another Host",
-             "GET / HTTP/1.1\r\nHost: rebind.test:" + QByteArray::number(web.port) + "\r\nCookie: " + cookie
-                 + "\r\n\r\n",
+            {"WebSocket with a wrong token", socketRequest(web.port, "qx50web, " + QByteArray(32, 'a')),
              "HTTP/1.1 403"},
-            {"WebSocket from another origin",
-             "GET /ws HTTP/1.1\r\nHost: " + host + "\r\nCookie: " + cookie + "\r\nOrigin: http://evil.test\r\n"
-                 + upgrade + "\r\n",
+            {"WebSocket with no token", socketRequest(web.port, "qx50web"), "HTTP/1.1 403"},
+            {"WebSocket from another origin", socketRequest(web.port, token, "http://evil.test"), "HTTP/1.1 403"},
+            {"another Host", "GET / HTTP/1.1\r\nHost: rebind.test:" + QByteArray::number(web.port) + "\r\n\r\n",
              "HTTP/1.1 403"},
             {"POST from another origin",
-             "POST / HTTP/1.1\r\nHost: " + host + "\r\nCookie: " + cookie
-                 + "\r\nOrigin: http://evil.test\r\nContent-Length: 1\r\n\r\nT",
+             "POST / HTTP/1.1\r\nHost: " + host + "\r\nOrigin: http://evil.test\r\nContent-Length: 1\r\n\r\nT",
              "HTTP/1.1 403"},
             {"oversized head", "GET / HTTP/1.1\r\nHost: " + host + "\r\nX: " + QByteArray(9000, 'x') + "\r\n\r\n",
              "HTTP/1.1 431"},
-            {"the page itself", "GET / HTTP/1.1\r\nHost: " + host + "\r\nCookie: " + cookie + "\r\n\r\n",
+            {"the page itself, which holds no secret", "GET / HTTP/1.1\r\nHost: " + host + "\r\n\r\n",
              "HTTP/1.1 200 OK"},
         };
         for (const Case &c : cases)
@@ -519,7 +529,7 @@ private slots:
             QCOMPARE(status.toInt() / 100, 4);
         // A message larger than any the page sends ends that page's socket.
         const QJsonValue closed = browser.eval(phone, R"(new Promise((resolve) => {
-            const socket = new WebSocket('ws://' + location.host + '/ws');
+            const socket = new WebSocket('ws://' + location.host + '/ws', [CONTRACT.socketProtocol, localStorage.getItem(TOKEN_KEY)]);
             socket.onopen = () => socket.send('x'.repeat(4096));
             socket.onclose = (event) => resolve(event.code);
         }))");
@@ -527,7 +537,7 @@ private slots:
         // Eight pages at most: beside the page itself, seven more sockets are let in.
         const QJsonValue opened = browser.eval(phone, R"((async () => {
             const open = () => new Promise((resolve) => {
-                const socket = new WebSocket('ws://' + location.host + '/ws');
+                const socket = new WebSocket('ws://' + location.host + '/ws', [CONTRACT.socketProtocol, localStorage.getItem(TOKEN_KEY)]);
                 socket.onopen = () => resolve(socket);
                 socket.onerror = () => resolve(null);
             });

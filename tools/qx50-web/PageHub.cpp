@@ -2,6 +2,7 @@
 
 #include "PageMessage.h"
 #include "PanelClient.h"
+#include "RequestGuard.h"
 #include "client/BusContract.h"
 
 #include <QJsonDocument>
@@ -31,6 +32,9 @@ PageHub::PageHub(PanelClient &panel, QObject *parent)
     , m_server(QStringLiteral("qx50-web"), QWebSocketServer::NonSecureMode)
 {
     m_server.setMaxPendingConnections(kMaxPages);
+    // The browser fails a socket whose answer names none of the subprotocols it asked
+    // for; the door has already checked the token that came beside this one.
+    m_server.setSupportedSubprotocols({QString::fromLatin1(RequestGuard::kSocketProtocol)});
     m_server.setHandshakeTimeout(std::chrono::milliseconds(kSilenceMs));
     connect(&m_server, &QWebSocketServer::newConnection, this, &PageHub::admit);
 
