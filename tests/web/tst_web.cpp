@@ -8,6 +8,7 @@
 
 #include <QDBusMessage>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -20,6 +21,8 @@
 #include <algorithm>
 #include <csignal>
 #include <map>
+#include <memory>
+#include <vector>
 
 namespace {
 
@@ -150,6 +153,7 @@ QByteArray statusOf(quint16 port, const QByteArray &request)
     if (!socket.waitForConnected(kBound))
         return "no connection";
     socket.write(request);
+    socket.flush(); // at once, as a browser sends its request
     QByteArray got;
     (void)QTest::qWaitFor(
         [&] {
@@ -170,6 +174,31 @@ QByteArray socketRequest(quint16 port, const QByteArray &protocols, const QByteA
           "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\n"
         + (protocols.isEmpty() ? QByteArray() : "Sec-WebSocket-Protocol: " + protocols + "\r\n") + "\r\n";
 }
+
+// Idle connections held open against qx50-web from one address, each opened again as
+// soon as it is closed, as someone who wants the owner locked out would hold them.
+struct IdleFlood {
+    std::vector<std::unique_ptr<QTcpSocket>> sockets;
+    int opened = 0;
+
+    IdleFlood(quint16 port, int count, const QHostAddress &from)
+    {
+        for (int i = 0; i < count; ++i) {
+            sockets.push_back(std::make_unique<QTcpSocket>());
+            QTcpSocket *socket = sockets.back().get();
+            const auto open = [this, socket, port, from] {
+                if (socket->state() != QAbstractSocket::UnconnectedState)
+                    return;
+                socket->bind(from);
+                socket->connectToHost(QHostAddress::LocalHost, port);
+                ++opened;
+            };
+            QObject::connect(socket, &QTcpSocket::disconnected, socket, open, Qt::QueuedConnection);
+            QObject::connect(socket, &QTcpSocket::errorOccurred, socket, open, Qt::QueuedConnection);
+            open();
+        }
+    }
+};
 
 struct Panel : BusPanel {
     Panel() { f.openPort(2); }
@@ -485,6 +514,38 @@ private slots:
         QVERIFY(statusOf(renewed.port, socketRequest(renewed.port, "qx50web, " + old)).startsWith("HTTP/1.1 403"));
         QVERIFY(
             statusOf(renewed.port, socketRequest(renewed.port, "qx50web, " + renewed.token)).startsWith("HTTP/1.1 101"));
+    }
+
+    // Connections that never send a request cannot keep the owner out: each address
+    // may hold only a few waiting, the longest waiting gives way to a new one, and one
+    // that has not sent its whole request is not held for long.
+    void theOwnerGetsInPastIdleConnections_data()
+    {
+        QTest::addColumn<QString>("from");
+        QTest::addRow("from the owner's own address") << "127.0.0.1";
+        QTest::addRow("from another address") << "127.0.0.2";
+    }
+    void theOwnerGetsInPastIdleConnections()
+    {
+        QFETCH(QString, from);
+        Panel p;
+        WebProgram web;
+        IdleFlood flood(web.port, 40, QHostAddress(from));
+        QVERIFY(QTest::qWaitFor([&] { return flood.opened >= 60; }, kBound)); // held, cut and opened again
+        const QByteArray page = "GET / HTTP/1.1\r\nHost: 127.0.0.1:" + QByteArray::number(web.port) + "\r\n\r\n";
+        for (int load = 0; load < 20; ++load)
+            QCOMPARE(statusOf(web.port, page), QByteArray("HTTP/1.1 200 OK"));
+        for (int open = 0; open < 5; ++open)
+            QVERIFY(statusOf(web.port, socketRequest(web.port, "qx50web, " + web.token)).startsWith("HTTP/1.1 101"));
+
+        QTcpSocket slow;
+        slow.connectToHost(QHostAddress::LocalHost, web.port);
+        QVERIFY(slow.waitForConnected(kBound));
+        slow.write("GET / HTTP/1.1\r\n"); // and the rest never
+        QElapsedTimer held;
+        held.start();
+        QVERIFY(QTest::qWaitFor([&] { return slow.state() == QAbstractSocket::UnconnectedState; }, kBound));
+        QVERIFY2(held.elapsed() < 3000, QByteArray::number(held.elapsed()).constData());
     }
 
     void refusals()
