@@ -200,6 +200,23 @@ struct IdleFlood {
     }
 };
 
+// A client's WebSocket frame, masked as a client's must be (with a key of zeros).
+QByteArray clientFrame(int opcode, const QByteArray &payload)
+{
+    return char(0x80 | opcode) + QByteArray(1, char(0x80 | payload.size())) + QByteArray(4, '\0') + payload;
+}
+
+qint64 residentBytes(qint64 pid)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong() * 1024;
+    return 0;
+}
+
 struct Panel : BusPanel {
     Panel() { f.openPort(2); }
 };
@@ -546,6 +563,43 @@ private slots:
         held.start();
         QVERIFY(QTest::qWaitFor([&] { return slow.state() == QAbstractSocket::UnconnectedState; }, kBound));
         QVERIFY2(held.elapsed() < 3000, QByteArray::number(held.elapsed()).constData());
+    }
+
+    // A client that sends frames and reads nothing back is cut, and qx50-web stays
+    // small: pings, which Qt answers by itself; pongs nobody asked for; heartbeats,
+    // which qx50-web answers.
+    void aClientThatFloodsIsCut_data()
+    {
+        QTest::addColumn<int>("opcode");
+        QTest::addColumn<QByteArray>("payload");
+        QTest::addRow("pings") << 0x9 << QByteArray(125, 'p');
+        QTest::addRow("pongs") << 0xA << QByteArray(125, 'p');
+        QTest::addRow("heartbeats") << 0x1 << QByteArray(R"({"t":"hb"})");
+    }
+    void aClientThatFloodsIsCut()
+    {
+        QFETCH(int, opcode);
+        QFETCH(QByteArray, payload);
+        Panel p;
+        WebProgram web;
+        QTcpSocket client;
+        client.setReadBufferSize(1); // what comes back stays unread
+        client.connectToHost(QHostAddress::LocalHost, web.port);
+        QVERIFY(client.waitForConnected(kBound));
+        client.write(socketRequest(web.port, "qx50web, " + web.token));
+        QVERIFY(QTest::qWaitFor([&] { return client.bytesAvailable() > 0; }, kBound));
+        const QByteArray chunk = clientFrame(opcode, payload).repeated(512);
+        qint64 sent = 0, peak = 0;
+        while (sent < 80 * 1024 * 1024 && client.state() == QAbstractSocket::ConnectedState) {
+            client.write(chunk);
+            sent += chunk.size();
+            (void)QTest::qWaitFor(
+                [&] { return client.bytesToWrite() == 0 || client.state() != QAbstractSocket::ConnectedState; },
+                kBound);
+            peak = std::max(peak, residentBytes(web.process.processId()));
+        }
+        QVERIFY2(client.state() != QAbstractSocket::ConnectedState, "never cut");
+        QVERIFY2(peak < 64 * 1024 * 1024, QByteArray::number(peak).constData());
     }
 
     void refusals()
