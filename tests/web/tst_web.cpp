@@ -6,6 +6,7 @@
 #include "support/BusPanel.h"
 #include "contract/CommandTable.h"
 
+#include <QApplication>
 #include <QDBusMessage>
 #include <QDir>
 #include <QElapsedTimer>
@@ -17,9 +18,11 @@
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <algorithm>
 #include <csignal>
+#include <cstdio>
 #include <map>
 #include <memory>
 #include <vector>
@@ -220,6 +223,52 @@ qint64 residentBytes(qint64 pid)
 struct Panel : BusPanel {
     Panel() { f.openPort(2); }
 };
+
+// Set in the environment, this program is only a panel on COM2 with its unit, in a
+// process of its own: one that can be ended and started again, as an operator's is.
+constexpr auto kPanelOnly = "QX50_WEB_TEST_PANEL_ONLY";
+
+// Such a panel: what its unit receives comes on its standard output.
+struct PanelProcess {
+    QProcess process;
+    QByteArray heard;
+
+    PanelProcess()
+    {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QString::fromLatin1(kPanelOnly), QStringLiteral("1"));
+        process.setProcessEnvironment(environment);
+        process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process.start(QCoreApplication::applicationFilePath(), {});
+        (void)receives("ready\n");
+    }
+    ~PanelProcess() { stopByPid(process); }
+    bool receives(const QByteArray &bytes)
+    {
+        return QTest::qWaitFor(
+            [&] {
+                heard += process.readAllStandardOutput();
+                return heard.contains(bytes) || process.state() == QProcess::NotRunning;
+            },
+            kBound)
+            && heard.contains(bytes);
+    }
+};
+
+int panelOnly()
+{
+    Panel p;
+    QTimer relay; // the unit's bytes as they come, to whoever started this panel
+    QObject::connect(&relay, &QTimer::timeout, [&p] {
+        const QByteArray got = p.unit.received();
+        std::fwrite(got.constData(), 1, static_cast<size_t>(got.size()), stdout);
+        std::fflush(stdout);
+    });
+    relay.start(10);
+    std::fputs("ready\n", stdout);
+    std::fflush(stdout);
+    return QCoreApplication::exec();
+}
 
 } // namespace
 
@@ -602,6 +651,26 @@ private slots:
         QVERIFY2(peak < 64 * 1024 * 1024, QByteArray::number(peak).constData());
     }
 
+    // With --port, qx50-web follows the panel on that port through a restart, as it
+    // follows the well-known name without it: the panel that starts again is a new
+    // process, with a bus name of its own.
+    void followsThePanelOnItsPortThroughARestart()
+    {
+        auto first = std::make_unique<PanelProcess>();
+        WebProgram web({QStringLiteral("--port"), QStringLiteral("2")});
+        QVERIFY2(web.port != 0, "qx50-web found no panel on COM2");
+        Browser browser;
+        const int phone = browser.open(web.base() + "#t=" + web.token);
+        QVERIFY(browser.shows(phone, "#port", "COM2 open"));
+        ::kill(static_cast<pid_t>(first->process.processId()), SIGKILL);
+        QVERIFY(browser.shows(phone, "#status", "No panel is running"));
+        first.reset();
+        PanelProcess second;
+        QVERIFY(browser.shows(phone, "#port", "COM2 open"));
+        browser.ask({{"do", "tap"}, {"page", phone}, {"selector", "[data-c=\"T\"]"}});
+        QVERIFY(second.receives("T"));
+    }
+
     void refusals()
     {
         Panel p;
@@ -666,5 +735,13 @@ private slots:
     }
 };
 
-QTEST_MAIN(WebTest)
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    if (qEnvironmentVariableIsSet(kPanelOnly))
+        return panelOnly();
+    WebTest test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_web.moc"
