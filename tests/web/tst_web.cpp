@@ -246,11 +246,11 @@ struct PanelProcess {
     bool receives(const QByteArray &bytes)
     {
         return QTest::qWaitFor(
-            [&] {
-                heard += process.readAllStandardOutput();
-                return heard.contains(bytes) || process.state() == QProcess::NotRunning;
-            },
-            kBound)
+                   [&] {
+                       heard += process.readAllStandardOutput();
+                       return heard.contains(bytes) || process.state() == QProcess::NotRunning;
+                   },
+                   kBound)
             && heard.contains(bytes);
     }
 };
@@ -578,8 +578,8 @@ private slots:
         WebProgram renewed({QStringLiteral("--new-token")}, config.path());
         QVERIFY(renewed.token.size() == 32 && renewed.token != old);
         QVERIFY(statusOf(renewed.port, socketRequest(renewed.port, "qx50web, " + old)).startsWith("HTTP/1.1 403"));
-        QVERIFY(
-            statusOf(renewed.port, socketRequest(renewed.port, "qx50web, " + renewed.token)).startsWith("HTTP/1.1 101"));
+        QVERIFY(statusOf(renewed.port, socketRequest(renewed.port, "qx50web, " + renewed.token))
+                    .startsWith("HTTP/1.1 101"));
     }
 
     // Connections that never send a request cannot keep the owner out: each address

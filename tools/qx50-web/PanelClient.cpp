@@ -56,9 +56,8 @@ PanelClient::PanelClient(QDBusConnection bus, QString service, int comPort, QObj
         m_bus.connect(QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
                       QStringLiteral("org.freedesktop.DBus"), QStringLiteral("NameOwnerChanged"), this,
                       SLOT(nameOwnerChanged(QString, QString, QString)));
-        m_bus.connect(QString(), latin1(panel::kPath), latin1(kPropertiesInterface),
-                      latin1(panel::kPropertiesChanged), this,
-                      SLOT(anyPanelsPropertiesChanged(QString, QVariantMap, QStringList)));
+        m_bus.connect(QString(), latin1(panel::kPath), latin1(kPropertiesInterface), latin1(panel::kPropertiesChanged),
+                      this, SLOT(anyPanelsPropertiesChanged(QString, QVariantMap, QStringList)));
     }
     follow(service);
 }
@@ -82,8 +81,7 @@ void PanelClient::nameOwnerChanged(const QString &name, const QString &, const Q
         lookAgain();
 }
 
-void PanelClient::anyPanelsPropertiesChanged(const QString &interface, const QVariantMap &changed,
-                                             const QStringList &)
+void PanelClient::anyPanelsPropertiesChanged(const QString &interface, const QVariantMap &changed, const QStringList &)
 {
     if (!m_present && interface == latin1(panel::kInterface)
         && changed.value(latin1(panel::property::kComPort)).toInt() == m_comPort)
