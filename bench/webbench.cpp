@@ -135,7 +135,7 @@ int main(int argc, char *argv[])
     driver.node.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     driver.node.start(QStringLiteral("node"), {QStringLiteral("driver.mjs")});
     driver.ask({});
-    const int page = driver.ask({{"do", "open"}, {"url", base + QStringLiteral("?t=") + token}}).value("page").toInt();
+    const int page = driver.ask({{"do", "open"}, {"url", base + QStringLiteral("#t=") + token}}).value("page").toInt();
     driver.ask({{"do", "waitText"}, {"page", page}, {"selector", "#link"}, {"text", "connected"}});
     // The moment the page takes the tap (the finger lifted, the click delivered), on
     // the wall clock; the touch's own start is earlier by however long the driver

@@ -15,6 +15,7 @@ let browser = null;
 const pages = new Map();
 let nextPage = 1;
 let evil = null; // the second origin's server
+let evilHeard = []; // the heads of the requests it received
 
 async function launch() {
   browser = await puppeteer.launch({
@@ -39,6 +40,7 @@ function page(id) {
 function startEvil() {
   return new Promise((resolve) => {
     const server = createServer((request, response) => {
+      evilHeard.push({ url: request.url, headers: request.headers });
       response.writeHead(200, { 'Content-Type': 'text/html' });
       response.end('<!DOCTYPE html><title>elsewhere</title><p>elsewhere</p>');
     });
@@ -116,6 +118,17 @@ const commands = {
     }, target);
     await tab.close();
     return { fetchStatuses: statuses, socketOpened };
+  },
+  // Visits a server on another port of the same host, as the operator's browser might:
+  // says what that server heard from it.
+  async otherPort() {
+    evil ??= await startEvil();
+    evilHeard = [];
+    const tab = await browser.newPage();
+    await tab.goto(`http://127.0.0.1:${evil.address().port}/`, { waitUntil: 'load', timeout: BOUND_MS });
+    const stored = await tab.evaluate(() => JSON.stringify(localStorage));
+    await tab.close();
+    return { heard: evilHeard, stored };
   },
   async kill() {
     const pid = browser.process().pid;

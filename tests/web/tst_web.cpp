@@ -6,8 +6,10 @@
 #include "support/BusPanel.h"
 #include "contract/CommandTable.h"
 
+#include <QApplication>
 #include <QDBusMessage>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -16,10 +18,14 @@
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <algorithm>
 #include <csignal>
+#include <cstdio>
 #include <map>
+#include <memory>
+#include <vector>
 
 namespace {
 
@@ -150,6 +156,7 @@ QByteArray statusOf(quint16 port, const QByteArray &request)
     if (!socket.waitForConnected(kBound))
         return "no connection";
     socket.write(request);
+    socket.flush(); // at once, as a browser sends its request
     QByteArray got;
     (void)QTest::qWaitFor(
         [&] {
@@ -160,9 +167,108 @@ QByteArray statusOf(quint16 port, const QByteArray &request)
     return got.left(got.indexOf("\r\n")).trimmed();
 }
 
+// A WebSocket's opening request to qx50-web, as a program other than the page could
+// send it: the subprotocols offered and the Origin claimed.
+QByteArray socketRequest(quint16 port, const QByteArray &protocols, const QByteArray &origin = {})
+{
+    const QByteArray host = "127.0.0.1:" + QByteArray::number(port);
+    return "GET /ws HTTP/1.1\r\nHost: " + host + "\r\nOrigin: " + (origin.isEmpty() ? "http://" + host : origin)
+        + "\r\nUpgrade: websocket\r\nConnection: Upgrade\r\nSec-WebSocket-Version: 13\r\n"
+          "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\n"
+        + (protocols.isEmpty() ? QByteArray() : "Sec-WebSocket-Protocol: " + protocols + "\r\n") + "\r\n";
+}
+
+// Idle connections held open against qx50-web from one address, each opened again as
+// soon as it is closed, as someone who wants the owner locked out would hold them.
+struct IdleFlood {
+    std::vector<std::unique_ptr<QTcpSocket>> sockets;
+    int opened = 0;
+
+    IdleFlood(quint16 port, int count, const QHostAddress &from)
+    {
+        for (int i = 0; i < count; ++i) {
+            sockets.push_back(std::make_unique<QTcpSocket>());
+            QTcpSocket *socket = sockets.back().get();
+            const auto open = [this, socket, port, from] {
+                if (socket->state() != QAbstractSocket::UnconnectedState)
+                    return;
+                socket->bind(from);
+                socket->connectToHost(QHostAddress::LocalHost, port);
+                ++opened;
+            };
+            QObject::connect(socket, &QTcpSocket::disconnected, socket, open, Qt::QueuedConnection);
+            QObject::connect(socket, &QTcpSocket::errorOccurred, socket, open, Qt::QueuedConnection);
+            open();
+        }
+    }
+};
+
+// A client's WebSocket frame, masked as a client's must be (with a key of zeros).
+QByteArray clientFrame(int opcode, const QByteArray &payload)
+{
+    return char(0x80 | opcode) + QByteArray(1, char(0x80 | payload.size())) + QByteArray(4, '\0') + payload;
+}
+
+qint64 residentBytes(qint64 pid)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong() * 1024;
+    return 0;
+}
+
 struct Panel : BusPanel {
     Panel() { f.openPort(2); }
 };
+
+// Set in the environment, this program is only a panel on COM2 with its unit, in a
+// process of its own: one that can be ended and started again, as an operator's is.
+constexpr auto kPanelOnly = "QX50_WEB_TEST_PANEL_ONLY";
+
+// Such a panel: what its unit receives comes on its standard output.
+struct PanelProcess {
+    QProcess process;
+    QByteArray heard;
+
+    PanelProcess()
+    {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QString::fromLatin1(kPanelOnly), QStringLiteral("1"));
+        process.setProcessEnvironment(environment);
+        process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process.start(QCoreApplication::applicationFilePath(), {});
+        (void)receives("ready\n");
+    }
+    ~PanelProcess() { stopByPid(process); }
+    bool receives(const QByteArray &bytes)
+    {
+        return QTest::qWaitFor(
+                   [&] {
+                       heard += process.readAllStandardOutput();
+                       return heard.contains(bytes) || process.state() == QProcess::NotRunning;
+                   },
+                   kBound)
+            && heard.contains(bytes);
+    }
+};
+
+int panelOnly()
+{
+    Panel p;
+    QTimer relay; // the unit's bytes as they come, to whoever started this panel
+    QObject::connect(&relay, &QTimer::timeout, [&p] {
+        const QByteArray got = p.unit.received();
+        std::fwrite(got.constData(), 1, static_cast<size_t>(got.size()), stdout);
+        std::fflush(stdout);
+    });
+    relay.start(10);
+    std::fputs("ready\n", stdout);
+    std::fflush(stdout);
+    return QCoreApplication::exec();
+}
 
 } // namespace
 
@@ -176,21 +282,16 @@ private slots:
         WebProgram web;
         QVERIFY2(web.port != 0 && web.token.size() == 32, "qx50-web did not start");
         Browser browser;
-        const QJsonObject opened = browser.ask({{"do", "open"}, {"url", web.base() + "?t=" + web.token}});
+        const QJsonObject opened = browser.ask({{"do", "open"}, {"url", web.base() + "#t=" + web.token}});
         QCOMPARE(opened.value(QLatin1String("status")).toInt(), 200);
         QCOMPARE(opened.value(QLatin1String("url")).toString(), web.base()); // the token left the address
         const int phone = opened.value(QLatin1String("page")).toInt();
-        const int desk = browser.open(web.base(), 1280); // the cookie, not the token, lets it in
+        const int desk = browser.open(web.base(), 1280); // the token the origin keeps lets it in
         QVERIFY(browser.shows(phone, "#link", "connected"));
         QVERIFY(browser.shows(desk, "#port", "COM2 open"));
         QVERIFY(browser.eval(phone, "document.documentElement.outerHTML.length").toInt() < 40 * 1024);
         QCOMPARE(browser.eval(phone, "document.querySelector('[data-c=\"3\"]').getAttribute('aria-label')"),
                  QJsonValue("Memory 3")); // no names from a panel that has none
-
-        const QJsonArray cookies = browser.ask({{"do", "cookies"}, {"page", phone}}).value("cookies").toArray();
-        QCOMPARE(cookies.size(), 1);
-        QVERIFY(cookies[0].toObject().value("httpOnly").toBool());
-        QCOMPARE(cookies[0].toObject().value("sameSite").toString(), QStringLiteral("Strict"));
 
         struct Step {
             const char *action;
@@ -233,6 +334,26 @@ private slots:
         QVERIFY(browser.shows(phone, "#port", "closed"));
     }
 
+    // Browsers send a host's cookies to every port on it, so a server any local user runs
+    // on another port would get them. The token lives in the page's own origin's storage
+    // instead, which no other port reads, and reaches qx50-web only on the WebSocket.
+    void noOtherPortGetsTheCredential()
+    {
+        Panel p;
+        WebProgram web;
+        Browser browser;
+        const int phone = browser.open(web.base() + "#t=" + web.token);
+        QVERIFY(browser.shows(phone, "#link", "connected"));
+        QCOMPARE(browser.ask({{"do", "cookies"}, {"page", phone}}).value("cookies").toArray().size(), 0);
+        const QJsonObject other = browser.ask({{"do", "otherPort"}});
+        const QByteArray heard = QJsonDocument(other.value("heard").toArray()).toJson();
+        QVERIFY2(!heard.isEmpty() && !heard.contains("cookie") && !heard.contains(web.token), heard.constData());
+        QVERIFY(!other.value("stored").toString().contains(QString::fromLatin1(web.token)));
+        // What that server heard, with the page's Origin forged, opens nothing.
+        QVERIFY(statusOf(web.port, socketRequest(web.port, "qx50web")).startsWith("HTTP/1.1 403"));
+        QCOMPARE(p.unit.received(), QByteArray());
+    }
+
     // The page's keys are the command table's, as qx50-web serves it: the functions in
     // its order with their captions, then the memories laid out as the window's keypad,
     // 7 8 9 on top and 0 alone under 2.
@@ -241,7 +362,7 @@ private slots:
         Panel p;
         WebProgram web;
         Browser browser;
-        const int phone = browser.open(web.base() + "?t=" + web.token);
+        const int phone = browser.open(web.base() + "#t=" + web.token);
         QVERIFY(browser.shows(phone, "#link", "connected"));
         const QJsonArray keys = browser
                                     .eval(phone, R"([...document.querySelectorAll('main button[data-c]')].map((b) => {
@@ -296,7 +417,7 @@ private slots:
         Panel p;
         WebProgram web;
         Browser browser;
-        const int phone = browser.open(web.base() + "?t=" + web.token);
+        const int phone = browser.open(web.base() + "#t=" + web.token);
         const int watcher = browser.open(web.base());
         QVERIFY(browser.shows(phone, "#link", "connected"));
         browser.eval(phone,
@@ -341,7 +462,7 @@ private slots:
         QCOMPARE(p.f.form->model().messages().setLength(0, 60000), QString());
         WebProgram web;
         Browser browser;
-        const int phone = browser.open(web.base() + "?t=" + web.token);
+        const int phone = browser.open(web.base() + "#t=" + web.token);
         QVERIFY(browser.shows(phone, "#link", "connected"));
         browser.ask({{"do", "tap"}, {"page", phone}, {"selector", QStringLiteral("[data-c=\"%1\"]").arg(memory)}});
         browser.ask({{"do", "tap"}, {"page", phone}, {"selector", "[data-c=\"T\"]"}});
@@ -362,7 +483,7 @@ private slots:
         Panel p;
         WebProgram web;
         Browser browser;
-        const int phone = browser.open(web.base() + "?t=" + web.token);
+        const int phone = browser.open(web.base() + "#t=" + web.token);
         QVERIFY(browser.shows(phone, "#link", "connected"));
         browser.ask({{"do", "tap"}, {"page", phone}, {"selector", "[data-c=\"T\"]"}});
         QCOMPARE(arriving(p.unit, 1), QByteArray("T"));
@@ -377,7 +498,7 @@ private slots:
         Panel p;
         WebProgram web;
         Browser browser;
-        const int phone = browser.open(web.base() + "?t=" + web.token);
+        const int phone = browser.open(web.base() + "#t=" + web.token);
         QVERIFY(browser.shows(phone, "#link", "connected"));
         const auto pid = static_cast<pid_t>(web.process.processId());
         ::kill(pid, SIGSTOP); // a link that drops without a word
@@ -400,12 +521,10 @@ private slots:
         WebProgram web({QStringLiteral("--tls"), keys.filePath(QStringLiteral("cert.pem")),
                         keys.filePath(QStringLiteral("key.pem"))});
         Browser browser;
-        const QJsonObject opened = browser.ask({{"do", "open"}, {"url", web.base("https") + "?t=" + web.token}});
+        const QJsonObject opened = browser.ask({{"do", "open"}, {"url", web.base("https") + "#t=" + web.token}});
         QCOMPARE(opened.value(QLatin1String("url")).toString(), web.base("https"));
         const int phone = opened.value(QLatin1String("page")).toInt();
         QVERIFY(browser.shows(phone, "#link", "connected"));
-        QVERIFY(
-            browser.ask({{"do", "cookies"}, {"page", phone}}).value("cookies")[0].toObject().value("secure").toBool());
         browser.ask({{"do", "tap"}, {"page", phone}, {"selector", "[data-c=\"T\"]"}});
         QCOMPARE(arriving(p.unit, 1), QByteArray("T"));
     }
@@ -458,9 +577,98 @@ private slots:
         stopByPid(kept.process);
         WebProgram renewed({QStringLiteral("--new-token")}, config.path());
         QVERIFY(renewed.token.size() == 32 && renewed.token != old);
-        const QByteArray host = "\r\nHost: 127.0.0.1:" + QByteArray::number(renewed.port) + "\r\n\r\n";
-        QVERIFY(statusOf(renewed.port, "GET /?t=" + old + " HTTP/1.1" + host).startsWith("HTTP/1.1 403"));
-        QVERIFY(statusOf(renewed.port, "GET /?t=" + renewed.token + " HTTP/1.1" + host).startsWith("HTTP/1.1 303"));
+        QVERIFY(statusOf(renewed.port, socketRequest(renewed.port, "qx50web, " + old)).startsWith("HTTP/1.1 403"));
+        QVERIFY(statusOf(renewed.port, socketRequest(renewed.port, "qx50web, " + renewed.token))
+                    .startsWith("HTTP/1.1 101"));
+    }
+
+    // Connections that never send a request cannot keep the owner out: each address
+    // may hold only a few waiting, the longest waiting gives way to a new one, and one
+    // that has not sent its whole request is not held for long.
+    void theOwnerGetsInPastIdleConnections_data()
+    {
+        QTest::addColumn<QString>("from");
+        QTest::addRow("from the owner's own address") << "127.0.0.1";
+        QTest::addRow("from another address") << "127.0.0.2";
+    }
+    void theOwnerGetsInPastIdleConnections()
+    {
+        QFETCH(QString, from);
+        Panel p;
+        WebProgram web;
+        IdleFlood flood(web.port, 40, QHostAddress(from));
+        QVERIFY(QTest::qWaitFor([&] { return flood.opened >= 60; }, kBound)); // held, cut and opened again
+        const QByteArray page = "GET / HTTP/1.1\r\nHost: 127.0.0.1:" + QByteArray::number(web.port) + "\r\n\r\n";
+        for (int load = 0; load < 20; ++load)
+            QCOMPARE(statusOf(web.port, page), QByteArray("HTTP/1.1 200 OK"));
+        for (int open = 0; open < 5; ++open)
+            QVERIFY(statusOf(web.port, socketRequest(web.port, "qx50web, " + web.token)).startsWith("HTTP/1.1 101"));
+
+        QTcpSocket slow;
+        slow.connectToHost(QHostAddress::LocalHost, web.port);
+        QVERIFY(slow.waitForConnected(kBound));
+        slow.write("GET / HTTP/1.1\r\n"); // and the rest never
+        QElapsedTimer held;
+        held.start();
+        QVERIFY(QTest::qWaitFor([&] { return slow.state() == QAbstractSocket::UnconnectedState; }, kBound));
+        QVERIFY2(held.elapsed() < 3000, QByteArray::number(held.elapsed()).constData());
+    }
+
+    // A client that sends frames and reads nothing back is cut, and qx50-web stays
+    // small: pings, which Qt answers by itself; pongs nobody asked for; heartbeats,
+    // which qx50-web answers.
+    void aClientThatFloodsIsCut_data()
+    {
+        QTest::addColumn<int>("opcode");
+        QTest::addColumn<QByteArray>("payload");
+        QTest::addRow("pings") << 0x9 << QByteArray(125, 'p');
+        QTest::addRow("pongs") << 0xA << QByteArray(125, 'p');
+        QTest::addRow("heartbeats") << 0x1 << QByteArray(R"({"t":"hb"})");
+    }
+    void aClientThatFloodsIsCut()
+    {
+        QFETCH(int, opcode);
+        QFETCH(QByteArray, payload);
+        Panel p;
+        WebProgram web;
+        QTcpSocket client;
+        client.setReadBufferSize(1); // what comes back stays unread
+        client.connectToHost(QHostAddress::LocalHost, web.port);
+        QVERIFY(client.waitForConnected(kBound));
+        client.write(socketRequest(web.port, "qx50web, " + web.token));
+        QVERIFY(QTest::qWaitFor([&] { return client.bytesAvailable() > 0; }, kBound));
+        const QByteArray chunk = clientFrame(opcode, payload).repeated(512);
+        qint64 sent = 0, peak = 0;
+        while (sent < 80 * 1024 * 1024 && client.state() == QAbstractSocket::ConnectedState) {
+            client.write(chunk);
+            sent += chunk.size();
+            (void)QTest::qWaitFor(
+                [&] { return client.bytesToWrite() == 0 || client.state() != QAbstractSocket::ConnectedState; },
+                kBound);
+            peak = std::max(peak, residentBytes(web.process.processId()));
+        }
+        QVERIFY2(client.state() != QAbstractSocket::ConnectedState, "never cut");
+        QVERIFY2(peak < 64 * 1024 * 1024, QByteArray::number(peak).constData());
+    }
+
+    // With --port, qx50-web follows the panel on that port through a restart, as it
+    // follows the well-known name without it: the panel that starts again is a new
+    // process, with a bus name of its own.
+    void followsThePanelOnItsPortThroughARestart()
+    {
+        auto first = std::make_unique<PanelProcess>();
+        WebProgram web({QStringLiteral("--port"), QStringLiteral("2")});
+        QVERIFY2(web.port != 0, "qx50-web found no panel on COM2");
+        Browser browser;
+        const int phone = browser.open(web.base() + "#t=" + web.token);
+        QVERIFY(browser.shows(phone, "#port", "COM2 open"));
+        ::kill(static_cast<pid_t>(first->process.processId()), SIGKILL);
+        QVERIFY(browser.shows(phone, "#status", "No panel is running"));
+        first.reset();
+        PanelProcess second;
+        QVERIFY(browser.shows(phone, "#port", "COM2 open"));
+        browser.ask({{"do", "tap"}, {"page", phone}, {"selector", "[data-c=\"T\"]"}});
+        QVERIFY(second.receives("T"));
     }
 
     void refusals()
@@ -468,42 +676,28 @@ private slots:
         Panel p;
         WebProgram web;
         Browser browser;
-        const int phone = browser.open(web.base() + "?t=" + web.token);
+        const int phone = browser.open(web.base() + "#t=" + web.token);
         QVERIFY(browser.shows(phone, "#link", "connected"));
-        const QByteArray cookie = "qx50web="
-            + browser.ask({{"do", "cookies"}, {"page", phone}})
-                  .value("cookies")[0]
-                  .toObject()
-                  .value("value")
-                  .toString()
-                  .toLatin1();
         const QByteArray host = "127.0.0.1:" + QByteArray::number(web.port);
-        const QByteArray upgrade = "Upgrade: websocket\r\nConnection: Upgrade\r\nSec-WebSocket-Version: 13\r\n"
-                                   "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\n";
-        const QByteArray wrongToken(32, 'a');
+        const QByteArray token = "qx50web, " + web.token;
         struct Case {
             const char *name;
             QByteArray request;
             QByteArray status;
         };
         const Case cases[] = {
-            {"wrong token", "GET /?t=" + wrongToken + " HTTP/1.1\r\nHost: " + host + "\r\n\r\n", "HTTP/1.1 403"},
-            {"no cookie", "GET / HTTP/1.1\r\nHost: " + host + "\r\n\r\n", "HTTP/1.1 403"},
-            {"another Host",
-             "GET / HTTP/1.1\r\nHost: rebind.test:" + QByteArray::number(web.port) + "\r\nCookie: " + cookie
-                 + "\r\n\r\n",
+            {"WebSocket with a wrong token", socketRequest(web.port, "qx50web, " + QByteArray(32, 'a')),
              "HTTP/1.1 403"},
-            {"WebSocket from another origin",
-             "GET /ws HTTP/1.1\r\nHost: " + host + "\r\nCookie: " + cookie + "\r\nOrigin: http://evil.test\r\n"
-                 + upgrade + "\r\n",
+            {"WebSocket with no token", socketRequest(web.port, "qx50web"), "HTTP/1.1 403"},
+            {"WebSocket from another origin", socketRequest(web.port, token, "http://evil.test"), "HTTP/1.1 403"},
+            {"another Host", "GET / HTTP/1.1\r\nHost: rebind.test:" + QByteArray::number(web.port) + "\r\n\r\n",
              "HTTP/1.1 403"},
             {"POST from another origin",
-             "POST / HTTP/1.1\r\nHost: " + host + "\r\nCookie: " + cookie
-                 + "\r\nOrigin: http://evil.test\r\nContent-Length: 1\r\n\r\nT",
+             "POST / HTTP/1.1\r\nHost: " + host + "\r\nOrigin: http://evil.test\r\nContent-Length: 1\r\n\r\nT",
              "HTTP/1.1 403"},
             {"oversized head", "GET / HTTP/1.1\r\nHost: " + host + "\r\nX: " + QByteArray(9000, 'x') + "\r\n\r\n",
              "HTTP/1.1 431"},
-            {"the page itself", "GET / HTTP/1.1\r\nHost: " + host + "\r\nCookie: " + cookie + "\r\n\r\n",
+            {"the page itself, which holds no secret", "GET / HTTP/1.1\r\nHost: " + host + "\r\n\r\n",
              "HTTP/1.1 200 OK"},
         };
         for (const Case &c : cases)
@@ -519,7 +713,7 @@ private slots:
             QCOMPARE(status.toInt() / 100, 4);
         // A message larger than any the page sends ends that page's socket.
         const QJsonValue closed = browser.eval(phone, R"(new Promise((resolve) => {
-            const socket = new WebSocket('ws://' + location.host + '/ws');
+            const socket = new WebSocket('ws://' + location.host + '/ws', [CONTRACT.socketProtocol, localStorage.getItem(TOKEN_KEY)]);
             socket.onopen = () => socket.send('x'.repeat(4096));
             socket.onclose = (event) => resolve(event.code);
         }))");
@@ -527,7 +721,7 @@ private slots:
         // Eight pages at most: beside the page itself, seven more sockets are let in.
         const QJsonValue opened = browser.eval(phone, R"((async () => {
             const open = () => new Promise((resolve) => {
-                const socket = new WebSocket('ws://' + location.host + '/ws');
+                const socket = new WebSocket('ws://' + location.host + '/ws', [CONTRACT.socketProtocol, localStorage.getItem(TOKEN_KEY)]);
                 socket.onopen = () => resolve(socket);
                 socket.onerror = () => resolve(null);
             });
@@ -541,5 +735,13 @@ private slots:
     }
 };
 
-QTEST_MAIN(WebTest)
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    if (qEnvironmentVariableIsSet(kPanelOnly))
+        return panelOnly();
+    WebTest test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_web.moc"

@@ -7,7 +7,21 @@
 #include <QSslSocket>
 #include <QTimer>
 
+#include <algorithm>
+#include <map>
+
+#include <sys/ioctl.h>
+
 namespace {
+// Whether anything has come on the connection: read by Qt already, or still with the
+// system, which Qt reads only when this program's loop comes round to it.
+bool hasSent(QTcpSocket *socket)
+{
+    int pending = 0;
+    return socket->bytesAvailable() > 0
+        || (::ioctl(static_cast<int>(socket->socketDescriptor()), FIONREAD, &pending) == 0 && pending > 0);
+}
+
 constexpr int kTooManyRequests = 429;
 constexpr int kHeadTooLarge = 431;
 constexpr int kBadRequest = 400;
@@ -29,19 +43,21 @@ QByteArray FrontDoor::refusalText(int status)
 void FrontDoor::incomingConnection(qintptr descriptor)
 {
     QTcpSocket *socket = m_tls ? new QSslSocket(this) : new QTcpSocket(this);
-    if (!socket->setSocketDescriptor(descriptor) || m_waiting >= kMaxWaiting) {
+    if (!socket->setSocketDescriptor(descriptor)) {
         socket->abort();
         socket->deleteLater();
         return;
     }
-    ++m_waiting;
+    makeRoomFor(socket->peerAddress());
+    m_waiting.push_back({socket, socket->peerAddress()});
     auto *deadline = new QTimer(socket);
     deadline->setSingleShot(true);
     connect(deadline, &QTimer::timeout, socket, &QTcpSocket::abort);
     deadline->start(kHeadWithinMs);
     connect(socket, &QTcpSocket::readyRead, this, [this, socket] { examine(socket); });
     connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-    connect(socket, &QObject::destroyed, this, [this] { --m_waiting; });
+    connect(socket, &QObject::destroyed, this,
+            [this] { std::erase_if(m_waiting, [](const Waiting &w) { return !w.socket; }); });
     if (m_tls) {
         auto *secure = static_cast<QSslSocket *>(socket);
         secure->setSslConfiguration(*m_tls);
@@ -50,11 +66,39 @@ void FrontDoor::incomingConnection(qintptr descriptor)
     }
 }
 
+void FrontDoor::makeRoomFor(const QHostAddress &address)
+{
+    std::erase_if(m_waiting, [](const Waiting &w) { return !w.socket; });
+    std::map<QString, int> byAddress;
+    for (const Waiting &w : m_waiting)
+        ++byAddress[w.address.toString()];
+    QString crowded = address.toString();
+    if (byAddress[crowded] < kMaxWaitingPerAddress) {
+        if (static_cast<int>(m_waiting.size()) < kMaxWaiting)
+            return;
+        crowded = std::max_element(byAddress.begin(), byAddress.end(), [](const auto &a, const auto &b) {
+                      return a.second < b.second;
+                  })->first;
+    }
+    // Connections are accepted in batches, so a page's may not have been read yet when
+    // others come after it: one that has sent nothing gives way first.
+    const auto from = [&](const Waiting &w) { return w.address.toString() == crowded; };
+    auto longest = std::find_if(m_waiting.begin(), m_waiting.end(),
+                                [&](const Waiting &w) { return from(w) && !hasSent(w.socket); });
+    if (longest == m_waiting.end())
+        longest = std::find_if(m_waiting.begin(), m_waiting.end(), from);
+    QTcpSocket *dropped = longest->socket;
+    m_waiting.erase(longest);
+    dropped->disconnect(this);
+    dropped->abort();
+    dropped->deleteLater();
+}
+
 void FrontDoor::release(QTcpSocket *socket)
 {
     socket->disconnect(this);
     qDeleteAll(socket->findChildren<QTimer *>(Qt::FindDirectChildrenOnly));
-    --m_waiting;
+    std::erase_if(m_waiting, [socket](const Waiting &w) { return !w.socket || w.socket == socket; });
 }
 
 void FrontDoor::examine(QTcpSocket *socket)

@@ -3,7 +3,10 @@
 #include <QSslConfiguration>
 #include <QTcpServer>
 
+#include <QPointer>
+
 #include <optional>
+#include <vector>
 
 class PageHub;
 class RequestGuard;
@@ -14,12 +17,21 @@ class QTcpSocket;
 // bare status; a page's WebSocket goes to the pages; any other request goes on, still
 // unread, to the HTTP server bound to this listener, which judges every later request
 // on the connection again.
+//
+// Until its head is in, a connection has shown no credential, so these are what
+// anyone can hold open. A new connection always gets in: when an address already has
+// kMaxWaitingPerAddress waiting, or all kMaxWaiting are taken, the one waiting longest
+// (from the address with the most), among those that have sent nothing if any, is
+// dropped for it. A browser's head follows its connection at once, so the page that
+// holds the token is judged, and let in, while idle connections held open to lock it
+// out are the ones that give way.
 class FrontDoor : public QTcpServer {
     Q_OBJECT
 
 public:
     static constexpr int kMaxWaiting = 32; // connections whose first head is not in yet
-    static constexpr int kHeadWithinMs = 5000;
+    static constexpr int kMaxWaitingPerAddress = 4;
+    static constexpr int kHeadWithinMs = 2000; // TLS's handshake included
 
     FrontDoor(const RequestGuard &guard, PageHub &pages, std::optional<QSslConfiguration> tls,
               QObject *parent = nullptr);
@@ -32,11 +44,16 @@ protected:
 
 private:
     void examine(QTcpSocket *socket);
+    void makeRoomFor(const QHostAddress &address);
     void release(QTcpSocket *socket);
     void refuse(QTcpSocket *socket, int status);
 
     const RequestGuard &m_guard;
     PageHub &m_pages;
     std::optional<QSslConfiguration> m_tls;
-    int m_waiting = 0;
+    struct Waiting {
+        QPointer<QTcpSocket> socket;
+        QHostAddress address;
+    };
+    std::vector<Waiting> m_waiting; // longest waiting first
 };

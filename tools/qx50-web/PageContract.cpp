@@ -1,6 +1,7 @@
 #include "PageContract.h"
 
 #include "PageHub.h"
+#include "RequestGuard.h"
 #include "client/BusContract.h"
 #include "contract/CommandTable.h"
 #include "contract/StatusColour.h"
@@ -34,5 +35,10 @@ QJsonObject pageContract()
         {"lineState", kLineState},     {"received", kReceived}, {"repeating", kRepeating},
         {"repeatsLeft", kRepeatsLeft}, {"playing", kPlaying},   {"messageNames", kMessageNames},
     };
-    return {{"commands", commands}, {"keypad", keypad}, {"silenceMs", PageHub::kSilenceMs}, {"properties", properties}};
+    return {{"commands", commands},
+            {"keypad", keypad},
+            {"silenceMs", PageHub::kSilenceMs},
+            {"properties", properties},
+            {"socketPath", RequestGuard::kSocketPath},
+            {"socketProtocol", RequestGuard::kSocketProtocol}};
 }

@@ -1,7 +1,9 @@
 #include "PageHub.h"
 
+#include "InboundBudget.h"
 #include "PageMessage.h"
 #include "PanelClient.h"
+#include "RequestGuard.h"
 #include "client/BusContract.h"
 
 #include <QJsonDocument>
@@ -31,6 +33,9 @@ PageHub::PageHub(PanelClient &panel, QObject *parent)
     , m_server(QStringLiteral("qx50-web"), QWebSocketServer::NonSecureMode)
 {
     m_server.setMaxPendingConnections(kMaxPages);
+    // The browser fails a socket whose answer names none of the subprotocols it asked
+    // for; the door has already checked the token that came beside this one.
+    m_server.setSupportedSubprotocols({QString::fromLatin1(RequestGuard::kSocketProtocol)});
     m_server.setHandshakeTimeout(std::chrono::milliseconds(kSilenceMs));
     connect(&m_server, &QWebSocketServer::newConnection, this, &PageHub::admit);
 
@@ -76,8 +81,24 @@ void PageHub::take(QTcpSocket *socket)
     std::erase_if(m_handshakes, [](const Handshake &h) { return !h.socket || h.since.hasExpired(kSilenceMs); });
     m_handshakes.push_back({socket, {}});
     m_handshakes.back().since.start();
+    watchInbound(socket);
     m_server.handleConnection(socket);
     emit socket->readyRead(); // the request is already in the socket's buffer
+}
+
+// Connected before the WebSocket's own reading, so that what has arrived is counted
+// before any of it is taken. A connection over its budget, or whose answers pile up
+// unread (Qt's to its pings among them), is cut; the page's switch then stops what it
+// started, as for any closed page.
+void PageHub::watchInbound(QTcpSocket *socket)
+{
+    auto budget = std::make_shared<InboundBudget>();
+    connect(socket, &QTcpSocket::readyRead, socket, [socket, budget] {
+        if (budget->charge(socket->bytesAvailable()) && socket->bytesToWrite() <= kMaxBacklogBytes)
+            return;
+        note("a page sent more than a page sends, or read too slowly: its connection is cut");
+        socket->abort();
+    });
 }
 
 void PageHub::end()

@@ -45,6 +45,7 @@ private:
         QString tag; // what the panel knows this page's transmissions by
     };
 
+    void watchInbound(QTcpSocket *socket);
     void admit();
     void heard(Page &page, const QString &message);
     void lose(QWebSocket *socket, const char *why);

@@ -1,6 +1,7 @@
 #include "PanelClient.h"
 
 #include "client/PanelClient.h"
+#include "client/PanelFinder.h"
 
 #include <QDBusArgument>
 #include <QDBusMessage>
@@ -8,6 +9,8 @@
 #include <QDBusPendingReply>
 #include <QDBusServiceWatcher>
 #include <QDBusVariant>
+
+#include <utility>
 
 namespace {
 using panel::kPropertiesInterface;
@@ -30,24 +33,77 @@ QString refusalOf(const QDBusMessage &reply)
 }
 } // namespace
 
-PanelClient::PanelClient(QDBusConnection bus, QString service, QObject *parent)
+PanelClient::PanelClient(QDBusConnection bus, QString service, int comPort, QObject *parent)
     : QObject(parent)
     , m_bus(std::move(bus))
-    , m_service(std::move(service))
+    , m_comPort(comPort)
 {
-    m_bus.connect(m_service, latin1(panel::kPath), latin1(kPropertiesInterface), latin1(panel::kPropertiesChanged),
-                  this, SLOT(propertiesChanged(QString, QVariantMap, QStringList)));
-    m_watcher = new QDBusServiceWatcher(m_service, m_bus, QDBusServiceWatcher::WatchForOwnerChange, this);
+    m_watcher = new QDBusServiceWatcher(this);
+    m_watcher->setConnection(m_bus);
+    m_watcher->setWatchMode(QDBusServiceWatcher::WatchForOwnerChange);
     connect(m_watcher, &QDBusServiceWatcher::serviceOwnerChanged, this,
             [this](const QString &, const QString &, const QString &owner) {
-                if (owner.isEmpty()) {
-                    m_state.clear();
-                    setPresent(false);
-                } else {
+                if (!owner.isEmpty()) {
                     readAll();
+                    return;
                 }
+                m_state.clear();
+                setPresent(false);
+                if (m_comPort != 0)
+                    lookAgain();
             });
+    if (m_comPort != 0) {
+        m_bus.connect(QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+                      QStringLiteral("org.freedesktop.DBus"), QStringLiteral("NameOwnerChanged"), this,
+                      SLOT(nameOwnerChanged(QString, QString, QString)));
+        m_bus.connect(QString(), latin1(panel::kPath), latin1(kPropertiesInterface), latin1(panel::kPropertiesChanged),
+                      this, SLOT(anyPanelsPropertiesChanged(QString, QVariantMap, QStringList)));
+    }
+    follow(service);
+}
+
+void PanelClient::follow(const QString &service)
+{
+    if (!m_service.isEmpty())
+        m_bus.disconnect(m_service, latin1(panel::kPath), latin1(kPropertiesInterface),
+                         latin1(panel::kPropertiesChanged), this,
+                         SLOT(propertiesChanged(QString, QVariantMap, QStringList)));
+    m_service = service;
+    m_bus.connect(m_service, latin1(panel::kPath), latin1(kPropertiesInterface), latin1(panel::kPropertiesChanged),
+                  this, SLOT(propertiesChanged(QString, QVariantMap, QStringList)));
+    m_watcher->setWatchedServices({m_service});
     readAll();
+}
+
+void PanelClient::nameOwnerChanged(const QString &name, const QString &, const QString &newOwner)
+{
+    if (!m_present && !newOwner.isEmpty() && name.startsWith(latin1(panel::kProcessNamePrefix)))
+        lookAgain();
+}
+
+void PanelClient::anyPanelsPropertiesChanged(const QString &interface, const QVariantMap &changed, const QStringList &)
+{
+    if (!m_present && interface == latin1(panel::kInterface)
+        && changed.value(latin1(panel::property::kComPort)).toInt() == m_comPort)
+        lookAgain();
+}
+
+void PanelClient::lookAgain()
+{
+    if (m_looking) {
+        m_lookAgain = true;
+        return;
+    }
+    m_looking = true;
+    auto *finder = new PanelFinder(m_bus, this);
+    finder->find(m_comPort, [this, finder](const QString &service, const QString &) {
+        finder->deleteLater();
+        m_looking = false;
+        if (!service.isEmpty() && !m_present)
+            follow(service);
+        else if (std::exchange(m_lookAgain, false) && !m_present)
+            lookAgain();
+    });
 }
 
 std::unique_ptr<PanelClient> PanelClient::find(int comPort, QString *why)
@@ -60,7 +116,7 @@ std::unique_ptr<PanelClient> PanelClient::find(int comPort, QString *why)
     const QString service = panel::findPanel(bus, comPort, why);
     if (service.isEmpty())
         return nullptr;
-    return std::make_unique<PanelClient>(bus, service);
+    return std::make_unique<PanelClient>(bus, service, comPort);
 }
 
 void PanelClient::readAll()

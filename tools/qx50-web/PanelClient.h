@@ -15,6 +15,11 @@ class QDBusPendingCallWatcher;
 // properties, passes on their changes, and makes the three calls asynchronously, so
 // that a slow panel never holds up the pages being served. Properties the running
 // panel does not publish are simply absent from state().
+//
+// Panels come and go. Without a COM port the panel is the one owning the well-known
+// name, whichever process that is. With one, it is known by its own process's name,
+// which a restarted panel does not keep: when it leaves the bus, the panel with that
+// port is looked for again whenever a panel's name appears or a panel's port changes.
 class PanelClient : public QObject {
     Q_OBJECT
 
@@ -22,7 +27,9 @@ public:
     // Called with an empty text when the panel took the call, else with its refusal.
     using Answer = std::function<void(const QString &refusal)>;
 
-    PanelClient(QDBusConnection bus, QString service, QObject *parent = nullptr);
+    // comPort 0: the panel on the well-known name `service`; 1 to 4: the one whose
+    // port that is, found on `service` now.
+    PanelClient(QDBusConnection bus, QString service, int comPort, QObject *parent = nullptr);
     // The panel on the session bus: the one owning the well-known name when comPort is
     // 0, else the one whose open port is COM comPort. Nothing, with the reason in
     // `why`, when there is no session bus or no such panel.
@@ -50,8 +57,12 @@ signals:
 
 private slots:
     void propertiesChanged(const QString &interface, const QVariantMap &changed, const QStringList &invalidated);
+    void anyPanelsPropertiesChanged(const QString &interface, const QVariantMap &changed, const QStringList &);
+    void nameOwnerChanged(const QString &name, const QString &oldOwner, const QString &newOwner);
 
 private:
+    void follow(const QString &service);
+    void lookAgain();
     void readAll();
     void call(const QString &method, const QVariantList &arguments, Answer answer);
     void setPresent(bool present);
@@ -59,7 +70,10 @@ private:
 
     QDBusConnection m_bus;
     QString m_service;
+    int m_comPort;
     QDBusServiceWatcher *m_watcher = nullptr;
+    bool m_looking = false;
+    bool m_lookAgain = false; // a panel changed while the last look was under way
     QVariantMap m_state;
     bool m_present = false;
 };

@@ -1,6 +1,6 @@
 #include "RequestGuard.h"
 
-#include "Sessions.h"
+#include "Secrets.h"
 
 #include <QHostInfo>
 #include <QNetworkInterface>
@@ -20,10 +20,9 @@ QByteArray hostForm(const QHostAddress &address)
 }
 } // namespace
 
-RequestGuard::RequestGuard(QByteArrayList hosts, bool secure, QByteArray token, const Sessions &sessions)
+RequestGuard::RequestGuard(QByteArrayList hosts, bool secure, QByteArray token)
     : m_secure(secure)
     , m_token(std::move(token))
-    , m_sessions(sessions)
 {
     setHosts(hosts);
 }
@@ -63,19 +62,16 @@ QByteArrayList RequestGuard::hostsFor(const QHostAddress &address, quint16 port,
     return hosts;
 }
 
-QByteArray RequestGuard::sessionCookie(const RequestHead &request)
+bool RequestGuard::presentsToken(const RequestHead &request) const
 {
-    const QByteArray prefix = QByteArray(kCookie) + '=';
+    bool presented = false;
     for (const auto &[name, value] : request.fields) {
-        if (name != "cookie")
+        if (name != "sec-websocket-protocol")
             continue;
-        for (const QByteArray &pair : value.split(';')) {
-            const QByteArray trimmed = pair.trimmed();
-            if (trimmed.startsWith(prefix))
-                return trimmed.mid(prefix.size());
-        }
+        for (const QByteArray &offered : value.split(','))
+            presented = sameSecret(offered.trimmed(), m_token) || presented;
     }
-    return {};
+    return presented;
 }
 
 RequestGuard::Verdict RequestGuard::judge(const RequestHead &request) const
@@ -100,15 +96,11 @@ RequestGuard::Verdict RequestGuard::judge(const RequestHead &request) const
     const qsizetype mark = request.target.indexOf('?');
     const QByteArray path = mark < 0 ? request.target : request.target.left(mark);
     const QByteArray query = mark < 0 ? QByteArray() : request.target.mid(mark + 1);
-    if (path == "/" && query.startsWith("t=")) {
-        if (!sameSecret(query.mid(2), m_token))
+    if (path == kSocketPath && request.asksForWebSocket()) {
+        if (!presentsToken(request))
             return {kForbidden};
-        return {plainRead ? 0 : kMethodNotAllowed, Route::TokenExchange};
-    }
-    if (!m_sessions.holds(sessionCookie(request)))
-        return {kForbidden};
-    if (path == kSocketPath && request.asksForWebSocket())
         return {request.method == "GET" ? 0 : kMethodNotAllowed, Route::Socket};
+    }
     if (path == "/" && query.isEmpty())
         return {plainRead ? 0 : kMethodNotAllowed, Route::Page};
     return {kNotFound};

@@ -1,6 +1,6 @@
 #include "TokenStore.h"
 
-#include "Sessions.h"
+#include "Secrets.h"
 
 #include <QDir>
 #include <QFile>

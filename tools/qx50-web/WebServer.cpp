@@ -3,7 +3,6 @@
 #include "FrontDoor.h"
 #include "PageResource.h"
 #include "RequestGuard.h"
-#include "Sessions.h"
 
 #include <QHttpServerRequest>
 #include <QMetaEnum>
@@ -28,10 +27,9 @@ RequestHead headOf(const QHttpServerRequest &request)
 }
 } // namespace
 
-WebServer::WebServer(const RequestGuard &guard, Sessions &sessions, QObject *parent)
+WebServer::WebServer(const RequestGuard &guard, QObject *parent)
     : QAbstractHttpServer(parent)
     , m_guard(guard)
-    , m_sessions(sessions)
 {
     const PageResource page = loadPage();
     m_page = page.html;
@@ -47,32 +45,15 @@ bool WebServer::handleRequest(const QHttpServerRequest &request, QTcpSocket *soc
         socket->disconnectFromHost();
         return true;
     }
-    answer(verdict.route, makeResponder(request, socket));
+    answer(makeResponder(request, socket));
     // One request a connection: the next one comes in through the door and is judged
     // there before Qt reads any of it.
     socket->disconnectFromHost();
     return true;
 }
 
-void WebServer::answer(RequestGuard::Route route, QHttpServerResponder &&responder)
+void WebServer::answer(QHttpServerResponder &&responder)
 {
-    if (route == RequestGuard::Route::TokenExchange) {
-        // The token leaves the address at once: the browser is sent to the bare page
-        // and keeps only the session's cookie.
-        QByteArray cookie
-            = QByteArray(RequestGuard::kCookie) + '=' + m_sessions.open() + "; Path=/; HttpOnly; SameSite=Strict";
-        if (m_guard.secure())
-            cookie += "; Secure";
-        responder.writeStatusLine(QHttpServerResponder::StatusCode::SeeOther);
-        responder.writeHeader("Location", "/");
-        responder.writeHeader("Set-Cookie", cookie);
-        responder.writeHeader("Cache-Control", "no-store");
-        responder.writeHeader("Referrer-Policy", "no-referrer");
-        responder.writeHeader("Content-Length", "0");
-        responder.writeHeader("Connection", "close");
-        responder.writeBody(QByteArray());
-        return;
-    }
     responder.writeStatusLine(QHttpServerResponder::StatusCode::Ok);
     responder.writeHeader("Content-Type", "text/html; charset=utf-8");
     responder.writeHeader("Content-Security-Policy", m_policy);

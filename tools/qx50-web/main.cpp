@@ -1,11 +1,10 @@
 // qx50-web: the panel on a phone. One page, served on the station's own network,
-// drives the running panel over the session bus; a token exchanged for a session
-// cookie, Host and Origin checks, and a dead man's switch keep it safe.
+// drives the running panel over the session bus; a token the page shows only on its
+// WebSocket, Host and Origin checks, and a dead man's switch keep it safe.
 #include "FrontDoor.h"
 #include "PageHub.h"
 #include "PanelClient.h"
 #include "RequestGuard.h"
-#include "Sessions.h"
 #include "TerminalQr.h"
 #include "TokenStore.h"
 #include "WebOptions.h"
@@ -83,8 +82,7 @@ int serve(QCoreApplication &app, const WebOptions &options, const QByteArray &to
     const std::unique_ptr<PanelClient> panelClient = PanelClient::find(options.panelPort, &why);
     if (!panelClient)
         return fail(2, why);
-    Sessions sessions;
-    RequestGuard guard({}, tls.has_value(), token, sessions);
+    RequestGuard guard({}, tls.has_value(), token);
     PageHub pages(*panelClient);
     auto *door = new FrontDoor(guard, pages, tls, &app);
     if (!door->listen(options.address, options.port))
@@ -94,22 +92,23 @@ int serve(QCoreApplication &app, const WebOptions &options, const QByteArray &to
                         .arg(options.port)
                         .arg(door->errorString()));
     guard.setHosts(RequestGuard::hostsFor(options.address, door->serverPort(), tls.has_value()));
-    WebServer server(guard, sessions);
+    WebServer server(guard);
     server.bind(door); // the server takes the listener as its child
 
     const QByteArray address = (tls ? "https://" : "http://") + hostForm(options.address) + ':'
         + QByteArray::number(door->serverPort()) + '/';
     if (!tls && !options.address.isLoopback())
         std::fprintf(stderr,
-                     "qx50-web: warning: without --tls the token and the session cookie travel in clear "
+                     "qx50-web: warning: without --tls the token travels in clear "
                      "on this network; anyone on it who reads them can transmit\n");
     // The token goes to a terminal only, never to a log a service's output lands in.
     if (::isatty(STDOUT_FILENO)) {
-        const QByteArray withToken = address + "?t=" + token;
+        // In the fragment, which no request carries: the page reads it and keeps it.
+        const QByteArray withToken = address + "#t=" + token;
         std::printf("qx50-web: open %s on the phone, or scan:\n%s", withToken.constData(),
                     terminalQr(QString::fromLatin1(withToken)).constData());
     } else {
-        std::printf("qx50-web: serving %s (add ?t= and the token in %s)\n", address.constData(),
+        std::printf("qx50-web: serving %s (add #t= and the token in %s)\n", address.constData(),
                     qPrintable(token_store::path()));
     }
     std::fflush(stdout);

@@ -1,4 +1,4 @@
-#include "Sessions.h"
+#include "Secrets.h"
 
 #include <QRandomGenerator>
 
@@ -19,20 +19,4 @@ bool sameSecret(QByteArrayView given, QByteArrayView secret)
     for (qsizetype i = 0; i < secret.size(); ++i)
         difference |= static_cast<unsigned char>(given[i] ^ secret[i]);
     return difference == 0;
-}
-
-QByteArray Sessions::open()
-{
-    if (m_ids.size() >= kMax)
-        m_ids.removeFirst();
-    m_ids.append(randomHex128());
-    return m_ids.last();
-}
-
-bool Sessions::holds(QByteArrayView id) const
-{
-    bool found = false;
-    for (const QByteArray &known : m_ids)
-        found = sameSecret(id, known) || found;
-    return found;
 }
