@@ -9,6 +9,8 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QPushButton>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -94,6 +96,51 @@ private slots:
             QCOMPARE(w.f.desktop.events, QStringList {"beep"});
         }
         QCOMPARE(openDescriptors(), descriptors);
+    }
+
+    // A command from the window while the port is waited for raises no box, which
+    // would stay up after the port is back and stand in every door's way: a beep,
+    // and the wait told again. Once back, every door reaches the unit.
+    void aCommandWhileWaitedForLeavesNoBox_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::addRow("key t") << "key t";
+        QTest::addRow("key 5") << "key 5";
+        QTest::addRow("Play clicked") << "click";
+    }
+    void aCommandWhileWaitedForLeavesNoBox()
+    {
+        QFETCH(QString, how);
+        QTemporaryDir folder;
+        const QString link = folder.filePath(QStringLiteral("unit"));
+        auto unit = std::make_unique<PtyUnit>();
+        QVERIFY(QFile::link(unit->devicePath(), link));
+        Waiting w(link);
+        QCOMPARE(unit->received(1), QByteArray("P"));
+        unit->hangUp();
+        QVERIFY(QFile::remove(link));
+        QTRY_COMPARE_WITH_TIMEOUT(w.model().line().state(), PanelModel::LineState::Waiting, kBound);
+        QSignalSpy told(&w.model().line(), &Line::told);
+        w.f.desktop.clear();
+
+        if (how == QLatin1String("click"))
+            QTest::mouseClick(w.f.form->Command3, Qt::LeftButton);
+        else
+            QTest::keyClick(w.f.form.get(), how.back().toLatin1());
+        QTRY_COMPARE(w.f.desktop.events, QStringList {"beep"});
+        QCOMPARE(told.size(), 1);
+        QCOMPARE(told.at(0).at(0).toString(), QStringLiteral("COM1 lost, waiting for it to come back"));
+        QCOMPARE(w.line(), QStringLiteral("COM1 lost: waiting for %1 to come back").arg(link));
+
+        unit = std::make_unique<PtyUnit>();
+        QVERIFY(QFile::link(unit->devicePath(), link));
+        QTRY_VERIFY_WITH_TIMEOUT(w.model().line().portOpen(), kBound);
+        QCOMPARE(unit->received(), QByteArray()); // what was pressed meanwhile is not sent
+        QCOMPARE(w.model().sendFromOutside('T').refused, PanelModel::Refused::No);
+        QCOMPARE(unit->arriving(1, kBound), QByteArray("T"));
+        QTest::keyClick(w.f.form.get(), Qt::Key_5);
+        QCOMPARE(unit->arriving(1, kBound), QByteArray("5"));
+        QCOMPARE(w.f.desktop.events, QStringList {"beep"});
     }
 
     // A serial server stopped and started again on the same port.

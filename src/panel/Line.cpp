@@ -217,6 +217,14 @@ QString Line::portNotOpenWords() const
     return QString::fromLatin1(PanelText::kPortNotOpen);
 }
 
+void Line::remindWaiting()
+{
+    if (!m_wait)
+        return;
+    m_boxes.desktop().beep();
+    emit told(portNotOpenWords()); // the line under the status says it already
+}
+
 void Line::setNotice(const QString &notice)
 {
     if (notice == m_notice)

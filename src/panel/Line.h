@@ -79,6 +79,8 @@ public:
     QString notice() const { return m_notice; }
     // What a caller outside the window hears when the port is not open.
     QString portNotOpenWords() const;
+    // A command came while a lost port is waited for: a beep, and the wait told again.
+    void remindWaiting();
 
     // Reopening a lost port by itself (Options -> Reopen Lost Port), remembered beside
     // ports.conf. Off: a lost line is told with a box and the port stays closed.
