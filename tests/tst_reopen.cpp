@@ -5,6 +5,8 @@
 #include "support/FormFixture.h"
 #include "support/PtyUnit.h"
 #include "support/Ser2net.h"
+#include "panel/LostPortWait.h"
+#include "serial/DeviceWatcher.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,7 +14,12 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QRegularExpression>
 #include <QTest>
+
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 namespace {
 
@@ -141,6 +148,44 @@ private slots:
         QTest::keyClick(w.f.form.get(), Qt::Key_5);
         QCOMPARE(unit->arriving(1, kBound), QByteArray("5"));
         QCOMPARE(w.f.desktop.events, QStringList {"beep"});
+    }
+
+    // Where the system cannot watch the device (no inotify instance left for this
+    // user: the process's descriptors spent here), its path is tried once a second,
+    // and the failure log says why, once.
+    void anUnwatchedDeviceIsTriedEachSecond()
+    {
+        QTemporaryDir folder;
+        const QString link = folder.filePath(QStringLiteral("unit"));
+        std::unique_ptr<DeviceWatcher> watcher;
+        {
+            rlimit was {};
+            QVERIFY(::getrlimit(RLIMIT_NOFILE, &was) == 0);
+            const int lowestFree = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+            QVERIFY(lowestFree >= 0);
+            ::close(lowestFree);
+            rlimit spent = was;
+            spent.rlim_cur = rlim_t(lowestFree); // no descriptor left for an inotify instance
+            QVERIFY(::setrlimit(RLIMIT_NOFILE, &spent) == 0);
+            watcher = std::make_unique<DeviceWatcher>(link);
+            QVERIFY(::setrlimit(RLIMIT_NOFILE, &was) == 0);
+        }
+        QVERIFY(!watcher->watching());
+        QVERIFY(watcher->whyNotWatching().contains(QStringLiteral("Too many open files")));
+
+        QTest::ignoreMessage(QtWarningMsg,
+                             qPrintable(QStringLiteral("COM1 (%1) is tried once a second while it is waited for: %2")
+                                            .arg(link, watcher->whyNotWatching())));
+        QTest::failOnWarning(QRegularExpression(QStringLiteral("tried once a second")));
+        LostPortWait wait(1, link, watcher.get());
+        QSignalSpy tries(&wait, &LostPortWait::tryNow);
+        PtyUnit unit;
+        QVERIFY(QFile::link(unit.devicePath(), link));
+        for (int round = 1; round <= 3; ++round) {
+            QVERIFY(tries.wait(3 * LostPortWait::kUnwatchedTryMs));
+            QCOMPARE(tries.size(), round);
+            wait.triedInVain();
+        }
     }
 
     // A serial server stopped and started again on the same port.

@@ -18,10 +18,13 @@ private slots:
         QTest::addColumn<QString>("cut"); // what ends it after the first transmission
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QString>("said");
-        QTest::addRow("every one went out") << "1" << "" << 0 << "";
-        QTest::addRow("line lost") << "3" << "line lost" << 4
+        QTest::addRow("every one went out") << "1"
+                                            << "" << 0 << "";
+        QTest::addRow("line lost") << "3"
+                                   << "line lost" << 4
                                    << "qx50-send: the repeat ended early: 1 of 3 transmissions went out\n";
-        QTest::addRow("stopped") << "3" << "StopRepeat" << 4
+        QTest::addRow("stopped") << "3"
+                                 << "StopRepeat" << 4
                                  << "qx50-send: the repeat ended early: 1 of 3 transmissions went out\n";
     }
     void theExitSaysHowManyWentOut()
@@ -37,9 +40,9 @@ private slots:
             sender.kill();
             sender.waitForFinished(5000);
         });
-        sender.start(QStringLiteral(QX50_SEND), {QStringLiteral("--repeat"), QStringLiteral("3"),
-                                                 QStringLiteral("--every"), QStringLiteral("2"),
-                                                 QStringLiteral("--times"), times});
+        sender.start(QStringLiteral(QX50_SEND),
+                     {QStringLiteral("--repeat"), QStringLiteral("3"), QStringLiteral("--every"), QStringLiteral("2"),
+                      QStringLiteral("--times"), times});
         QCOMPARE(p.unit.arriving(2, 10000), QByteArray("3T"));
         if (cut == QLatin1String("line lost"))
             p.unit.hangUp();

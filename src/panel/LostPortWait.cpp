@@ -1,5 +1,7 @@
 #include "LostPortWait.h"
 
+#include "FailureLog.h"
+
 #include "serial/DeviceWatcher.h"
 
 #include <QFileInfo>
@@ -20,12 +22,19 @@ LostPortWait::LostPortWait(int port, QString device, DeviceWatcher *watcher, QOb
         triedInVain(); // the first try after 1 s
         return;
     }
-    m_watched = true;
+    m_watcher = watcher;
     connect(watcher, &DeviceWatcher::presenceChanged, this, [this](bool present) {
         if (present)
             emit tryNow();
     });
     connect(watcher, &DeviceWatcher::touched, this, &LostPortWait::tryNow);
+    if (!watcher->watching()) {
+        qCWarning(failureLog).noquote()
+            << QStringLiteral("COM%1 (%2) is tried once a second while it is waited for:").arg(m_port).arg(m_device)
+            << watcher->whyNotWatching();
+        m_retry.start(kUnwatchedTryMs);
+        return;
+    }
     // Back already, before the watch began (a quick re-enumeration): one try a moment
     // later, not at once, so a device that fails as soon as it opens is not spun on.
     if (QFileInfo::exists(m_device))
@@ -36,8 +45,12 @@ LostPortWait::~LostPortWait() = default;
 
 void LostPortWait::triedInVain()
 {
-    if (m_watched)
+    if (m_watcher && m_watcher->watching())
         return;
+    if (m_watcher) {
+        m_retry.start(kUnwatchedTryMs);
+        return;
+    }
     constexpr int kPausesMs[] = {1000, 2000, 4000, 8000, 10000};
     m_retry.start(kPausesMs[std::min<size_t>(static_cast<size_t>(m_tries), std::size(kPausesMs) - 1)]);
     ++m_tries;

@@ -1,21 +1,24 @@
 #pragma once
 
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QTimer>
 
-class DeviceWatcher;
+#include "serial/DeviceWatcher.h"
 
 // Waiting for a lost port's device to come back. A local device is watched by its
 // path through the system's file events (the watcher given, which its Com item may
-// share), never by a timer that wakes the panel; a
-// network port is tried again after a growing pause (1, 2, 4, 8 s, then every 10 s).
-// After kGiveUpMs of waiting it gives up.
+// share), never by a timer that wakes the panel; only where the system cannot watch
+// it (no inotify instance or watch left) is it tried once a second, said once in the
+// failure log. A network port is tried again after a growing pause (1, 2, 4, 8 s,
+// then every 10 s). After kGiveUpMs of waiting it gives up.
 class LostPortWait : public QObject {
     Q_OBJECT
 
 public:
     static constexpr int kGiveUpMs = 10 * 60 * 1000;
+    static constexpr int kUnwatchedTryMs = 1000;
 
     // `watcher` watches a local device's path; none for a network port.
     LostPortWait(int port, QString device, DeviceWatcher *watcher, QObject *parent = nullptr);
@@ -36,7 +39,7 @@ signals:
 private:
     int m_port;
     QString m_device;
-    bool m_watched = false;
+    QPointer<DeviceWatcher> m_watcher; // none for a network port
     QTimer m_retry;
     QTimer m_giveUp;
     int m_tries = 0;

@@ -103,9 +103,10 @@ public:
     {
         if (m_left == 0)
             return 0;
-        return fail(kCutShort, QStringLiteral("the repeat ended early: %1 of %2 transmissions went out")
-                                   .arg(m_count - m_left)
-                                   .arg(m_count));
+        return fail(kCutShort,
+                    QStringLiteral("the repeat ended early: %1 of %2 transmissions went out")
+                        .arg(m_count - m_left)
+                        .arg(m_count));
     }
 
 public slots:
