@@ -7,6 +7,7 @@
 #include "support/Ser2net.h"
 #include "panel/LostPortWait.h"
 #include "serial/DeviceWatcher.h"
+#include "serial/LocalLine.h"
 
 #include <QDir>
 #include <QFile>
@@ -182,10 +183,35 @@ private slots:
         PtyUnit unit;
         QVERIFY(QFile::link(unit.devicePath(), link));
         for (int round = 1; round <= 3; ++round) {
-            QVERIFY(tries.wait(3 * LostPortWait::kUnwatchedTryMs));
+            QVERIFY(tries.wait(3 * LostPortTimes().unwatchedTryMs));
             QCOMPARE(tries.size(), round);
             wait.triedInVain();
         }
+    }
+
+    // A device not back within the wait's time is given up: the port is shown closed
+    // and a box says why, once.
+    void aPortNotBackInTimeIsGivenUp()
+    {
+        QTemporaryDir folder;
+        const QString link = folder.filePath(QStringLiteral("unit"));
+        PtyUnit unit;
+        QVERIFY(QFile::link(unit.devicePath(), link));
+        Waiting w(link);
+        LostPortTimes soon;
+        soon.giveUpMs = 200;
+        w.model().line().setLostPortTimes(soon);
+        w.f.desktop.clear();
+        unit.hangUp();
+        QVERIFY(QFile::remove(link));
+        QTRY_COMPARE_WITH_TIMEOUT(w.model().line().state(), PanelModel::LineState::Waiting, kBound);
+        QTRY_COMPARE_WITH_TIMEOUT(w.model().line().state(), PanelModel::LineState::Closed, kBound);
+        // One beep when the wait begins, and the box with its own.
+        QCOMPARE(w.f.desktop.events, QStringList({"beep", "beep", "box: The Com Port is not available"}));
+        QCOMPARE(w.f.desktop.boxes.at(0).detail,
+                 QStringLiteral("COM1 (%1): %2").arg(link, QLatin1String(LocalLine::kLineGoneWords)));
+        QCOMPARE(w.f.checkedComItems(), QList<int>());
+        QCOMPARE(w.line(), QString());
     }
 
     // A serial server stopped and started again on the same port.

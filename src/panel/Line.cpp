@@ -152,8 +152,9 @@ void Line::startWaiting(const QString &reason)
     endWaiting();
     const QString device = m_comm.device();
     m_lostReason = reason;
-    m_wait = new LostPortWait(m_comm.commPort(), device,
-                              NetworkAddress::isNetworkName(device) ? nullptr : watcherOf(device), this);
+    m_wait
+        = new LostPortWait(m_comm.commPort(), device,
+                           NetworkAddress::isNetworkName(device) ? nullptr : watcherOf(device), m_lostPortTimes, this);
     connect(m_wait, &LostPortWait::tryNow, this, [this] { runTrapped(m_boxes.desktop(), [this] { tryReopening(); }); });
     connect(m_wait, &LostPortWait::gaveUp, this, [this] {
         const QString reason = m_lostReason;

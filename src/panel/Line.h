@@ -1,5 +1,6 @@
 #pragma once
 
+#include "LostPortWait.h"
 #include "OperatorBoxes.h"
 #include "PanelPreferences.h"
 
@@ -14,7 +15,6 @@
 #include <array>
 
 class DeviceWatcher;
-class LostPortWait;
 
 // The panel's line to the unit, and the window's communications control: the serial
 // component, the tick that reads it every 100 ms whether a window shows it or not, a
@@ -86,6 +86,8 @@ public:
     // ports.conf. Off: a lost line is told with a box and the port stays closed.
     bool reopenLostPort() const { return m_preferences.reopenLostPort(); }
     void setReopenLostPort(bool on);
+    // How long a lost port is waited for and how often tried; from the next wait on.
+    void setLostPortTimes(const LostPortTimes &times) { m_lostPortTimes = times; }
 
 signals:
     void portOpenChanged(bool open);
@@ -130,6 +132,7 @@ private:
     int m_checkedPort = 0;
     bool m_closeOffered = false;
     LostPortWait *m_wait = nullptr; // while a lost port is waited for
+    LostPortTimes m_lostPortTimes;
     QString m_lostReason;
     QString m_notice;
     State m_state = State::Closed;

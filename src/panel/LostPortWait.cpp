@@ -8,14 +8,16 @@
 
 #include <algorithm>
 
-LostPortWait::LostPortWait(int port, QString device, DeviceWatcher *watcher, QObject *parent)
+LostPortWait::LostPortWait(int port, QString device, DeviceWatcher *watcher, const LostPortTimes &times,
+                           QObject *parent)
     : QObject(parent)
     , m_port(port)
     , m_device(std::move(device))
+    , m_times(times)
 {
     m_giveUp.setSingleShot(true);
     connect(&m_giveUp, &QTimer::timeout, this, &LostPortWait::gaveUp);
-    m_giveUp.start(kGiveUpMs);
+    m_giveUp.start(m_times.giveUpMs);
     m_retry.setSingleShot(true);
     connect(&m_retry, &QTimer::timeout, this, &LostPortWait::tryNow);
     if (!watcher) {
@@ -32,13 +34,13 @@ LostPortWait::LostPortWait(int port, QString device, DeviceWatcher *watcher, QOb
         qCWarning(failureLog).noquote()
             << QStringLiteral("COM%1 (%2) is tried once a second while it is waited for:").arg(m_port).arg(m_device)
             << watcher->whyNotWatching();
-        m_retry.start(kUnwatchedTryMs);
+        m_retry.start(m_times.unwatchedTryMs);
         return;
     }
     // Back already, before the watch began (a quick re-enumeration): one try a moment
     // later, not at once, so a device that fails as soon as it opens is not spun on.
     if (QFileInfo::exists(m_device))
-        m_retry.start(1000);
+        m_retry.start(m_times.backAlreadyMs);
 }
 
 LostPortWait::~LostPortWait() = default;
@@ -48,10 +50,10 @@ void LostPortWait::triedInVain()
     if (m_watcher && m_watcher->watching())
         return;
     if (m_watcher) {
-        m_retry.start(kUnwatchedTryMs);
+        m_retry.start(m_times.unwatchedTryMs);
         return;
     }
-    constexpr int kPausesMs[] = {1000, 2000, 4000, 8000, 10000};
-    m_retry.start(kPausesMs[std::min<size_t>(static_cast<size_t>(m_tries), std::size(kPausesMs) - 1)]);
+    const auto &pauses = m_times.networkPausesMs;
+    m_retry.start(pauses[std::min<size_t>(static_cast<size_t>(m_tries), pauses.size() - 1)]);
     ++m_tries;
 }
