@@ -164,6 +164,20 @@ private slots:
             ++sent;
         QCOMPARE(p.f.desktop.prompts(), QStringList {"The command was not sent"}); // the window's own command
         p.f.desktop.clear();
+        // The kernel moves what was written on to the unit's end a moment later, and
+        // may make room meanwhile: full is full once a write is refused and nothing
+        // more reached the unit's end since the last look.
+        int unreadBefore = -1;
+        QTRY_VERIFY_WITH_TIMEOUT(
+            [&] {
+                QString why;
+                while (sent < 4 * 1024 * 1024 && p.f.form->issueCommand('7', &why))
+                    ++sent;
+                const bool settled = p.unit.unread() == unreadBefore;
+                unreadBefore = p.unit.unread();
+                return settled;
+            }(),
+            10000);
 
         // A caller on the bus is answered at once with the reason; no box is put on
         // the operator's screen, nor waited on.

@@ -5,12 +5,22 @@
 #include "support/FormFixture.h"
 #include "support/PtyUnit.h"
 #include "support/Ser2net.h"
+#include "panel/LostPortWait.h"
+#include "serial/DeviceWatcher.h"
+#include "serial/LocalLine.h"
 
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QPushButton>
+#include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QRegularExpression>
 #include <QTest>
+
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 namespace {
 
@@ -94,6 +104,114 @@ private slots:
             QCOMPARE(w.f.desktop.events, QStringList {"beep"});
         }
         QCOMPARE(openDescriptors(), descriptors);
+    }
+
+    // A command from the window while the port is waited for raises no box, which
+    // would stay up after the port is back and stand in every door's way: a beep,
+    // and the wait told again. Once back, every door reaches the unit.
+    void aCommandWhileWaitedForLeavesNoBox_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::addRow("key t") << "key t";
+        QTest::addRow("key 5") << "key 5";
+        QTest::addRow("Play clicked") << "click";
+    }
+    void aCommandWhileWaitedForLeavesNoBox()
+    {
+        QFETCH(QString, how);
+        QTemporaryDir folder;
+        const QString link = folder.filePath(QStringLiteral("unit"));
+        auto unit = std::make_unique<PtyUnit>();
+        QVERIFY(QFile::link(unit->devicePath(), link));
+        Waiting w(link);
+        QCOMPARE(unit->received(1), QByteArray("P"));
+        unit->hangUp();
+        QVERIFY(QFile::remove(link));
+        QTRY_COMPARE_WITH_TIMEOUT(w.model().line().state(), PanelModel::LineState::Waiting, kBound);
+        QSignalSpy told(&w.model().line(), &Line::told);
+        w.f.desktop.clear();
+
+        if (how == QLatin1String("click"))
+            QTest::mouseClick(w.f.form->Command3, Qt::LeftButton);
+        else
+            QTest::keyClick(w.f.form.get(), how.back().toLatin1());
+        QTRY_COMPARE(w.f.desktop.events, QStringList {"beep"});
+        QCOMPARE(told.size(), 1);
+        QCOMPARE(told.at(0).at(0).toString(), QStringLiteral("COM1 lost, waiting for it to come back"));
+        QCOMPARE(w.line(), QStringLiteral("COM1 lost: waiting for %1 to come back").arg(link));
+
+        unit = std::make_unique<PtyUnit>();
+        QVERIFY(QFile::link(unit->devicePath(), link));
+        QTRY_VERIFY_WITH_TIMEOUT(w.model().line().portOpen(), kBound);
+        QCOMPARE(unit->received(), QByteArray()); // what was pressed meanwhile is not sent
+        QCOMPARE(w.model().sendFromOutside('T').refused, PanelModel::Refused::No);
+        QCOMPARE(unit->arriving(1, kBound), QByteArray("T"));
+        QTest::keyClick(w.f.form.get(), Qt::Key_5);
+        QCOMPARE(unit->arriving(1, kBound), QByteArray("5"));
+        QCOMPARE(w.f.desktop.events, QStringList {"beep"});
+    }
+
+    // Where the system cannot watch the device (no inotify instance left for this
+    // user: the process's descriptors spent here), its path is tried once a second,
+    // and the failure log says why, once.
+    void anUnwatchedDeviceIsTriedEachSecond()
+    {
+        QTemporaryDir folder;
+        const QString link = folder.filePath(QStringLiteral("unit"));
+        std::unique_ptr<DeviceWatcher> watcher;
+        {
+            rlimit was {};
+            QVERIFY(::getrlimit(RLIMIT_NOFILE, &was) == 0);
+            const int lowestFree = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+            QVERIFY(lowestFree >= 0);
+            ::close(lowestFree);
+            rlimit spent = was;
+            spent.rlim_cur = rlim_t(lowestFree); // no descriptor left for an inotify instance
+            QVERIFY(::setrlimit(RLIMIT_NOFILE, &spent) == 0);
+            watcher = std::make_unique<DeviceWatcher>(link);
+            QVERIFY(::setrlimit(RLIMIT_NOFILE, &was) == 0);
+        }
+        QVERIFY(!watcher->watching());
+        QVERIFY(watcher->whyNotWatching().contains(QStringLiteral("Too many open files")));
+
+        QTest::ignoreMessage(QtWarningMsg,
+                             qPrintable(QStringLiteral("COM1 (%1) is tried once a second while it is waited for: %2")
+                                            .arg(link, watcher->whyNotWatching())));
+        QTest::failOnWarning(QRegularExpression(QStringLiteral("tried once a second")));
+        LostPortWait wait(1, link, watcher.get());
+        QSignalSpy tries(&wait, &LostPortWait::tryNow);
+        PtyUnit unit;
+        QVERIFY(QFile::link(unit.devicePath(), link));
+        for (int round = 1; round <= 3; ++round) {
+            QVERIFY(tries.wait(3 * LostPortTimes().unwatchedTryMs));
+            QCOMPARE(tries.size(), round);
+            wait.triedInVain();
+        }
+    }
+
+    // A device not back within the wait's time is given up: the port is shown closed
+    // and a box says why, once.
+    void aPortNotBackInTimeIsGivenUp()
+    {
+        QTemporaryDir folder;
+        const QString link = folder.filePath(QStringLiteral("unit"));
+        PtyUnit unit;
+        QVERIFY(QFile::link(unit.devicePath(), link));
+        Waiting w(link);
+        LostPortTimes soon;
+        soon.giveUpMs = 200;
+        w.model().line().setLostPortTimes(soon);
+        w.f.desktop.clear();
+        unit.hangUp();
+        QVERIFY(QFile::remove(link));
+        QTRY_COMPARE_WITH_TIMEOUT(w.model().line().state(), PanelModel::LineState::Waiting, kBound);
+        QTRY_COMPARE_WITH_TIMEOUT(w.model().line().state(), PanelModel::LineState::Closed, kBound);
+        // One beep when the wait begins, and the box with its own.
+        QCOMPARE(w.f.desktop.events, QStringList({"beep", "beep", "box: The Com Port is not available"}));
+        QCOMPARE(w.f.desktop.boxes.at(0).detail,
+                 QStringLiteral("COM1 (%1): %2").arg(link, QLatin1String(LocalLine::kLineGoneWords)));
+        QCOMPARE(w.f.checkedComItems(), QList<int>());
+        QCOMPARE(w.line(), QString());
     }
 
     // A serial server stopped and started again on the same port.

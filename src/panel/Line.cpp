@@ -160,8 +160,9 @@ void Line::startWaiting(const QString &reason)
     endWaiting();
     const QString device = m_comm.device();
     m_lostReason = reason;
-    m_wait = new LostPortWait(m_comm.commPort(), device,
-                              NetworkAddress::isNetworkName(device) ? nullptr : watcherOf(device), this);
+    m_wait
+        = new LostPortWait(m_comm.commPort(), device,
+                           NetworkAddress::isNetworkName(device) ? nullptr : watcherOf(device), m_lostPortTimes, this);
     connect(m_wait, &LostPortWait::tryNow, this, [this] { runTrapped(m_boxes.desktop(), [this] { tryReopening(); }); });
     connect(m_wait, &LostPortWait::gaveUp, this, [this] {
         const QString reason = m_lostReason;
@@ -224,6 +225,14 @@ QString Line::portNotOpenWords() const
     if (m_wait && !m_comm.portOpen())
         return lostAndWaitedFor(m_wait->port(), QLatin1Char(','), QStringLiteral("it"));
     return QString::fromLatin1(PanelText::kPortNotOpen);
+}
+
+void Line::remindWaiting()
+{
+    if (!m_wait)
+        return;
+    m_boxes.desktop().beep();
+    emit told(portNotOpenWords()); // the line under the status says it already
 }
 
 void Line::setNotice(const QStringList &forms, const QString &detail)

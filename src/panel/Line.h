@@ -1,5 +1,6 @@
 #pragma once
 
+#include "LostPortWait.h"
 #include "OperatorBoxes.h"
 #include "PanelPreferences.h"
 
@@ -15,7 +16,6 @@
 #include <array>
 
 class DeviceWatcher;
-class LostPortWait;
 
 // The panel's line to the unit, and the window's communications control: the serial
 // component, the tick that reads it every 100 ms whether a window shows it or not, a
@@ -85,11 +85,15 @@ public:
     QString noticeDetail() const { return m_noticeDetail; }
     // What a caller outside the window hears when the port is not open.
     QString portNotOpenWords() const;
+    // A command came while a lost port is waited for: a beep, and the wait told again.
+    void remindWaiting();
 
     // Reopening a lost port by itself (Options -> Reopen Lost Port), remembered beside
     // ports.conf. Off: a lost line is told with a box and the port stays closed.
     bool reopenLostPort() const { return m_preferences.reopenLostPort(); }
     void setReopenLostPort(bool on);
+    // How long a lost port is waited for and how often tried; from the next wait on.
+    void setLostPortTimes(const LostPortTimes &times) { m_lostPortTimes = times; }
 
 signals:
     void portOpenChanged(bool open);
@@ -134,6 +138,7 @@ private:
     int m_checkedPort = 0;
     bool m_closeOffered = false;
     LostPortWait *m_wait = nullptr; // while a lost port is waited for
+    LostPortTimes m_lostPortTimes;
     QString m_lostReason;
     QStringList m_notice;
     QString m_noticeDetail;

@@ -5,10 +5,17 @@
 #include "MessageRule.h"
 #include "Transmission.h"
 
+#include <chrono>
+
 MessageClock::MessageClock(MessageBook &book, const Transmission &transmission, QObject *parent)
     : QObject(parent)
     , m_book(book)
     , m_transmission(transmission)
+    , m_clock([] {
+        return qint64(
+            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+                .count());
+    })
 {
 }
 
@@ -35,7 +42,7 @@ void MessageClock::commandSent(char command)
     }
     if (m_chosen >= 0 && (command == 'M' || command == 'R')) {
         m_recordingSlot = m_chosen;
-        m_recorded.start();
+        m_recordingSince = m_clock();
     }
 }
 
@@ -45,7 +52,7 @@ void MessageClock::endRecording(bool keep)
         return;
     const int slot = m_recordingSlot;
     m_recordingSlot = -1;
-    const qint64 ms = m_recorded.elapsed();
+    const qint64 ms = m_clock() - m_recordingSince;
     if (!keep || ms <= 0 || ms > MessageRule::kMaxLengthMs)
         return;
     if (m_book.setLength(slot, static_cast<int>(ms)).isEmpty())

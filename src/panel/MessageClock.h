@@ -1,8 +1,9 @@
 #pragma once
 
-#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
+
+#include <functional>
 
 class MessageBook;
 class Transmission;
@@ -30,6 +31,11 @@ public:
     // The line closed or was lost under a recording: its length is not known.
     void lineClosed() { endRecording(false); }
 
+    // Where a recording's time is read: milliseconds from any fixed moment, never
+    // going back. The steady clock; a test sets one it moves by hand.
+    using Clock = std::function<qint64()>;
+    void setClock(Clock clock) { m_clock = std::move(clock); }
+
 signals:
     void chosenChanged(int memory);
     // A recording through the panel was timed and stored.
@@ -42,5 +48,6 @@ private:
     const Transmission &m_transmission;
     int m_chosen = -1;
     int m_recordingSlot = -1;
-    QElapsedTimer m_recorded;
+    Clock m_clock;
+    qint64 m_recordingSince = 0; // on m_clock
 };

@@ -129,10 +129,16 @@ bool PanelModel::issueCommand(char command, QString *notSentWhy, const Owner &ow
     return true;
 }
 
+// A lost port waited for gets no box: the operator knows it is lost, and a box left
+// up would stand in the way of every door once the port is back. A beep, and the
+// line and the screen reader say what is waited for.
 void PanelModel::warnPortNotOpen()
 {
     emit warningPortNotOpen();
-    m_boxes.tell(PanelText::kPortNotOpen, {});
+    if (m_line.state() == Line::State::Waiting)
+        m_line.remindWaiting();
+    else
+        m_boxes.tell(PanelText::kPortNotOpen, {});
 }
 
 void PanelModel::showStatus(const QString &caption, quint32 foreColor)

@@ -91,7 +91,8 @@ signals:
     void statusChanged(const QString &caption, quint32 foreColor);
     // A command character went out to the unit (before the status line shows it).
     void commandSent(char command);
-    // The operator is about to hear "Com Port is not open!".
+    // The operator is about to hear "Com Port is not open!", or, while a lost port
+    // is waited for, a beep and the wait told again.
     void warningPortNotOpen();
 
 private:

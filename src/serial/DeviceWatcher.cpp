@@ -1,5 +1,7 @@
 #include "DeviceWatcher.h"
 
+#include "SystemReason.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QSocketNotifier>
@@ -28,9 +30,13 @@ DeviceWatcher::DeviceWatcher(QString path, QObject *parent)
     , m_path(std::move(path))
 {
     m_fd = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    const int notWatching = errno;
     m_present = QFileInfo::exists(m_path);
-    if (m_fd < 0)
+    if (m_fd < 0) {
+        m_whyNotWatching
+            = QStringLiteral("the system's file events are not available (%1)").arg(systemReason(notWatching));
         return;
+    }
     m_notifier = new QSocketNotifier(m_fd, QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, &DeviceWatcher::onEvents);
     arm();
@@ -57,10 +63,13 @@ void DeviceWatcher::arm()
     for (int watch : std::as_const(m_watches))
         ::inotify_rm_watch(m_fd, watch);
     m_watches.clear();
+    m_whyNotWatching.clear();
     for (const QString &folder : std::as_const(folders)) {
         const int watch = ::inotify_add_watch(m_fd, QFile::encodeName(folder).constData(), kFolderEvents);
         if (watch >= 0)
             m_watches << watch;
+        else
+            m_whyNotWatching = QStringLiteral("%1 cannot be watched (%2)").arg(folder, systemReason());
     }
 }
 

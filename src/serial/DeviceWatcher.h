@@ -24,8 +24,10 @@ public:
     QString path() const { return m_path; }
     // Whether the path leads to something, as of the last event.
     bool present() const { return m_present; }
-    // Whether the system can watch at all; when not, nothing is ever told.
-    bool watching() const { return m_fd >= 0; }
+    // Whether the system watches the path; when not (no inotify instance or watch
+    // left for this user), nothing is ever told, and whyNotWatching() says why.
+    bool watching() const { return m_whyNotWatching.isEmpty(); }
+    QString whyNotWatching() const { return m_whyNotWatching; }
 
 signals:
     // The path has come (true) or gone (false).
@@ -44,4 +46,5 @@ private:
     QStringList m_folders; // the folders they watch
     QSocketNotifier *m_notifier = nullptr;
     bool m_present = false;
+    QString m_whyNotWatching;
 };

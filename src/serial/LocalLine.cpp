@@ -296,7 +296,7 @@ bool LocalLine::write(const QByteArray &bytes)
     if (done == bytes.size())
         return true;
     if (isLineGone(error)) {
-        reportFailure(systemReason(error));
+        reportGone();
         return false;
     }
     const QString why = error == EAGAIN || error == EWOULDBLOCK
@@ -332,7 +332,7 @@ QByteArray LocalLine::takeReceived()
             continue;
         } else {
             if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
-                reportFailure(systemReason(errno));
+                reportGone();
             break;
         }
     }
@@ -355,11 +355,14 @@ QByteArray LocalLine::decoded(const QByteArray &raw)
 void LocalLine::onPortError(QSerialPort::SerialPortError error)
 {
     if (!m_changingState && isLineFailure(error))
-        reportFailure(m_port->errorString());
+        reportGone();
 }
 
-void LocalLine::reportFailure(const QString &why)
+// A device pulled out fails under whichever call meets it first, with whatever error
+// that call got (EIO, ENOENT, EACCES while its node is being removed, EAGAIN from the
+// next read): the operator hears one cause for one event.
+void LocalLine::reportGone()
 {
     if (m_port->isOpen())
-        emit failed(why);
+        emit failed(QString::fromLatin1(kLineGoneWords));
 }

@@ -10,6 +10,9 @@ class LocalLine final : public SerialLine {
     Q_OBJECT
 
 public:
+    // Why a local line was lost: one cause for a device that went away, however it failed.
+    static constexpr const char *kLineGoneWords = "the device went away (unplugged, reset or switched off)";
+
     explicit LocalLine(QObject *parent = nullptr);
     ~LocalLine() override;
 
@@ -32,7 +35,8 @@ private:
     void discardUnsentOutput();
     QString describeOpenFailure(const QString &device, const QString &settingsText) const;
     void onPortError(QSerialPort::SerialPortError error);
-    void reportFailure(const QString &why);
+    // The line went away under the open port: said one way, whatever the system's error.
+    void reportGone();
     QByteArray decoded(const QByteArray &raw);
 
     QSerialPort *m_port; // a child, so tests can watch its signals

@@ -1,5 +1,9 @@
 // Asks an X window to close as a window manager's close box does (WM_DELETE_WINDOW),
 // for displays that run no window manager. Usage: xclose WINDOW-ID
+//
+// It waits for the server to have handled the request before it leaves: a client that
+// hangs up right after writing may be seen hung up before its last request is read,
+// and the X server then drops the connection with the request unread.
 #include <xcb/xcb.h>
 
 #include <cstdio>
@@ -37,8 +41,13 @@ int main(int argc, char *argv[])
     event.type = atom(connection, "WM_PROTOCOLS");
     event.data.data32[0] = atom(connection, "WM_DELETE_WINDOW");
     event.data.data32[1] = XCB_CURRENT_TIME;
-    xcb_send_event(connection, 0, event.window, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char *>(&event));
-    xcb_flush(connection);
+    const xcb_void_cookie_t sent = xcb_send_event_checked(connection, 0, event.window, XCB_EVENT_MASK_NO_EVENT,
+                                                          reinterpret_cast<const char *>(&event));
+    xcb_generic_error_t *error = xcb_request_check(connection, sent); // a round trip
+    const bool delivered = error == nullptr && !xcb_connection_has_error(connection);
+    if (error)
+        std::fprintf(stderr, "xclose: the server refused the request (X error %d)\n", int(error->error_code));
+    std::free(error);
     xcb_disconnect(connection);
-    return 0;
+    return delivered ? 0 : 1;
 }

@@ -9,6 +9,7 @@
 #include <fcntl.h>
 #include <stdexcept>
 #include <sys/file.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 PtyUnit::PtyUnit()
@@ -65,6 +66,12 @@ void PtyUnit::send(const QByteArray &bytes)
             throw std::runtime_error("the pseudo-terminal takes no more bytes");
         done += n;
     }
+}
+
+int PtyUnit::unread() const
+{
+    int count = 0;
+    return m_master >= 0 && ::ioctl(m_master, FIONREAD, &count) == 0 ? count : 0;
 }
 
 void PtyUnit::hangUp()

@@ -25,6 +25,9 @@ public:
     // The next `count` bytes, waited for with this process's events flowing (a panel
     // in this process keeps answering meanwhile), up to `timeoutMs`; fewer on time-out.
     QByteArray arriving(qsizetype count, int timeoutMs = 5000);
+    // How many bytes wait at this end, unread. The kernel moves a write to this end
+    // a moment later, so a full line is settled only once this stops growing.
+    int unread() const;
 
 private:
     QByteArray readAvailable();

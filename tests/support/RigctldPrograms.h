@@ -13,6 +13,7 @@
 #include <QTest>
 
 #include <csignal>
+#include <memory>
 
 namespace rigctld_test {
 
@@ -71,8 +72,13 @@ private:
 };
 
 // Hamlib's dummy rig behind a real rigctld, answering once it takes connections.
+// Ready once a client of the test's own has had an answer, and that client stays
+// connected for as long as rigctld runs: Hamlib's rigctld closes the rig for a second
+// after a client leaves abruptly, and a request meanwhile is answered RPRT -6, so a
+// probe that came and went would race the test's next request.
 struct HamlibRigctld : Program {
     quint16 port;
+    std::unique_ptr<QTcpSocket> keeper;
     explicit HamlibRigctld(quint16 p)
         : Program(QStringLiteral("rigctld"), {"-m", "1", "-T", "127.0.0.1", "-t", QString::number(p)})
         , port(p)
@@ -82,9 +88,17 @@ struct HamlibRigctld : Program {
     {
         return QTest::qWaitFor(
             [&] {
-                QTcpSocket probe;
-                probe.connectToHost(QHostAddress::LocalHost, port);
-                return probe.waitForConnected(200);
+                if (!keeper || keeper->state() != QAbstractSocket::ConnectedState) {
+                    keeper = std::make_unique<QTcpSocket>();
+                    keeper->connectToHost(QHostAddress::LocalHost, port);
+                    if (!keeper->waitForConnected(200))
+                        return false;
+                }
+                keeper->write("f\n");
+                QByteArray answer;
+                while (!answer.endsWith('\n') && keeper->waitForReadyRead(1000))
+                    answer += keeper->readAll();
+                return answer.endsWith('\n') && !answer.startsWith("RPRT");
             },
             kBound);
     }

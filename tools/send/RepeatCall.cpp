@@ -10,6 +10,7 @@
 #include <QDBusServiceWatcher>
 #include <QDBusVariant>
 #include <QMap>
+#include <QTimer>
 
 #include <algorithm>
 #include <cstdio>
@@ -25,6 +26,7 @@ using panel::kPath;
 using panel::kPropertiesInterface;
 using panel::kService;
 const char *const kOptions[] = {"--repeat", "--every", "--times", "--gap"};
+constexpr int kCutShort = 4; // the repeat ended before all its transmissions went out
 
 QString latin1(const char *text)
 {
@@ -82,20 +84,43 @@ QString parse(int argc, char *argv[], Request &request)
 // A panel that ends announces the repeat's end before it leaves the bus, and both
 // may be handled in one turn of the loop: once the end is heard, the panel's going
 // is no failure.
+// The panel tells the transmissions still to go after each one; at the end it says
+// none, so what went out is counted from the last word before the end.
 class RepeatWatch : public QObject {
     Q_OBJECT
 
 public:
+    explicit RepeatWatch(qint64 count)
+        : m_count(count)
+        , m_left(count)
+    {
+    }
     int exitCode = 0;
     bool ended = false;
+
+    // 0 when every transmission went out; otherwise says how many did.
+    int endStatus() const
+    {
+        if (m_left == 0)
+            return 0;
+        return fail(kCutShort,
+                    QStringLiteral("the repeat ended early: %1 of %2 transmissions went out")
+                        .arg(m_count - m_left)
+                        .arg(m_count));
+    }
 
 public slots:
     void propertiesChanged(const QString &interface, const QVariantMap &changed, const QStringList &)
     {
-        if (interface == latin1(kInterface) && changed.contains(latin1(panel::property::kRepeating))
-            && !changed.value(latin1(panel::property::kRepeating)).toBool()) {
+        if (interface != latin1(kInterface) || ended)
+            return;
+        const QString repeating = latin1(panel::property::kRepeating);
+        if (changed.contains(repeating) && !changed.value(repeating).toBool()) {
             ended = true;
-            QCoreApplication::exit(0);
+            exitCode = endStatus();
+            QCoreApplication::exit(exitCode);
+        } else if (changed.contains(latin1(panel::property::kRepeatsLeft))) {
+            m_left = changed.value(latin1(panel::property::kRepeatsLeft)).toLongLong();
         }
     }
     void panelGone()
@@ -105,6 +130,10 @@ public slots:
         exitCode = fail(2, QStringLiteral("the panel has gone"));
         QCoreApplication::exit(exitCode);
     }
+
+private:
+    qint64 m_count;
+    qint64 m_left;
 };
 
 QDBusMessage callPanel(QDBusConnection &bus, const char *interface, const QString &method, const QVariantList &args)
@@ -134,7 +163,7 @@ int runRepeatCall(int argc, char *argv[])
         return fail(2, panel::noSessionBus("it"));
 
     // Listening before the repeat starts, so its end cannot pass unseen.
-    RepeatWatch watch;
+    RepeatWatch watch(request.count);
     bus.connect(latin1(kService), latin1(kPath), latin1(kPropertiesInterface), latin1(panel::kPropertiesChanged),
                 &watch, SLOT(propertiesChanged(QString, QVariantMap, QStringList)));
     QDBusServiceWatcher panel(latin1(kService), bus, QDBusServiceWatcher::WatchForUnregistration);
@@ -154,8 +183,14 @@ int runRepeatCall(int argc, char *argv[])
     }
     const QDBusMessage state = callPanel(bus, kPropertiesInterface, QStringLiteral("Get"),
                                          {latin1(kInterface), latin1(panel::property::kRepeating)});
-    if (!state.arguments().value(0).value<QDBusVariant>().variant().toBool())
-        return 0;
+    if (!state.arguments().value(0).value<QDBusVariant>().variant().toBool()) {
+        // Ended already: its announcements came before this answer, and the bus hands
+        // them on only once the loop runs. They are waited for, within the bus's bound.
+        QTimer::singleShot(panel::kAnswerWithinMs, &watch, [&watch] {
+            watch.ended = true;
+            QCoreApplication::exit(watch.endStatus());
+        });
+    }
     const int ended = QCoreApplication::exec();
     return watch.exitCode != 0 ? watch.exitCode : ended;
 }

@@ -13,6 +13,8 @@ extern const char *const kRepeatUsage;
 // Whether the arguments ask for a repeat (the first one is --repeat, --every, --times or --gap).
 bool isRepeatCall(int argc, char *argv[]);
 
-// Runs the repeat call and gives the exit status: 0 once the repeat has ended, 1 for
-// arguments or a panel that refused, 2 when there is no panel or it went away.
+// Runs the repeat call and gives the exit status: 0 once the repeat has ended with
+// every transmission sent, 1 for arguments or a panel that refused, 2 when there is
+// no panel or it went away, 4 when the repeat ended early (a lost line, a stop, a key
+// in the window), saying on standard error how many went out.
 int runRepeatCall(int argc, char *argv[]);
