@@ -7,7 +7,7 @@ BENCH_BUILD ?= build-release
 FUZZ_SECONDS ?= 30
 JOBS       ?= $(shell nproc)
 
-.PHONY: deps deps-test deps-bench build run demo test test-plain test-sanitized test-fuzz bench clean
+.PHONY: deps deps-test deps-bench build run demo test check test-plain test-sanitized test-fuzz bench clean
 
 deps:
 	@tools/install-deps.sh build
@@ -42,7 +42,12 @@ demo: build
 demo-remote: build
 	tools/demo-remote.sh $(BUILD)
 
-test: test-plain test-sanitized test-fuzz
+# The quick answer a newcomer waits for: the plain build and its whole suite.
+test: test-plain
+
+# The full sweep CI runs: the quick test, then the suite again under AddressSanitizer
+# and UndefinedBehaviorSanitizer, then each fuzz target for a bounded time.
+check: test test-sanitized test-fuzz
 
 test-plain: deps-test
 	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=ON

@@ -45,5 +45,5 @@ function(qx50_room_refuses target header)
     PASS_REGULAR_EXPRESSION "${header_pattern}'?: No such file|'${header_pattern}' file not found"
     # Two builds at once in one build tree would share the build tool's logs.
     RESOURCE_LOCK build-tree-build
-    TIMEOUT 120)
+    TIMEOUT ${QX50_SUITE_SECONDS})
 endfunction()
