@@ -231,10 +231,21 @@ private slots:
             QVERIFY(QTest::qWaitFor([&] { return stop.state() == QProcess::NotRunning; }, 10000));
             QCOMPARE(stop.exitCode(), 0);
         } else if (how == QLatin1String("line full")) {
-            // The unit stops reading: the line fills up, and the next transmission finds it full.
+            // The unit stops reading: the line fills up, and the next transmission finds it
+            // full. Full is full once a write is refused and nothing more reached the
+            // unit's end since the last look (the kernel may make room a moment later).
             int sent = 0;
-            while (sent < 4 * 1024 * 1024 && form.issueCommand('7'))
-                ++sent;
+            int unreadBefore = -1;
+            QTRY_VERIFY_WITH_TIMEOUT(
+                [&] {
+                    QString why;
+                    while (sent < 4 * 1024 * 1024 && form.issueCommand('7', &why))
+                        ++sent;
+                    const bool settled = p.unit.unread() == unreadBefore;
+                    unreadBefore = p.unit.unread();
+                    return settled;
+                }(),
+                10000);
             stopWithinMs = kPeriodMs + 5000;
         }
         QTRY_VERIFY_WITH_TIMEOUT(!p.repeat().repeating(), stopWithinMs);
