@@ -138,7 +138,7 @@ private slots:
         QTRY_COMPARE(w.f.desktop.events, QStringList {"beep"});
         QCOMPARE(told.size(), 1);
         QCOMPARE(told.at(0).at(0).toString(), QStringLiteral("COM1 lost, waiting for it to come back"));
-        QCOMPARE(w.line(), QStringLiteral("COM1 lost: waiting for %1 to come back").arg(link));
+        QVERIFY2(w.line().startsWith(QStringLiteral("COM1 lost \u2013 waiting")), qPrintable(w.line()));
 
         unit = std::make_unique<PtyUnit>();
         QVERIFY(QFile::link(unit->devicePath(), link));
