@@ -357,16 +357,27 @@ private slots:
         QCOMPARE(p.unit.received(), QByteArray());
     }
 
-    // The page's keys are the command table's, as qx50-web serves it: the functions in
-    // its order with their captions, then the memories laid out as the window's keypad,
-    // 7 8 9 on top and 0 alone under 2.
-    void thePagesKeysComeFromTheCommandTable()
+    // The phone page under a thumb, at a phone's 390 x 844: the keys in the window's
+    // order, nothing that transmits
+    // within 24 px of Stop, a repeat that starts only on a second tap and says what it
+    // will do, the chosen memory marked, what is on the air counted down, and a name of
+    // 24 characters whole on a 360-px phone.
+    void thePageIsSafeUnderAThumb()
     {
         Panel p;
+        const QString name = QStringLiteral("Exch 599 serial 001 QSL!");
+        QCOMPARE(name.size(), 24);
+        QCOMPARE(p.f.form->model().messages().setName(5, name), QString());
+        QCOMPARE(p.f.form->model().messages().setLength(5, 30000), QString());
         WebProgram web;
         Browser browser;
-        const int phone = browser.open(web.base() + "#t=" + web.token);
+        const int phone = browser.open(web.base() + "#t=" + web.token, 390, 844);
         QVERIFY(browser.shows(phone, "#link", "connected"));
+        QVERIFY(browser.shows(phone, "[data-c=\"5\"] .name", name));
+
+        // The keys are the command table's, as qx50-web serves it: the functions in its
+        // order with their captions, then the memories laid out as the window's keypad,
+        // 7 8 9 on top and 0 alone under 2.
         const QJsonArray keys = browser
                                     .eval(phone, R"([...document.querySelectorAll('main button[data-c]')].map((b) => {
             const box = b.getBoundingClientRect();
@@ -405,24 +416,6 @@ private slots:
         };
         QCOMPARE(rowTop.size(), size_t(4));
         QVERIFY(ascending(rowTop) && ascending(columnLeft));
-    }
-
-    // The phone page under a thumb, at a phone's 390 x 844: nothing that transmits
-    // within 24 px of Stop, a repeat that starts only on a second tap and says what it
-    // will do, the chosen memory marked, what is on the air counted down, and a name of
-    // 24 characters whole on a 360-px phone.
-    void thePageIsSafeUnderAThumb()
-    {
-        Panel p;
-        const QString name = QStringLiteral("Exch 599 serial 001 QSL!");
-        QCOMPARE(name.size(), 24);
-        QCOMPARE(p.f.form->model().messages().setName(5, name), QString());
-        QCOMPARE(p.f.form->model().messages().setLength(5, 30000), QString());
-        WebProgram web;
-        Browser browser;
-        const int phone = browser.open(web.base() + "#t=" + web.token, 390, 844);
-        QVERIFY(browser.shows(phone, "#link", "connected"));
-        QVERIFY(browser.shows(phone, "[data-c=\"5\"] .name", name));
 
         // Each key brought to the bottom of what shows: the nearest it comes to Stop.
         const double gap = browser
@@ -472,6 +465,36 @@ private slots:
             return n.left >= k.left && n.right <= k.right && n.bottom <= k.bottom && shown.scrollWidth <= shown.clientWidth;
         })())"),
                  QJsonValue(true));
+    }
+
+    // A lost port waited for reads on the page as on the window's line, and the
+    // refusal a tap met meanwhile goes once the port is back.
+    void theLostPortReadsAsTheWindowsLine()
+    {
+        QTemporaryDir folder;
+        const QString link = folder.filePath(QStringLiteral("usb-ORMA_QX50-if00-port0"));
+        auto unit = std::make_unique<PtyUnit>();
+        QVERIFY(QFile::link(unit->devicePath(), link));
+        BusPanel p;
+        p.f.ports[2] = link;
+        p.f.form->Comm1.setReopenLostPort(true);
+        p.f.form->Form_Load();
+        p.f.form->menuCom(2)->trigger();
+        WebProgram web;
+        Browser browser;
+        const int phone = browser.open(web.base() + "#t=" + web.token);
+        QVERIFY(browser.shows(phone, "#port", "COM2 open"));
+
+        unit->hangUp();
+        QVERIFY(QFile::remove(link));
+        QVERIFY(browser.shows(phone, "#port", QStringLiteral("COM2 lost \u2013 waiting for it to come back")));
+        browser.ask({{"do", "tap"}, {"page", phone}, {"selector", "[data-c=\"T\"]"}});
+        QVERIFY(browser.shows(phone, "#notice", "COM2 lost, waiting for it to come back"));
+
+        unit = std::make_unique<PtyUnit>();
+        QVERIFY(QFile::link(unit->devicePath(), link));
+        QVERIFY(browser.shows(phone, "#port", "COM2 open"));
+        QCOMPARE(browser.eval(phone, "document.querySelector('#notice').textContent"), QJsonValue(""));
     }
 
     void aLostPageStopsItsRepeat_data()
