@@ -13,6 +13,13 @@ inline constexpr auto kCommandNotSent = "The command was not sent"; // the box, 
 inline constexpr auto kPortClosedAtStart = "Com Port Closed"; // start-up and a lost line
 inline constexpr auto kPortClosedByOperator = "Com Port is Closed"; // Close Com port
 
+// The line under the status while a lost port is waited for, the window's and the
+// phone page's alike.
+inline QString lostPortWaiting(const QString &port)
+{
+    return QStringLiteral("COM%1 lost \u2013 waiting for it to come back").arg(port);
+}
+
 // A command not sent, for a caller that is no operator: the box's words and the
 // line's reason after them.
 inline QString notSent(const QString &why)

@@ -39,7 +39,7 @@ QString lostAndWaitedFor(int port, QLatin1Char afterLost, const QString &what)
 // port, lost, waited for) comes first, and the device's path is left to the detail.
 QStringList lostLineForms(int port)
 {
-    return {QStringLiteral("COM%1 lost \u2013 waiting for it to come back").arg(port),
+    return {PanelText::lostPortWaiting(QString::number(port)),
             QStringLiteral("COM%1 lost \u2013 waiting").arg(port), QStringLiteral("COM%1 lost").arg(port)};
 }
 

@@ -17,6 +17,7 @@
 #include <QProcess>
 #include <QTcpSocket>
 #include <QTemporaryDir>
+#include <QNetworkInterface>
 #include <QTest>
 #include <QTimer>
 
@@ -118,9 +119,11 @@ struct Browser {
         node.write(QJsonDocument(command).toJson(QJsonDocument::Compact) + '\n');
         return answer();
     }
-    int open(const QString &url, int width = 360)
+    int open(const QString &url, int width = 360, int height = 740)
     {
-        return ask({{"do", "open"}, {"url", url}, {"width", width}}).value(QLatin1String("page")).toInt();
+        return ask({{"do", "open"}, {"url", url}, {"width", width}, {"height", height}})
+            .value(QLatin1String("page"))
+            .toInt();
     }
     bool shows(int page, const char *selector, const QString &text)
     {
@@ -354,16 +357,27 @@ private slots:
         QCOMPARE(p.unit.received(), QByteArray());
     }
 
-    // The page's keys are the command table's, as qx50-web serves it: the functions in
-    // its order with their captions, then the memories laid out as the window's keypad,
-    // 7 8 9 on top and 0 alone under 2.
-    void thePagesKeysComeFromTheCommandTable()
+    // The phone page under a thumb, at a phone's 390 x 844: the keys in the window's
+    // order, nothing that transmits
+    // within 24 px of Stop, a repeat that starts only on a second tap and says what it
+    // will do, the chosen memory marked, what is on the air counted down, and a name of
+    // 24 characters whole on a 360-px phone.
+    void thePageIsSafeUnderAThumb()
     {
         Panel p;
+        const QString name = QStringLiteral("Exch 599 serial 001 QSL!");
+        QCOMPARE(name.size(), 24);
+        QCOMPARE(p.f.form->model().messages().setName(5, name), QString());
+        QCOMPARE(p.f.form->model().messages().setLength(5, 30000), QString());
         WebProgram web;
         Browser browser;
-        const int phone = browser.open(web.base() + "#t=" + web.token);
+        const int phone = browser.open(web.base() + "#t=" + web.token, 390, 844);
         QVERIFY(browser.shows(phone, "#link", "connected"));
+        QVERIFY(browser.shows(phone, "[data-c=\"5\"] .name", name));
+
+        // The keys are the command table's, as qx50-web serves it: the functions in its
+        // order with their captions, then the memories laid out as the window's keypad,
+        // 7 8 9 on top and 0 alone under 2.
         const QJsonArray keys = browser
                                     .eval(phone, R"([...document.querySelectorAll('main button[data-c]')].map((b) => {
             const box = b.getBoundingClientRect();
@@ -402,6 +416,85 @@ private slots:
         };
         QCOMPARE(rowTop.size(), size_t(4));
         QVERIFY(ascending(rowTop) && ascending(columnLeft));
+
+        // Each key brought to the bottom of what shows: the nearest it comes to Stop.
+        const double gap = browser
+                               .eval(phone, R"((() => {
+            const stop = document.querySelector('#stop').getBoundingClientRect(), main = document.querySelector('main');
+            let nearest = Infinity;
+            for (const b of main.querySelectorAll('button, select, input')) {
+                b.scrollIntoView({ block: 'end' });
+                const bottom = Math.min(b.getBoundingClientRect().bottom, main.getBoundingClientRect().bottom);
+                nearest = Math.min(nearest, stop.top - bottom);
+            }
+            return nearest;
+        })())")
+                               .toDouble();
+        QVERIFY2(gap >= 24, QByteArray::number(gap).constData());
+        browser.ask({{"do", "screenshot"}, {"page", phone}, {"path", QStringLiteral(QX50_WEB_TESTS "/phone-bottom.png")}});
+
+        browser.eval(phone,
+                     "document.querySelector('#r-memory').value = '4';"
+                     "document.querySelector('#r-seconds').value = '10';"
+                     "document.querySelector('#r-count').value = '50'; true");
+        browser.ask({{"do", "tap"}, {"page", phone}, {"selector", "#r-start"}});
+        QVERIFY(browser.shows(phone, "#r-start", "Memory 4, 50 times, every 10 s"));
+        browser.ask({{"do", "tap"}, {"page", phone}, {"selector", "[data-c=\"5\"]"}});
+        QCOMPARE(arriving(p.unit, 1), QByteArray("5")); // the first tap sent nothing
+        QCOMPARE(browser.eval(phone, "[...document.querySelectorAll('[aria-pressed=\"true\"]')]"
+                                     ".map((b) => b.dataset.c).join()"),
+                 QJsonValue("5"));
+
+        browser.ask({{"do", "tap"}, {"page", phone}, {"selector", "[data-c=\"T\"]"}});
+        QCOMPARE(arriving(p.unit, 1), QByteArray("T"));
+        QVERIFY(browser.shows(phone, "#clock", "TX 5: "));
+        QVERIFY(browser.shows(phone, "#repeat-state", "Playing"));
+        QCOMPARE(browser.eval(phone, "getComputedStyle(document.querySelector('#clock')).fontSize"), QJsonValue("32px"));
+        browser.ask({{"do", "screenshot"}, {"page", phone}, {"path", QStringLiteral(QX50_WEB_TESTS "/phone-top.png")}});
+        browser.ask({{"do", "tap"}, {"page", phone}, {"selector", "#stop"}});
+        QCOMPARE(arriving(p.unit, 1), QByteArray("S"));
+        QVERIFY(QTest::qWaitFor(
+            [&] { return browser.eval(phone, "document.querySelector('#clock').textContent") == QJsonValue(""); },
+            kBound));
+
+        const int narrow = browser.open(web.base(), 360);
+        QVERIFY(browser.shows(narrow, "[data-c=\"5\"] .name", name));
+        QCOMPARE(browser.eval(narrow, R"((() => {
+            const key = document.querySelector('[data-c="5"]'), shown = key.querySelector('.name');
+            const k = key.getBoundingClientRect(), n = shown.getBoundingClientRect();
+            return n.left >= k.left && n.right <= k.right && n.bottom <= k.bottom && shown.scrollWidth <= shown.clientWidth;
+        })())"),
+                 QJsonValue(true));
+    }
+
+    // A lost port waited for reads on the page as on the window's line, and the
+    // refusal a tap met meanwhile goes once the port is back.
+    void theLostPortReadsAsTheWindowsLine()
+    {
+        QTemporaryDir folder;
+        const QString link = folder.filePath(QStringLiteral("usb-ORMA_QX50-if00-port0"));
+        auto unit = std::make_unique<PtyUnit>();
+        QVERIFY(QFile::link(unit->devicePath(), link));
+        BusPanel p;
+        p.f.ports[2] = link;
+        p.f.form->Comm1.setReopenLostPort(true);
+        p.f.form->Form_Load();
+        p.f.form->menuCom(2)->trigger();
+        WebProgram web;
+        Browser browser;
+        const int phone = browser.open(web.base() + "#t=" + web.token);
+        QVERIFY(browser.shows(phone, "#port", "COM2 open"));
+
+        unit->hangUp();
+        QVERIFY(QFile::remove(link));
+        QVERIFY(browser.shows(phone, "#port", QStringLiteral("COM2 lost \u2013 waiting for it to come back")));
+        browser.ask({{"do", "tap"}, {"page", phone}, {"selector", "[data-c=\"T\"]"}});
+        QVERIFY(browser.shows(phone, "#notice", "COM2 lost, waiting for it to come back"));
+
+        unit = std::make_unique<PtyUnit>();
+        QVERIFY(QFile::link(unit->devicePath(), link));
+        QVERIFY(browser.shows(phone, "#port", "COM2 open"));
+        QCOMPARE(browser.eval(phone, "document.querySelector('#notice').textContent"), QJsonValue(""));
     }
 
     void aLostPageStopsItsRepeat_data()
@@ -424,7 +517,8 @@ private slots:
                      "document.querySelector('#r-memory').value = '4';"
                      "document.querySelector('#r-seconds').value = '10';"
                      "document.querySelector('#r-count').value = '50'; true");
-        browser.ask({{"do", "tap"}, {"page", phone}, {"selector", "#repeat button"}});
+        browser.ask({{"do", "tap"}, {"page", phone}, {"selector", "#r-start"}});
+        browser.ask({{"do", "tap"}, {"page", phone}, {"selector", "#r-start"}}); // the confirming tap
         QCOMPARE(arriving(p.unit, 2), QByteArray("4T"));
         QVERIFY(browser.shows(phone, "#repeat-state", "Repeating"));
         if (loss == QLatin1String("kill")) {
@@ -534,26 +628,57 @@ private slots:
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QString>("said");
-        QTest::addRow("help") << QStringList {"--help"} << 0 << "--allow-remote";
+        QTest::addColumn<bool>("serves"); // runs on, on a terminal, having said it
+        QTest::addColumn<bool>("qrCode");
+        QTest::addRow("help") << QStringList {"--help"} << 0 << "--allow-remote" << false << false;
+        QTest::addRow("loopback: no QR code, the way to serve a phone")
+            << QStringList {"--listen", "127.0.0.1:0"} << 0 << "--allow-remote --tls CERT KEY" << true << false;
+        const QList<QHostAddress> own = QNetworkInterface::allAddresses();
+        const auto lan = std::find_if(own.begin(), own.end(), [](const QHostAddress &a) {
+            return a.protocol() == QAbstractSocket::IPv4Protocol && !a.isLoopback();
+        });
+        if (lan != own.end())
+            QTest::addRow("a network address: its QR code")
+                << QStringList {"--listen", lan->toString() + ":0", "--allow-remote"} << 0
+                << "http://" + lan->toString() << true << true;
         QTest::addRow("another network unasked")
-            << QStringList {"--listen", "192.0.2.1:8650"} << 1 << "add --allow-remote";
-        QTest::addRow("no such COM port") << QStringList {"--port", "9"} << 1 << "--port takes 1 to 4";
+            << QStringList {"--listen", "192.0.2.1:8650"} << 1 << "add --allow-remote" << false << false;
+        QTest::addRow("no such COM port") << QStringList {"--port", "9"} << 1 << "--port takes 1 to 4" << false << false;
         QTest::addRow("no panel on COM3") << QStringList {"--port", "3", "--listen", "127.0.0.1:0"} << 2
-                                          << "no orma-qx50-voice-mem panel has COM3 open";
+                                          << "no orma-qx50-voice-mem panel has COM3 open" << false << false;
         QTest::addRow("no key") << QStringList {"--tls", "/nonexistent/cert", "/nonexistent/key"} << 1
-                                << "cannot read the certificate or the key";
+                                << "cannot read the certificate or the key" << false << false;
     }
     void commandLine()
     {
         QFETCH(QStringList, arguments);
         QFETCH(int, exitCode);
         QFETCH(QString, said);
+        QFETCH(bool, serves);
+        QFETCH(bool, qrCode);
         Panel p; // on COM2
         QTemporaryDir config;
         QProcess web;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("XDG_CONFIG_HOME"), config.path());
         web.setProcessEnvironment(environment);
+        if (serves) { // on a terminal, where the address and any QR code go
+            web.start(QStringLiteral("script"),
+                      {QStringLiteral("-qec"), (QStringList {QStringLiteral(QX50_WEB)} + arguments).join(u' '), QStringLiteral("/dev/null")});
+            // Said in full: the QR code, or the lines about serving a phone in its stead.
+            const QByteArray last = qrCode ? "\u2588" : "with ADDRESS one of this machine's";
+            QByteArray out;
+            const bool saidAll = QTest::qWaitFor(
+                [&] {
+                    out += web.readAllStandardOutput();
+                    return out.contains(said.toLocal8Bit()) && out.contains(last) && out.endsWith('\n');
+                },
+                kBound);
+            stopByPid(web);
+            QVERIFY2(saidAll, out.constData());
+            QCOMPARE(out.contains("\u2588"), qrCode);
+            return;
+        }
         web.start(QStringLiteral(QX50_WEB), arguments);
         QVERIFY(QTest::qWaitFor([&] { return web.state() == QProcess::NotRunning; }, kBound));
         QCOMPARE(web.exitCode(), exitCode);

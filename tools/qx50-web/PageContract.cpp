@@ -4,6 +4,7 @@
 #include "RequestGuard.h"
 #include "client/BusContract.h"
 #include "contract/CommandTable.h"
+#include "contract/PanelTexts.h"
 #include "contract/StatusColour.h"
 
 #include <QJsonArray>
@@ -34,11 +35,15 @@ QJsonObject pageContract()
         {"status", kStatus},           {"portOpen", kPortOpen}, {"comPort", kComPort},
         {"lineState", kLineState},     {"received", kReceived}, {"repeating", kRepeating},
         {"repeatsLeft", kRepeatsLeft}, {"playing", kPlaying},   {"messageNames", kMessageNames},
+        {"messageLengths", kMessageLengths},
     };
+    // The window's own words the page shows, "{port}" standing for the port's number.
+    const QJsonObject texts {{"lostPortWaiting", PanelText::lostPortWaiting(QStringLiteral("{port}"))}};
     return {{"commands", commands},
             {"keypad", keypad},
             {"silenceMs", PageHub::kSilenceMs},
             {"properties", properties},
+            {"texts", texts},
             {"socketPath", RequestGuard::kSocketPath},
             {"socketProtocol", RequestGuard::kSocketProtocol}};
 }

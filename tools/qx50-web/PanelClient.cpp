@@ -157,6 +157,19 @@ QVariant PanelClient::plain(const QString &name, const QVariant &value)
         return value;
     // a{us}: each memory's message name, carried to the page as text keys.
     QVariantMap names;
+    // a{ud}: each memory's message length in seconds, for the page's countdown.
+    QVariantMap lengths;
+    if (name == QLatin1String(panel::property::kMessageLengths)) {
+        const auto argument = value.value<QDBusArgument>();
+        if (argument.currentType() == QDBusArgument::MapType) {
+            QMap<uint, double> byMemory;
+            argument >> byMemory;
+            for (auto it = byMemory.begin(); it != byMemory.end(); ++it)
+                if (it.key() <= 9)
+                    lengths.insert(QString::number(it.key()), it.value());
+        }
+        return lengths;
+    }
     if (name == QLatin1String(panel::property::kMessageNames)) {
         const auto argument = value.value<QDBusArgument>();
         if (argument.currentType() == QDBusArgument::MapType) {

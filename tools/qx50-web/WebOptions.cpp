@@ -5,7 +5,7 @@
 const char *const kWebUsage
     = "Usage: qx50-web [--port N] [--listen ADDR:PORT] [--allow-remote] [--tls CERT KEY] [--new-token]\n"
       "Serves the panel's page to a phone or another browser; the page's address, with\n"
-      "its token, is printed at start and drawn as a QR code.\n"
+      "its token, is printed at start and, on a network address, drawn as a QR code.\n"
       "  --port N          drive the panel whose open port is COM N\n"
       "  --listen ADDR:PORT  the address to serve on (default 127.0.0.1:8650; port 0 picks one)\n"
       "  --allow-remote    allow an address other than loopback\n"

@@ -4,6 +4,7 @@
 #include "FrontDoor.h"
 #include "PageHub.h"
 #include "PanelClient.h"
+#include "PhoneReach.h"
 #include "RequestGuard.h"
 #include "TerminalQr.h"
 #include "TokenStore.h"
@@ -14,13 +15,11 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QLoggingCategory>
-#include <QNetworkInterface>
 #include <QSslCertificate>
 #include <QSslConfiguration>
 #include <QSslKey>
 #include <QSslSocket>
 
-#include <algorithm>
 #include <cstdio>
 #include <unistd.h>
 
@@ -59,15 +58,16 @@ std::optional<QSslConfiguration> tlsFrom(const WebOptions &options, QString *why
 
 // The host part of the printed address. Serving every address, the first of the
 // machine's own that another machine can reach stands for them all.
-QByteArray hostForm(QHostAddress address)
+QHostAddress printedHost(const QHostAddress &address)
 {
-    if (address == QHostAddress::Any || address == QHostAddress::AnyIPv4 || address == QHostAddress::AnyIPv6) {
-        const QList<QHostAddress> own = QNetworkInterface::allAddresses();
-        const auto reachable = std::find_if(own.begin(), own.end(), [](const QHostAddress &a) {
-            return a.protocol() == QAbstractSocket::IPv4Protocol && !a.isLoopback();
-        });
-        address = reachable != own.end() ? *reachable : QHostAddress(QHostAddress::LocalHost);
-    }
+    if (address != QHostAddress::Any && address != QHostAddress::AnyIPv4 && address != QHostAddress::AnyIPv6)
+        return address;
+    const QList<QHostAddress> own = phone_reach::ownAddresses();
+    return own.isEmpty() ? QHostAddress(QHostAddress::LocalHost) : own.first();
+}
+
+QByteArray hostForm(const QHostAddress &address)
+{
     const QByteArray text = address.toString().toLatin1();
     return address.protocol() == QAbstractSocket::IPv6Protocol ? '[' + text + ']' : text;
 }
@@ -95,7 +95,8 @@ int serve(QCoreApplication &app, const WebOptions &options, const QByteArray &to
     WebServer server(guard);
     server.bind(door); // the server takes the listener as its child
 
-    const QByteArray address = (tls ? "https://" : "http://") + hostForm(options.address) + ':'
+    const QHostAddress host = printedHost(options.address);
+    const QByteArray address = (tls ? "https://" : "http://") + hostForm(host) + ':'
         + QByteArray::number(door->serverPort()) + '/';
     if (!tls && !options.address.isLoopback())
         std::fprintf(stderr,
@@ -105,12 +106,18 @@ int serve(QCoreApplication &app, const WebOptions &options, const QByteArray &to
     if (::isatty(STDOUT_FILENO)) {
         // In the fragment, which no request carries: the page reads it and keeps it.
         const QByteArray withToken = address + "#t=" + token;
-        std::printf("qx50-web: open %s on the phone, or scan:\n%s", withToken.constData(),
-                    terminalQr(QString::fromLatin1(withToken)).constData());
+        // A QR code only for an address a phone can reach.
+        if (host.isLoopback())
+            std::printf("qx50-web: open %s\n", withToken.constData());
+        else
+            std::printf("qx50-web: open %s on the phone, or scan:\n%s", withToken.constData(),
+                        terminalQr(QString::fromLatin1(withToken)).constData());
     } else {
         std::printf("qx50-web: serving %s (add #t= and the token in %s)\n", address.constData(),
                     qPrintable(token_store::path()));
     }
+    if (host.isLoopback())
+        std::fputs(phone_reach::howToServeAPhone(door->serverPort()).constData(), stdout);
     std::fflush(stdout);
 
     // Stopped by a service manager, Ctrl+C or a closed terminal: a transmission a page
