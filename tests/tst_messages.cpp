@@ -5,6 +5,7 @@
 #include "support/PtyUnit.h"
 #include "panel/MessageBook.h"
 #include "panel/MessagesFile.h"
+#include "ui/Accessibility.h"
 #include "ui/MessageNamesDialog.h"
 #include "ui/MessagesInWindow.h"
 #include "ui/RepeatDialog.h"
@@ -20,6 +21,7 @@
 #include <QLineEdit>
 #include <QLockFile>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
@@ -45,6 +47,24 @@ void onDialog(const std::function<void(MessageNamesDialog &)> &work)
     });
 }
 
+// Answers the question the next step asks with the button of `role`; gives its words.
+std::shared_ptr<QString> answerNextQuestion(QMessageBox::ButtonRole role)
+{
+    auto asked = std::make_shared<QString>();
+    QTimer::singleShot(0, [asked, role] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        QVERIFY(box);
+        *asked = box->text();
+        for (QAbstractButton *button : box->buttons())
+            if (box->buttonRole(button) == role)
+                return button->click();
+        QFAIL("no such button");
+    });
+    return asked;
+}
+
+using DialogStep = std::function<void(MessageNamesDialog &)>;
+
 void writeFile(const QString &path, const QByteArray &bytes)
 {
     QFile file(path);
@@ -59,6 +79,8 @@ QByteArray fileBytes(const QString &path)
 }
 
 } // namespace
+
+Q_DECLARE_METATYPE(DialogStep)
 
 class MessagesTest : public QObject {
     Q_OBJECT
@@ -81,13 +103,19 @@ private slots:
         QTest::addRow("bidi override") << QByteArray("3 1 CQ\xe2\x80\xae"
                                                      "ZRQ")
                                        << QString("control character");
-        QTest::addRow("zero length") << QByteArray("4 0 CQ") << QString("the length is");
-        QTest::addRow("past 120 s") << QByteArray("4 120.001 CQ") << QString("the length is");
-        QTest::addRow("exponent") << QByteArray("4 1e2 CQ") << QString("the length is");
-        QTest::addRow("negative") << QByteArray("4 -1 CQ") << QString("the length is");
+        QTest::addRow("zero length") << QByteArray("4 0 CQ") << QString("0 s is no length; write - when not known");
+        QTest::addRow("past 120 s") << QByteArray("4 120.001 CQ") << QString("120.001 s is longer than 120 s");
+        QTest::addRow("150 s") << QByteArray("4 150 CQ") << QString("150 s is longer than 120 s, in \"4 150 CQ\"");
+        QTest::addRow("four decimals") << QByteArray("4 1.2345 CQ") << QString("1.2345 s has more than 3 decimals");
+        QTest::addRow("exponent")
+            << QByteArray("4 1e2 CQ") << QString("1e2 is no length; a length is seconds, at most 120, or not known (-)");
+        QTest::addRow("negative") << QByteArray("4 -1 CQ") << QString("-1 is no length");
         QTest::addRow("not UTF-8") << QByteArray("4 1 \xff\xfe") << QString("not UTF-8");
         QTest::addRow("not a memory") << QByteArray("12 1 CQ") << QString("not a set, a slot");
-        QTest::addRow("overlong line") << QByteArray("4 1 ") + QByteArray(300, 'x') << QString("longer than 200");
+        QTest::addRow("overlong line") << QByteArray("4 1 ") + QByteArray(300, 'x')
+                                       << QString("longer than 200 characters, in \"4 1 xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx...\"");
+        QTest::addRow("override quoted harmless") << QByteArray("3 1 CQ\xe2\x80\xae\"ZRQ")
+                                                  << QString("in \"3 1 CQ\ufffd'ZRQ\"");
     }
     void fileLinesTakenOrRefused()
     {
@@ -122,7 +150,8 @@ private slots:
         QCOMPARE(read.sets.sets.size(), 1);
         QCOMPARE(read.sets.sets[0].memories[3], (MessageSlot {QStringLiteral("CQ"), 1000}));
         QCOMPARE(read.refused.size(), 2);
-        QVERIFY2(read.refused[1] == QLatin1String("line 4: a slot outside any set"), qPrintable(read.refused[1]));
+        QVERIFY2(read.refused[1].startsWith(QLatin1String("line 4: a slot outside any set, in \"3 12")),
+                 qPrintable(read.refused[1]));
     }
 
     // A spoiled file: every bad line refused, the good ones kept, the refusals shown as
@@ -138,10 +167,10 @@ private slots:
         f.restart();
         const MessageBook &book = f.form->model().messages();
         QCOMPARE(book.refusedLines(),
-                 (QStringList {"line 4: the name holds a control character or < >",
-                               "line 5: memory 5 is given twice in this set",
-                               "line 6: the name holds a control character or < >", "line 7: a slot outside any set",
-                               "line 1: there is no set Gone"}));
+                 (QStringList {"line 4: the name holds a control character or < >, in \"6 1 <img src=x>\"",
+                               "line 5: memory 5 is given twice in this set, in \"5 1 twice\"",
+                               "line 6: the name holds a control character or < >, in \"[<b>x</b>]\"",
+                               "line 7: a slot outside any set, in \"7 1 orphan\"", "line 1: there is no set Gone"}));
         QCOMPARE(book.name(5), QStringLiteral("CQ contest"));
         onDialog([](MessageNamesDialog &dialog) {
             auto *refused = dialog.findChild<QLabel *>(QStringLiteral("MessagesFileRefused"));
@@ -230,6 +259,84 @@ private slots:
         QCOMPARE(f.desktop.events, QStringList());
     }
 
+    // Message Names with a screen reader: the set chosen and each action are said,
+    // Delete asks first, a refusal is shown beside its field, is its description and
+    // is said, all refusals come at once, and a name takes at most 24 characters.
+    void dialogSaysWhatItDoes_data()
+    {
+        QTest::addColumn<DialogStep>("step");
+        QTest::addColumn<QString>("heard"); // the last words said
+        QTest::addColumn<int>("refusedField"); // 0 to 9 a memory, 10 the set name, -1 none
+        QTest::addColumn<QString>("beside");
+        auto typeSetName = [](const QString &name, void (MessageNamesDialog::*action)()) {
+            return DialogStep([=](MessageNamesDialog &d) {
+                d.setNameEdit()->setText(name);
+                (d.*action)();
+            });
+        };
+        QTest::addRow("set chosen") << DialogStep([](MessageNamesDialog &d) { d.setChooser()->setCurrentIndex(1); })
+                                    << "Set Contest, 2 of 2" << -1 << QString();
+        QTest::addRow("made") << typeSetName("Rag chew", &MessageNamesDialog::newSet) << "Set Rag chew made, and in use"
+                              << -1 << QString();
+        QTest::addRow("renamed") << typeSetName("Chat", &MessageNamesDialog::renameSet) << "Set Default renamed Chat"
+                                 << -1 << QString();
+        QTest::addRow("twice refused") << typeSetName("Contest", &MessageNamesDialog::newSet)
+                                       << "there is a set Contest already" << 10 << "there is a set Contest already";
+        QTest::addRow("26 characters typed") << DialogStep([](MessageNamesDialog &d) {
+            QTest::keyClicks(d.nameEdit(4), QStringLiteral("abcdefghijklmnopqrstuvwxyz"));
+            QCOMPARE(d.nameEdit(4)->text(), QStringLiteral("abcdefghijklmnopqrstuvwx"));
+        }) << "At most 24 characters" << -1 << QString();
+        QTest::addRow("all refusals at once") << DialogStep([](MessageNamesDialog &d) {
+            d.nameEdit(3)->setText(QStringLiteral("CQ<b>"));
+            d.nameEdit(7)->setText(QStringLiteral("QRZ\x1b"));
+            d.accept();
+            QVERIFY(d.isVisible());
+            QCOMPARE(d.problem(), QStringLiteral("Memory 3: the name holds a control character or < >\n"
+                                                 "Memory 7: the name holds a control character or < >"));
+        }) << "2 names refused.\nMemory 3: the name holds a control character or < >\n"
+              "Memory 7: the name holds a control character or < >"
+           << 7 << "the name holds a control character or < >";
+        QTest::addRow("delete declined") << DialogStep([](MessageNamesDialog &d) {
+            const auto asked = answerNextQuestion(QMessageBox::RejectRole);
+            QVERIFY(!d.deleteSet());
+            QCOMPARE(*asked, QStringLiteral("Delete the set Default? It holds 2 named memories."));
+            QCOMPARE(d.setChooser()->count(), 2);
+        }) << "Set Default kept" << -1 << QString();
+        QTest::addRow("delete confirmed") << DialogStep([](MessageNamesDialog &d) {
+            answerNextQuestion(QMessageBox::AcceptRole);
+            QVERIFY(d.deleteSet());
+            QCOMPARE(d.setChooser()->count(), 1);
+        }) << "Set Default deleted; set Contest in use" << -1 << QString();
+    }
+    void dialogSaysWhatItDoes()
+    {
+        QFETCH(DialogStep, step);
+        QFETCH(QString, heard);
+        QFETCH(int, refusedField);
+        QFETCH(QString, beside);
+        MessageSets sets;
+        sets.sets = {MessageSet {QStringLiteral("Default"), {}}, MessageSet {QStringLiteral("Contest"), {}}};
+        sets.sets[0].memories[1].name = QStringLiteral("CQ");
+        sets.sets[0].memories[2].name = QStringLiteral("QRZ");
+        MessageNamesDialog dialog(sets, {});
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        QCOMPARE(dialog.lengthEdit(0)->accessibleDescription(), QStringLiteral("a length is seconds, at most 120, or not known"));
+        QSignalSpy said(&Announcements::instance(), &Announcements::said);
+        step(dialog);
+        QVERIFY(!said.isEmpty());
+        QCOMPARE(said.last().at(1).toString(), heard);
+        QLineEdit *field = refusedField == 10 ? dialog.setNameEdit()
+            : refusedField >= 0              ? dialog.nameEdit(refusedField)
+                                             : nullptr;
+        if (field) {
+            QCOMPARE(dialog.refusalBeside(field), beside);
+            QCOMPARE(field->accessibleDescription(), beside);
+            QVERIFY(field->hasFocus() || refusedField == 7); // the first refused field takes the focus
+            QCOMPARE(QApplication::focusWidget()->property("selectedText").toString().isEmpty(), false);
+        }
+    }
+
     // A file full of refused lines opens the dialog at once with the first of them and
     // a count, instead of laying out every one, and a change to it keeps the panel
     // answering.
@@ -289,7 +396,8 @@ private slots:
             dialog.setNameEdit()->setText(QStringLiteral("Chat"));
             dialog.renameSet();
             dialog.setChooser()->setCurrentIndex(dialog.setChooser()->findText(QStringLiteral("Default")));
-            dialog.deleteSet();
+            answerNextQuestion(QMessageBox::AcceptRole);
+            QVERIFY(dialog.deleteSet());
             dialog.setChooser()->setCurrentIndex(dialog.setChooser()->findText(QStringLiteral("Contest")));
             QCOMPARE(dialog.nameEdit(5)->text(), QStringLiteral("CQ contest"));
         });

@@ -44,6 +44,13 @@ inline QString nameRefusal(const QString &name)
     return {};
 }
 
+// A length's rule, in the one wording every door uses: the window, the file's
+// refusals, the guide and the manuals all say "not known" for a length not given.
+inline QString lengthRule()
+{
+    return QStringLiteral("a length is seconds, at most %1, or not known").arg(kMaxLengthMs / 1000);
+}
+
 // Why this cannot be a set's name; a set needs a name, without brackets.
 inline QString setNameRefusal(const QString &name)
 {

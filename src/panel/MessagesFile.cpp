@@ -5,6 +5,7 @@
 #include <QRegularExpression>
 #include <QStringDecoder>
 
+#include <algorithm>
 #include <cmath>
 #include <optional>
 
@@ -24,6 +25,46 @@ std::optional<QString> decodedLine(const QByteArray &line)
     if (decode.hasError())
         return std::nullopt;
     return text;
+}
+
+// A refused line's text as the refusal quotes it: cut short, and with the characters
+// that would change how it reads shown as a replacement character.
+QString shownText(const QByteArray &raw)
+{
+    constexpr qsizetype kShown = 40;
+    QString text = QString::fromUtf8(raw.left(kShown * 4)).trimmed();
+    QList<uint> characters = text.toUcs4();
+    const bool cut = characters.size() > kShown;
+    characters.resize(std::min<qsizetype>(characters.size(), kShown));
+    for (uint &c : characters) {
+        if (c == U'"')
+            c = U'\''; // the quote around it stays the only one
+        else if (c != U'<' && c != U'>' && MessageRule::refusedCharacter(c))
+            c = 0xfffd; // shown as plain text, where brackets are harmless
+    }
+    text = QString::fromUcs4(reinterpret_cast<const char32_t *>(characters.constData()), characters.size());
+    return cut ? text + QStringLiteral("...") : text;
+}
+
+// Why a slot's length was not read, in words an operator takes in at once.
+QString lengthRefusal(const QString &length)
+{
+    static const QRegularExpression number(QStringLiteral("^[0-9]+(\\.[0-9]+)?$"));
+    const int longest = MessageRule::kMaxLengthMs / 1000;
+    const QString rule = MessageRule::lengthRule() + QStringLiteral(" (-)");
+    const QString shown = shownText(length.toUtf8());
+    if (length.isEmpty())
+        return QStringLiteral("no length; %1").arg(rule);
+    if (number.match(length).hasMatch()) {
+        const double seconds = length.toDouble();
+        if (seconds * 1000 > MessageRule::kMaxLengthMs)
+            return QStringLiteral("%1 s is longer than %2 s").arg(shown).arg(longest);
+        if (seconds * 1000 < 0.5)
+            return QStringLiteral("%1 s is no length; write - when not known").arg(shown);
+        if (length.section(u'.', 1).size() > 3)
+            return QStringLiteral("%1 s has more than 3 decimals").arg(shown);
+    }
+    return QStringLiteral("%1 is no length; %2").arg(shown, rule);
 }
 
 } // namespace
@@ -72,13 +113,13 @@ Read parse(const QByteArray &bytes)
         const int number = static_cast<int>(index + 1);
         read.roles.append(LineRole {});
         LineRole &role = read.roles.last();
-        auto refuse = [&](const QString &why) {
-            read.refused << QStringLiteral("line %1: %2").arg(number).arg(why);
-            role.kind = LineRole::Refused;
-        };
         QByteArray raw = lines[index];
         if (raw.endsWith('\r'))
             raw.chop(1);
+        auto refuse = [&](const QString &why) {
+            read.refused << QStringLiteral("line %1: %2, in \"%3\"").arg(number).arg(why, shownText(raw));
+            role.kind = LineRole::Refused;
+        };
         // A set's line refused for its bytes closes the open set as every other refused
         // set line does, so the slots under it never land in the set before.
         const bool looksLikeSet = raw.trimmed().startsWith('[');
@@ -154,7 +195,7 @@ Read parse(const QByteArray &bytes)
         if (length != QLatin1String("-"))
             lengthMs = lengthFromText(length);
         if (!lengthMs) {
-            refuse(QStringLiteral("the length is - or seconds, 0.001 to %1").arg(MessageRule::kMaxLengthMs / 1000));
+            refuse(lengthRefusal(length));
         } else if (QString why = MessageRule::nameRefusal(name); !why.isEmpty()) {
             refuse(why);
         } else if (named[static_cast<size_t>(slot)]) {

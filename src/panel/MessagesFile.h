@@ -11,7 +11,8 @@
 
 // What the ten memories hold, in named sets: the messages file's contents. A person
 // can write the file by hand; the panel reads it line by line, takes every line it
-// understands and refuses each other one with its line number and the reason.
+// understands and refuses each other one with its line number, the reason and the
+// line's text.
 //
 //   # comment
 //   active Contest
@@ -56,7 +57,7 @@ struct LineRole {
 
 struct Read {
     MessageSets sets;
-    QStringList refused; // "line N: reason", in the file's order
+    QStringList refused; // "line N: reason, in "the line's text"", in the file's order
     QList<LineRole> roles; // one a line, as split at each line feed; none for a file not read
 };
 

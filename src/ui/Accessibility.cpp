@@ -203,6 +203,7 @@ private:
     QPointer<QAction> m_item;
 };
 
+
 // An announcement: a notification shown under the control it speaks for. Under the
 // status bar, screen readers say its words alone, without "notification".
 class Notice : public LeafAccessible {
@@ -232,6 +233,24 @@ private:
     QPointer<QWidget> m_speaker;
     QString m_words;
 };
+
+// Shows an announcement under `speaker` for a screen reader that listens. The last
+// few are kept, long enough for a screen reader to ask about one after it showed.
+void showNotice(QWidget *speaker, const QString &words)
+{
+    constexpr size_t kNoticesKept = 8;
+    static std::deque<QAccessible::Id> kept;
+    if (words.trimmed().isEmpty() || !QAccessible::isActive())
+        return;
+    auto *notice = new Notice(speaker, words);
+    kept.push_back(QAccessible::registerAccessibleInterface(notice));
+    QAccessibleEvent shown(notice, QAccessible::ObjectShow);
+    QAccessible::updateAccessibility(&shown);
+    if (kept.size() > kNoticesKept) {
+        QAccessible::deleteAccessibleInterface(kept.front());
+        kept.pop_front();
+    }
+}
 
 // A widget whose words reach a screen reader another way (as another control's
 // description): present, but never shown to it.
@@ -306,15 +325,7 @@ public:
         });
     }
 
-    ~Announcer() override
-    {
-        for (const QAccessible::Id id : m_notices)
-            QAccessible::deleteAccessibleInterface(id);
-    }
-
 private:
-    static constexpr size_t kNoticesKept = 8; // long enough for a screen reader to ask about them
-
     void statusChanged()
     {
         const QString shown = m_form.Status->text();
@@ -395,20 +406,7 @@ private:
         announce(words);
     }
 
-    void announce(const QString &words)
-    {
-        if (words.trimmed().isEmpty() || !QAccessible::isActive())
-            return;
-        auto *notice = new Notice(m_form.Status, words);
-        const QAccessible::Id id = QAccessible::registerAccessibleInterface(notice);
-        m_notices.push_back(id);
-        QAccessibleEvent shown(notice, QAccessible::ObjectShow);
-        QAccessible::updateAccessibility(&shown);
-        if (m_notices.size() > kNoticesKept) {
-            QAccessible::deleteAccessibleInterface(m_notices.front());
-            m_notices.pop_front();
-        }
-    }
+    void announce(const QString &words) { showNotice(m_form.Status, words); }
 
     Form1 &m_form;
     QString m_statusShown;
@@ -417,7 +415,6 @@ private:
     ArrivingLines m_arriving;
     SpeechPacer m_pacer;
     QElapsedTimer m_clock;
-    std::deque<QAccessible::Id> m_notices;
 };
 
 } // namespace
@@ -441,6 +438,20 @@ void makeAccessible(Form1 &form)
     form.Command6->setAccessibleName(QStringLiteral("Hide received data"));
     form.Label1->setBuddy(form.TextBox);
     new Announcer(form);
+}
+
+Announcements &Announcements::instance()
+{
+    static Announcements announcements;
+    return announcements;
+}
+
+void announce(QWidget *speaker, const QString &words)
+{
+    if (!speaker || words.trimmed().isEmpty())
+        return;
+    emit Announcements::instance().said(speaker, words);
+    showNotice(speaker, words);
 }
 
 void markSpokenElsewhere(QWidget *widget)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QObject>
+
 class Form1;
 class QWidget;
 
@@ -28,3 +30,20 @@ void installAccessibleInterfaces();
 // Keeps a widget out of a screen reader's view, for words it already hears another
 // way (as a control's description). Called before the widget has any text.
 void markSpokenElsewhere(QWidget *widget);
+
+// Says words at once under a control of a dialog, the way the window's own
+// announcements are said: a choice made, an action done, a refusal. A dialog has no
+// status bar to speak through, so the words are heard with the control they concern.
+void announce(QWidget *speaker, const QString &words);
+
+// Each thing announce() says, said to a screen reader or not (none may listen), for
+// whatever else speaks or checks a dialog's words.
+class Announcements : public QObject {
+    Q_OBJECT
+
+public:
+    static Announcements &instance();
+
+signals:
+    void said(QWidget *speaker, const QString &words);
+};

@@ -1,5 +1,7 @@
 #include "MessageNamesDialog.h"
 
+#include "Accessibility.h"
+
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QDoubleSpinBox>
@@ -7,6 +9,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
@@ -36,8 +39,9 @@ MessageNamesDialog::MessageNamesDialog(const MessageSets &sets, const QStringLis
     m_setName = new QLineEdit(this);
     m_setName->setObjectName(QStringLiteral("MessageSetName"));
     m_setName->setAccessibleName(QStringLiteral("Set name, for New and Rename"));
-    m_setName->setMaxLength(MessageRule::kMaxNameLength * 2); // the rule counts characters, and says why
+    nameField(m_setName);
     setNameLabel->setBuddy(m_setName);
+    m_setNameRefusal = besideLabel();
     auto *newButton = new QPushButton(QStringLiteral("&New"), this);
     auto *renameButton = new QPushButton(QStringLiteral("&Rename"), this);
     auto *deleteButton = new QPushButton(QStringLiteral("&Delete"), this);
@@ -55,6 +59,7 @@ MessageNamesDialog::MessageNamesDialog(const MessageSets &sets, const QStringLis
     top->addWidget(m_chooser, 0, 1, 1, 3);
     top->addWidget(setNameLabel, 1, 0);
     top->addWidget(m_setName, 1, 1, 1, 3);
+    top->addWidget(m_setNameRefusal, 1, 4);
     top->addWidget(newButton, 2, 1);
     top->addWidget(renameButton, 2, 2);
     top->addWidget(deleteButton, 2, 3);
@@ -68,12 +73,13 @@ MessageNamesDialog::MessageNamesDialog(const MessageSets &sets, const QStringLis
         row.name = new QLineEdit(this);
         row.name->setObjectName(QStringLiteral("Memory %1 name").arg(memory));
         row.name->setAccessibleName(QStringLiteral("Memory %1 name").arg(memory));
-        row.name->setMaxLength(MessageRule::kMaxNameLength * 2);
+        nameField(row.name);
         label->setBuddy(row.name);
+        row.refusal = besideLabel();
         row.length = new QDoubleSpinBox(this);
         row.length->setObjectName(QStringLiteral("Memory %1 length").arg(memory));
         row.length->setAccessibleName(QStringLiteral("Memory %1 length in seconds").arg(memory));
-        row.length->setAccessibleDescription(QStringLiteral("seconds; 0 is not known"));
+        row.length->setAccessibleDescription(MessageRule::lengthRule());
         row.length->setRange(0, MessageRule::kMaxLengthMs / 1000.0);
         row.length->setDecimals(3);
         row.length->setSingleStep(0.1);
@@ -82,6 +88,7 @@ MessageNamesDialog::MessageNamesDialog(const MessageSets &sets, const QStringLis
         grid->addWidget(label, memory + 1, 0);
         grid->addWidget(row.name, memory + 1, 1);
         grid->addWidget(row.length, memory + 1, 2);
+        grid->addWidget(row.refusal, memory + 1, 3);
     }
 
     m_problem = new QLabel(this);
@@ -118,8 +125,11 @@ MessageNamesDialog::MessageNamesDialog(const MessageSets &sets, const QStringLis
     fillChooser();
     showRows();
     connect(m_chooser, &QComboBox::currentIndexChanged, this, [this](int index) {
-        if (index >= 0 && index != m_sets.active)
+        if (index >= 0 && index != m_sets.active) {
             showSet(index);
+            // a combo box's new value is not said by itself while it has the focus
+            say(m_chooser, QStringLiteral("Set %1, %2 of %3").arg(m_chooser->currentText()).arg(index + 1).arg(m_chooser->count()));
+        }
     });
     m_chooser->setFocus();
 }
@@ -166,7 +176,84 @@ QList<MessageEdit> MessageNamesDialog::edits() const
 
 QString MessageNamesDialog::problem() const
 {
-    return m_problem->isVisible() ? m_problem->text() : QString();
+    return m_said;
+}
+
+QString MessageNamesDialog::refusalBeside(const QLineEdit *field) const
+{
+    const QLabel *beside = refusalLabelOf(field);
+    return beside && !beside->isHidden() ? beside->text() : QString();
+}
+
+QLabel *MessageNamesDialog::besideLabel()
+{
+    auto *beside = new QLabel(this);
+    beside->setTextFormat(Qt::PlainText); // it may quote a name
+    beside->setWordWrap(true);
+    beside->setVisible(false);
+    markSpokenElsewhere(beside); // heard as its field's description
+    return beside;
+}
+
+QLabel *MessageNamesDialog::refusalLabelOf(const QLineEdit *field) const
+{
+    if (field == m_setName)
+        return m_setNameRefusal;
+    for (const Row &row : m_rows)
+        if (row.name == field)
+            return row.refusal;
+    return nullptr;
+}
+
+// A name field takes at most the rule's characters (a character beyond the basic
+// plane is two of Qt's), says so when more are typed or pasted, and loses its
+// refusal once it is changed.
+void MessageNamesDialog::nameField(QLineEdit *field)
+{
+    field->setMaxLength(MessageRule::kMaxNameLength * 2); // the bound before characters are counted
+    connect(field, &QLineEdit::textEdited, this, [this, field](const QString &text) {
+        showRefusal(field, {});
+        QList<uint> characters = text.toUcs4();
+        if (characters.size() <= MessageRule::kMaxNameLength)
+            return;
+        characters.resize(MessageRule::kMaxNameLength);
+        field->setText(QString::fromUcs4(reinterpret_cast<const char32_t *>(characters.constData()), characters.size()));
+        say(field, QStringLiteral("At most %1 characters").arg(MessageRule::kMaxNameLength));
+    });
+}
+
+void MessageNamesDialog::showRefusal(QLineEdit *field, const QString &why)
+{
+    QLabel *beside = refusalLabelOf(field);
+    beside->setText(why);
+    beside->setVisible(!why.isEmpty());
+    field->setAccessibleDescription(why);
+}
+
+// A set name refused stays in its field, all of it selected, so the next name typed
+// takes its place instead of joining it.
+void MessageNamesDialog::refuseSetName(const QString &why)
+{
+    showRefusal(m_setName, why);
+    m_said = why;
+    m_setName->setFocus();
+    m_setName->selectAll();
+    say(m_setName, why);
+}
+
+void MessageNamesDialog::clearRefusals()
+{
+    showRefusal(m_setName, {});
+    for (const Row &row : m_rows)
+        showRefusal(row.name, {});
+    m_problem->clear();
+    m_problem->setVisible(false);
+    m_said.clear();
+}
+
+void MessageNamesDialog::say(QWidget *about, const QString &words)
+{
+    announce(about, words);
 }
 
 void MessageNamesDialog::keepRows()
@@ -189,7 +276,7 @@ void MessageNamesDialog::showSet(int index)
     keepRows();
     m_sets.active = index;
     showRows();
-    tell({});
+    clearRefusals();
 }
 
 void MessageNamesDialog::fillChooser()
@@ -199,13 +286,6 @@ void MessageNamesDialog::fillChooser()
     for (const MessageSet &set : m_sets.sets)
         m_chooser->addItem(set.name);
     m_chooser->setCurrentIndex(m_sets.active);
-}
-
-void MessageNamesDialog::tell(const QString &problem)
-{
-    m_problem->setText(problem);
-    m_problem->setVisible(!problem.isEmpty());
-    m_problem->setAccessibleName(problem);
 }
 
 void MessageNamesDialog::newSet()
@@ -218,8 +298,7 @@ void MessageNamesDialog::newSet()
         if (why.isEmpty() && set.name == name)
             why = QStringLiteral("there is a set %1 already").arg(name);
     if (!why.isEmpty()) {
-        tell(why);
-        m_setName->setFocus();
+        refuseSetName(why);
         return;
     }
     keepRows();
@@ -229,8 +308,9 @@ void MessageNamesDialog::newSet()
     m_sets.active = static_cast<int>(m_sets.sets.size() - 1);
     fillChooser();
     showRows();
-    tell({});
+    clearRefusals();
     m_setName->clear();
+    say(m_chooser, QStringLiteral("Set %1 made, and in use").arg(name));
 }
 
 void MessageNamesDialog::renameSet()
@@ -241,41 +321,87 @@ void MessageNamesDialog::renameSet()
         if (why.isEmpty() && i != m_sets.active && m_sets.sets[i].name == name)
             why = QStringLiteral("there is a set %1 already").arg(name);
     if (!why.isEmpty()) {
-        tell(why);
-        m_setName->setFocus();
+        refuseSetName(why);
         return;
     }
-    m_setEdits << MessageEdit::rename(m_sets.sets[m_sets.active].name, name);
+    const QString before = m_sets.sets[m_sets.active].name;
+    m_setEdits << MessageEdit::rename(before, name);
     m_sets.sets[m_sets.active].name = name;
     fillChooser();
-    tell({});
+    clearRefusals();
     m_setName->clear();
+    say(m_chooser, QStringLiteral("Set %1 renamed %2").arg(before, name));
 }
 
-void MessageNamesDialog::deleteSet()
+QString MessageNamesDialog::deleteQuestion(const QString &set, int namedMemories)
+{
+    const QString holds = namedMemories == 0 ? QStringLiteral("no named memories")
+        : namedMemories == 1                  ? QStringLiteral("1 named memory")
+                                              : QStringLiteral("%1 named memories").arg(namedMemories);
+    return QStringLiteral("Delete the set %1? It holds %2.").arg(set, holds);
+}
+
+bool MessageNamesDialog::deleteSet()
 {
     if (m_sets.sets.size() == 1) {
-        tell(QStringLiteral("the last set stays"));
-        return;
+        const QString why = QStringLiteral("the last set stays");
+        showRefusal(m_setName, why);
+        m_said = why;
+        say(m_chooser, why);
+        return false;
     }
+    keepRows(); // the names as the operator sees them are the ones counted
+    const MessageSet &doomed = m_sets.sets[m_sets.active];
+    const int named = static_cast<int>(std::count_if(doomed.memories.cbegin(), doomed.memories.cend(),
+                                                     [](const MessageSlot &slot) { return !slot.name.isEmpty(); }));
+    QMessageBox ask(QMessageBox::Question, QStringLiteral("Delete Set"), deleteQuestion(doomed.name, named),
+                    QMessageBox::NoButton, this);
+    ask.setObjectName(QStringLiteral("DeleteSetQuestion"));
+    ask.setTextFormat(Qt::PlainText); // the set's name may come from the file
+    QPushButton *yes = ask.addButton(QStringLiteral("&Delete"), QMessageBox::AcceptRole);
+    ask.setDefaultButton(ask.addButton(QMessageBox::Cancel)); // Enter alone deletes nothing
+    ask.exec();
+    if (ask.clickedButton() != yes) {
+        say(m_chooser, QStringLiteral("Set %1 kept").arg(doomed.name));
+        return false;
+    }
+    const QString gone = doomed.name;
     m_setEdits << MessageEdit::remove(m_sets.sets[m_sets.active].name);
     m_origin.removeAt(m_sets.active);
     m_sets.sets.removeAt(m_sets.active);
     m_sets.active = 0;
     fillChooser();
     showRows();
-    tell({});
+    clearRefusals();
+    say(m_chooser, QStringLiteral("Set %1 deleted; set %2 in use").arg(gone, m_sets.sets[0].name));
+    return true;
 }
 
+// Every name refused is shown beside its field at once, and all are said together,
+// so the operator mends them in one pass instead of one per OK.
 void MessageNamesDialog::accept()
 {
+    QStringList refusals;
+    QLineEdit *first = nullptr;
     for (int memory = 0; memory < MessageRule::kSlots; ++memory) {
         QLineEdit *name = m_rows[static_cast<size_t>(memory)].name;
-        if (const QString why = MessageRule::nameRefusal(name->text().trimmed()); !why.isEmpty()) {
-            tell(QStringLiteral("Memory %1: %2").arg(memory).arg(why));
-            name->setFocus();
-            return;
-        }
+        const QString why = MessageRule::nameRefusal(name->text().trimmed());
+        showRefusal(name, why);
+        if (why.isEmpty())
+            continue;
+        refusals << QStringLiteral("Memory %1: %2").arg(memory).arg(why);
+        if (!first)
+            first = name;
     }
-    QDialog::accept();
+    if (!first) {
+        QDialog::accept();
+        return;
+    }
+    m_said = refusals.join(u'\n');
+    m_problem->setText(m_said);
+    m_problem->setVisible(true);
+    first->setFocus();
+    first->selectAll();
+    say(first, refusals.size() == 1 ? m_said
+                                    : QStringLiteral("%1 names refused.\n%2").arg(refusals.size()).arg(m_said));
 }

@@ -43,9 +43,9 @@ def reachable(display, seconds=10):
 
 
 def outer(exe):
-    for tool in ("Xvfb", "dbus-run-session"):
+    for tool in ("Xvfb", "dbus-run-session", "xdotool"):
         if not shutil.which(tool):
-            skip("%s is missing (apt-get install xvfb dbus)" % tool)
+            skip("%s is missing (apt-get install xvfb dbus xdotool)" % tool)
     if not os.path.exists(LAUNCHER):
         skip("%s is missing (apt-get install at-spi2-core)" % LAUNCHER)
     if subprocess.run([PYTHON, "-c", "import gi; gi.require_version('Atspi', '2.0')"],
@@ -314,6 +314,74 @@ def inner(exe):
             except BlockingIOError:
                 time.sleep(0.01)
         check(received == b"PTS54TM", "the unit received %r" % received)
+
+        # --- Message Names: each action said, Delete asks, a refusal beside its field ----
+        # Opened from the keyboard, as an operator does: an action called over the bus
+        # would run the modal dialog before it answered.
+        window = subprocess.run(["xdotool", "search", "--pid", str(program.pid), "--name", "ORMA QX50"],
+                                capture_output=True, text=True).stdout.split()
+        check(window, "the window is found on the display")
+        subprocess.run(["xdotool", "windowfocus", "--sync", window[0]])
+        subprocess.run(["xdotool", "key", "alt+o"])
+        item = named("menu item", "Message Names\u2026")
+        check(item, "the Message Names item")
+        pump_until(lambda: "showing" in states(item[0]), 15, "the Options menu")
+        # Up from the top walks the menu from its end, whatever items come after this one.
+        options = item[0].get_parent()
+        on = [None]
+
+        def moved_on():
+            chosen = [options.get_child_at_index(i) for i in range(options.get_child_count())]
+            chosen = [c for c in chosen if c is not None and {"focused", "selected"} & states(c)]
+            if chosen and chosen[0].get_name() != on[0]:
+                on[0] = chosen[0].get_name()
+                return True
+            return False
+
+        for _ in range(options.get_child_count()):
+            subprocess.run(["xdotool", "key", "Up"])
+            pump_until(moved_on, 15, "the next menu item chosen")
+            if on[0] == "Message Names\u2026":
+                break
+        subprocess.run(["xdotool", "key", "Return"])
+        dialog = []
+
+        def find_dialog():
+            del nodes[:]
+            walk(app[0])
+            dialog[:] = named("dialog", "Message Names")
+            return bool(dialog)
+
+        pump_until(find_dialog, 15, "the Message Names dialog")
+        set_name = named("text", "Set name, for New and Rename")
+        check(set_name, "the set name field is named for what it is for")
+        lengths = [n for n in nodes if n.get_name() == "Memory 0 length in seconds"]
+        check(lengths and lengths[0].get_description() == "a length is seconds, at most 120, or not known",
+              "a length says its rule: %r" % (lengths and lengths[0].get_description()))
+        del notices[:]
+        for name, words, speaker in (("Rag chew", "Set Rag chew made, and in use", "combo box"),
+                                     ("Contest", "there is a set Contest already", "text")):
+            Atspi.EditableText.set_text_contents(set_name[0], name)
+            press("New")
+            expect_notice(words, speaker)
+        pump_until(lambda: set_name[0].get_description() == "there is a set Contest already", 15,
+                   "the refusal as the field's description")
+        press("Delete")
+
+        def find_question():
+            del nodes[:]
+            walk(app[0])
+            return any(n.get_name() == "Delete the set Rag chew? It holds no named memories." for n in nodes)
+
+        pump_until(find_question, 15, "Delete's question naming the set")
+        question = [n for n in nodes if n.get_role_name() in ("alert", "dialog") and n.get_name() == "Delete Set"]
+        check(question, "Delete asks in a dialog of its own")
+        del nodes[:]
+        walk(question[0])
+        cancel = named("push button", "Cancel")
+        check(cancel, "the question offers Cancel")
+        Atspi.Action.do_action(cancel[0], 0)
+        expect_notice("Set Rag chew kept", "combo box")
         print("PASS: tree (%d objects) and %d announcements" % (len(nodes), len(notices)))
         print("1 passed, 0 failed")
         return 0
