@@ -321,11 +321,19 @@ def inner(exe):
         window = subprocess.run(["xdotool", "search", "--pid", str(program.pid), "--name", "ORMA QX50"],
                                 capture_output=True, text=True).stdout.split()
         check(window, "the window is found on the display")
-        subprocess.run(["xdotool", "windowfocus", "--sync", window[0]])
-        subprocess.run(["xdotool", "key", "alt+o"])
         item = named("menu item", "Message Names\u2026")
         check(item, "the Message Names item")
-        pump_until(lambda: "showing" in states(item[0]), 15, "the Options menu")
+        # With no window manager the focus can land a moment after windowfocus returns,
+        # and a key sent before it is lost: the menu is asked for again until it shows.
+        for attempt in range(5):
+            subprocess.run(["xdotool", "windowfocus", "--sync", window[0]])
+            subprocess.run(["xdotool", "key", "--window", window[0], "alt+o"])
+            try:
+                pump_until(lambda: "showing" in states(item[0]), 3, "the Options menu")
+                break
+            except Failure:
+                if attempt == 4:
+                    raise
         # Up from the top walks the menu from its end, whatever items come after this one.
         options = item[0].get_parent()
         on = [None]
