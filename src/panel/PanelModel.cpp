@@ -1,6 +1,7 @@
 #include "PanelModel.h"
 
 #include "CommandSender.h"
+#include "SetDescription.h"
 #include "contract/CommandTable.h"
 #include "contract/PanelTexts.h"
 #include "contract/StatusColour.h"
@@ -46,6 +47,7 @@ PanelModel::PanelModel(Desktop &desktop, PortDevices ports, QObject *parent)
     m_repeat = new RepeatTransmit(*m_sender, *m_messages, this);
     m_transmission = new Transmission(*m_messages, this);
     m_messageClock = new MessageClock(*m_messages, *m_transmission, this);
+    m_hearing = new HearingChoices(PanelPreferences::besideAssignments(m_line.ports().assignmentsFile), this);
     // A closed or lost line ends what went on over it, before anyone hears it closed.
     connect(&m_line, &Line::portOpenChanged, this, [this](bool open) {
         if (open)
@@ -64,6 +66,11 @@ PanelModel::PanelModel(Desktop &desktop, PortDevices ports, QObject *parent)
 PanelModel::~PanelModel()
 {
     delete m_repeat; // it holds the sender, which goes before the model's children
+}
+
+QString PanelModel::describeSet() const
+{
+    return describeActiveSet(*m_messages);
 }
 
 void PanelModel::load()

@@ -2,6 +2,7 @@
 
 #include "ContinueOnFailure.h"
 #include "Desktop.h"
+#include "HearingChoices.h"
 #include "Line.h"
 #include "MessageBook.h"
 #include "MessageClock.h"
@@ -49,6 +50,10 @@ public:
     MessageClock &messageClock() { return *m_messageClock; }
     // What plays or transmits now, and who started it.
     Transmission &transmission() { return *m_transmission; }
+    // What the operator chose to hear without looking: event sounds and speech.
+    HearingChoices &hearing() { return *m_hearing; }
+    // The active set read out (SetDescription.h).
+    QString describeSet() const;
 
     // The status every door shows.
     QString statusCaption() const { return m_statusCaption; }
@@ -103,6 +108,7 @@ private:
     MessageBook *m_messages;
     Transmission *m_transmission;
     MessageClock *m_messageClock;
+    HearingChoices *m_hearing;
 
     QString m_statusCaption;
     quint32 m_statusColour = 0;
