@@ -53,6 +53,8 @@ SendOptions::Parsed SendOptions::parse(const QStringList &arguments)
             options.wait = true;
         } else if (argument == QLatin1String("--messages")) {
             options.listMessages = true;
+        } else if (argument == QLatin1String("--describe")) {
+            options.describeSet = true;
         } else if (argument == QLatin1String("--set")) {
             options.setName = value();
             if (!options.setName)
@@ -83,10 +85,11 @@ SendOptions::Parsed SendOptions::parse(const QStringList &arguments)
     }
     if (options.help)
         return {options, {}};
-    const int messageCalls = int(options.listMessages) + int(bool(options.setName)) + int(bool(options.nameMemory));
+    const int messageCalls = int(options.listMessages) + int(options.describeSet) + int(bool(options.setName))
+                             + int(bool(options.nameMemory));
     if (messageCalls > 0) {
         if (messageCalls > 1 || play || haveCommand || options.hold || options.wait)
-            return refuse(QStringLiteral("--messages, --set and --name go alone"));
+            return refuse(QStringLiteral("--messages, --describe, --set and --name go alone"));
         return {options, {}};
     }
     if (options.wait && (!play || options.hold))

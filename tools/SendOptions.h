@@ -20,6 +20,7 @@ struct SendOptions {
     // The messages calls (send/MessageCalls.h), each alone: --messages lists the active
     // set, --set NAME makes a set active, --name N TEXT names memory N.
     bool listMessages = false;
+    bool describeSet = false; // --describe: the active set read out, as the panel's key says it
     std::optional<QString> setName;
     std::optional<std::pair<int, QString>> nameMemory;
     int port = 0; // 0: the panel owning the well-known name; 1 to 4: the one with COM n open

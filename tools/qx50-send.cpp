@@ -34,13 +34,15 @@ int usage(std::FILE *to, int exitCode)
     std::fprintf(to,
                  "usage: qx50-send [--port N] COMMAND\n"
                  "       qx50-send [--port N] --play N [--hold SECONDS | --wait]\n"
-                 "       qx50-send [--port N] --messages | --set NAME | --name N TEXT\n%s"
+                 "       qx50-send [--port N] --messages | --describe | --set NAME | --name N TEXT\n%s"
                  "COMMAND is one of %s.\n"
                  "--play N sends memory N, then T; --hold SECONDS stays that long after it,\n"
                  "and sends S when stopped by SIGTERM, SIGINT or SIGHUP meanwhile, unless\n"
                  "another program's message went on the air since; --wait\n"
                  "stays, the same way, until the message ends (its known length and 0.2 s).\n"
                  "--messages lists the active set of message names (memory, length, name);\n"
+                 "--describe prints the active set read out: its name, then each named memory\n"
+                 "with its length, in keypad order, as the panel's read-set key says it.\n"
                  "--set NAME makes another set active; --name N TEXT names memory N.\n"
                  "--port N asks the panel whose open port is COM N (1 to 4).\n"
                  "Exit status: 0 sent; 1 refused, with the reason (the panel's, or a bad\n"
@@ -130,7 +132,7 @@ int main(int argc, char *argv[])
         printLine(stderr, QStringLiteral("qx50-send: %1").arg(why));
         return 2;
     }
-    if (options.listMessages || options.setName || options.nameMemory)
+    if (options.listMessages || options.describeSet || options.setName || options.nameMemory)
         return runMessageCall(bus, service, options);
     // --wait knows how long to stay before anything goes out; with no length, nothing does.
     std::optional<std::chrono::milliseconds> stay = options.hold;

@@ -118,6 +118,13 @@ int runMessageCall(QDBusConnection &bus, const QString &service, const SendOptio
         return listMessages(bus, service);
     if (options.setName)
         return selectSet(bus, service, *options.setName);
+    if (options.describeSet) {
+        const QDBusMessage reply
+            = call(bus, service, kInterface, QString::fromLatin1(panel::method::kDescribeSet), {});
+        if (reply.type() == QDBusMessage::ReplyMessage)
+            printLine(stdout, reply.arguments().value(0).toString());
+        return exitCodeOf(reply);
+    }
     return exitCodeOf(call(bus, service, kInterface, QString::fromLatin1(panel::method::kSetMessageName),
                            {static_cast<uint>(options.nameMemory->first), options.nameMemory->second}));
 }
