@@ -103,7 +103,7 @@ private slots:
         form.model().messages().setName(5, QStringLiteral("CQ contest"));
         form.model().messages().setLength(5, 2800);
         auto *hearing = form.findChild<HearingInWindow *>();
-        QCOMPARE(hearing->readSetKey()->shortcut(), QKeySequence(Qt::Key_F2));
+        QCOMPARE(hearing->readSetKey()->shortcut(), QKeySequence(Qt::Key_F12));
         QSignalSpy described(hearing, &HearingInWindow::setDescribed);
         hearing->readSetKey()->trigger();
         QCOMPARE(described.value(0).value(0).toString(), form.model().describeSet());

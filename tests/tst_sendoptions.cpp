@@ -66,6 +66,8 @@ private slots:
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<QString>("taken"); // what the options ask for; empty: refused
         QTest::addRow("list") << QStringList {"--messages"} << "list";
+        QTest::addRow("describe") << QStringList {"--describe"} << "describe";
+        QTest::addRow("describe and play") << QStringList {"--describe", "--play", "1"} << "";
         QTest::addRow("set") << QStringList {"--port", "2", "--set", "Contest"} << "set Contest";
         QTest::addRow("name") << QStringList {"--name", "5", "CQ contest"} << "name 5 CQ contest";
         QTest::addRow("play and wait") << QStringList {"--play", "5", "--wait"} << "wait 5";
@@ -87,6 +89,7 @@ private slots:
             return;
         const SendOptions &o = *parsed.options;
         const QString asked = o.listMessages ? QStringLiteral("list")
+            : o.describeSet                  ? QStringLiteral("describe")
             : o.setName                      ? QStringLiteral("set ") + *o.setName
             : o.nameMemory ? QStringLiteral("name %1 %2").arg(o.nameMemory->first).arg(o.nameMemory->second)
             : o.wait       ? QStringLiteral("wait %1").arg(*o.playMemory)

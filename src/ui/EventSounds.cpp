@@ -22,6 +22,10 @@ EventSounds::EventSounds(PanelModel &model, QObject *parent)
     } else {
         ca_context_change_props(m_context, CA_PROP_APPLICATION_NAME, "ORMA QX50 voice memory",
                                 CA_PROP_APPLICATION_ID, "org.orma.Qx50VoiceMemory", nullptr);
+        // The sound server only (PulseAudio, or PipeWire's PulseAudio service): it
+        // applies the desktop's event volume, and libcanberra's fallback to bare ALSA
+        // crashes in its own thread when its context goes.
+        ca_context_set_driver(m_context, "pulse");
         if (const int failed = ca_context_open(m_context); failed != CA_SUCCESS) {
             qCWarning(failureLog).noquote() << "No event sounds:" << ca_strerror(failed);
             ca_context_destroy(m_context);

@@ -12,12 +12,14 @@ class QMenu;
 // air) and "Speech" (Full, Brief or Off), which show and change the model's
 // HearingChoices, and the key that reads the active set out (kReadSetKey), which no
 // command, menu or Orca binding uses: Orca's own keys all take its modifier (Insert
-// or Caps Lock), and F2 types no character, so it never reaches the command keys.
+// or Caps Lock); F12 types no character, so it never reaches the command keys; and
+// the guide suggests F1 to F10 as desktop-wide keys for qx50-send, which would take
+// those keys before the window sees them.
 class HearingInWindow : public QObject {
     Q_OBJECT
 
 public:
-    static constexpr auto kReadSetKey = "F2";
+    static constexpr auto kReadSetKey = "F12";
     static inline const QString kSoundsCaption = QStringLiteral("Sounds");
     static inline const QString kSpeechCaption = QStringLiteral("Speech");
 

@@ -12,7 +12,9 @@
 // A PulseAudio server of the test's own, on a runtime folder of its own, with one null
 // sink whose monitor a parec records: what the desktop's event sounds would play,
 // heard without speakers. Started and stopped by its own process id; every sound
-// client of this process (libcanberra) reaches it through PULSE_SERVER.
+// client of this process (libcanberra) reaches it through PULSE_SERVER. Should the
+// test die, the recorder dies of its closed pipe and the server, left without
+// clients, ends itself 5 s later.
 class PrivatePulse {
 public:
     // 8 kHz mono, 16-bit: plenty for telling a sound from silence.
@@ -31,7 +33,7 @@ public:
         m_server.setProcessEnvironment(env);
         m_server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         m_server.start(QStringLiteral("pulseaudio"),
-                       {QStringLiteral("-n"), QStringLiteral("--daemonize=no"), QStringLiteral("--exit-idle-time=-1"),
+                       {QStringLiteral("-n"), QStringLiteral("--daemonize=no"), QStringLiteral("--exit-idle-time=5"),
                         QStringLiteral("--use-pid-file=no"), QStringLiteral("--disable-shm=yes"),
                         QStringLiteral("--log-level=error"), QStringLiteral("-L"),
                         QStringLiteral("module-null-sink sink_name=air rate=%1").arg(kRate), QStringLiteral("-L"),

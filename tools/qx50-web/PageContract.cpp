@@ -33,6 +33,7 @@ QJsonObject pageContract()
         {"status", kStatus},           {"portOpen", kPortOpen}, {"comPort", kComPort},
         {"lineState", kLineState},     {"received", kReceived}, {"repeating", kRepeating},
         {"repeatsLeft", kRepeatsLeft}, {"playing", kPlaying},   {"messageNames", kMessageNames},
+        {"sounds", kSounds},
     };
     return {{"commands", commands}, {"keypad", keypad}, {"silenceMs", PageHub::kSilenceMs}, {"properties", properties}};
 }
