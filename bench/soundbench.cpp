@@ -8,9 +8,12 @@
 #include "ui/EventSounds.h"
 
 #include <QCoreApplication>
-#include <QSocketNotifier>
 #include <QTemporaryDir>
 
+#include <atomic>
+#include <thread>
+
+#include <poll.h>
 #include <unistd.h>
 
 namespace {
@@ -38,14 +41,21 @@ int main(int argc, char *argv[])
     model.line().setCommPort(1);
     model.line().setPortOpen(true);
 
-    bool byteArrived = false;
-    Clock::time_point arrived;
-    QSocketNotifier readable(master, QSocketNotifier::Read);
-    QObject::connect(&readable, &QSocketNotifier::activated, [&] {
-        char buffer[64];
-        if (::read(master, buffer, sizeof buffer) > 0 && !byteArrived) {
-            arrived = Clock::now();
-            byteArrived = true;
+    // The unit's end is read on a thread of its own, so a byte's arrival is timed when
+    // the kernel hands it over, not when the panel's thread next looks.
+    std::atomic<bool> byteArrived = false;
+    std::atomic<Clock::rep> arrivedAt = 0;
+    std::atomic<bool> ending = false;
+    std::thread reader([&] {
+        while (!ending) {
+            pollfd readable {master, POLLIN, 0};
+            if (::poll(&readable, 1, 50) <= 0)
+                continue;
+            char buffer[64];
+            if (::read(master, buffer, sizeof buffer) > 0 && !byteArrived) {
+                arrivedAt = Clock::now().time_since_epoch().count();
+                byteArrived = true;
+            }
         }
     });
 
@@ -57,7 +67,7 @@ int main(int argc, char *argv[])
         const qint64 before = pulse.recordedMs();
         const auto start = Clock::now();
         model.issueCommand('T');
-        if (!runUntil([&] { return byteArrived; }, 5000)) {
+        if (!runUntil([&] { return byteArrived.load(); }, 5000)) {
             report(QStringLiteral("command to byte at the unit"), QStringLiteral("FAILED"), QString());
             return 1;
         }
@@ -65,17 +75,21 @@ int main(int argc, char *argv[])
             report(QStringLiteral("command to sound start"), QStringLiteral("FAILED: no sound"), QString());
             return 1;
         }
+        const auto heard = Clock::now();
         // The last sound ends before the next command, so each start is seen afresh.
         runUntil([&] { return pulse.recordedMs() > before + 300 && pulse.firstSoundAfter(pulse.recordedMs() - 300) < 0; },
                  10000);
         if (run < 0)
             continue;
+        const Clock::time_point arrived {Clock::duration(arrivedAt.load())};
         (soundsOn ? byteWithSounds : byteWithout).push_back(milliseconds(arrived - start));
         if (soundsOn)
-            toSound.push_back(double(pulse.firstSoundAfter(before) - before));
+            toSound.push_back(milliseconds(heard - start));
     }
 
-    report(QStringLiteral("command to sound start (%1)").arg(kRuns),
+    // Heard as the recorder hands the sink's monitor over: an upper bound, which also
+    // holds the recording's own latency (10 ms blocks).
+    report(QStringLiteral("command to sound start, at the recorder (%1)").arg(kRuns),
            QStringLiteral("median %1 ms, p90 %2 ms").arg(percentile(toSound, 50), 0, 'f', 0).arg(percentile(toSound, 90), 0, 'f', 0),
            QStringLiteral("target median <= 100 ms"));
     report(QStringLiteral("command to byte, Sounds on / off (%1 each)").arg(kRuns),
@@ -83,6 +97,8 @@ int main(int argc, char *argv[])
                .arg(percentile(byteWithSounds, 50), 0, 'f', 2)
                .arg(percentile(byteWithout, 50), 0, 'f', 2),
            QStringLiteral("target: on no later than off"));
+    ending = true;
+    reader.join();
     ::close(master);
     return 0;
 }

@@ -6,7 +6,7 @@
 #include "support/RecordingDesktop.h"
 #include "ui/EventSounds.h"
 
-#include <QSignalSpy>
+#include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -62,6 +62,8 @@ private slots:
             atTheUnitWhenPlayed += unit.received();
         });
         const qint64 before = m_pulse->recordedMs();
+        QElapsedTimer sinceEvent;
+        sinceEvent.start();
         if (event == QLatin1String("T"))
             QVERIFY(model.issueCommand('T'));
         else
@@ -69,10 +71,10 @@ private slots:
 
         if (soundsOn) {
             QTRY_COMPARE(played, QStringList {sound});
-            QTRY_VERIFY(m_pulse->firstSoundAfter(before) >= 0);
-            QVERIFY2(m_pulse->firstSoundAfter(before) - before <= 500,
-                     qPrintable(QStringLiteral("the sound began %1 ms after the event")
-                                    .arg(m_pulse->firstSoundAfter(before) - before)));
+            // Timed to its arrival at the recorder: the recording's latency counts too.
+            QTRY_VERIFY_WITH_TIMEOUT(m_pulse->firstSoundAfter(before) >= 0, 2000);
+            QVERIFY2(sinceEvent.elapsed() <= 500,
+                     qPrintable(QStringLiteral("the sound was heard %1 ms after the event").arg(sinceEvent.elapsed())));
             if (event == QLatin1String("T"))
                 QCOMPARE(atTheUnitWhenPlayed, QByteArray("T"));
         } else {

@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 #include <QProcess>
+#include <QTimer>
 
 #include <canberra.h>
 
@@ -71,9 +72,14 @@ EventSounds::~EventSounds()
 // sample stays cached there, so the next play of it starts at once.
 void EventSounds::play(const char *name, const char *description)
 {
-    const DesktopSetting &desktop = desktopSetting();
-    if (!m_context || !desktop.allows || !m_model.hearing().sounds())
+    if (!m_context || !desktopSetting().allows || !m_model.hearing().sounds())
         return;
+    QTimer::singleShot(kAfterTheByteMs, this, [this, name, description] { playNow(name, description); });
+}
+
+void EventSounds::playNow(const char *name, const char *description)
+{
+    const DesktopSetting &desktop = desktopSetting();
     const int failed = ca_context_play(m_context, 0, CA_PROP_EVENT_ID, name, CA_PROP_EVENT_DESCRIPTION, description,
                                        CA_PROP_CANBERRA_CACHE_CONTROL, "permanent", CA_PROP_CANBERRA_XDG_THEME_NAME,
                                        desktop.theme.isEmpty() ? "freedesktop" : desktop.theme.constData(), nullptr);

@@ -29,6 +29,10 @@ public:
     static constexpr auto kRepeatEnded = "service-logout";
     static constexpr auto kRefused = "dialog-warning";
 
+    // A sound waits this long after its event, so that the sound client's threads
+    // never compete with the kernel handing the command's byte to the line.
+    static constexpr int kAfterTheByteMs = 2;
+
     explicit EventSounds(PanelModel &model, QObject *parent = nullptr);
     ~EventSounds() override;
 
@@ -46,7 +50,9 @@ private:
         QByteArray theme; // empty: the freedesktop theme
     };
     static const DesktopSetting &desktopSetting();
+    // Theme names and descriptions are literals, which outlive any wait.
     void play(const char *name, const char *description);
+    void playNow(const char *name, const char *description);
 
     PanelModel &m_model;
     ca_context *m_context = nullptr;
