@@ -9,6 +9,7 @@
 #include "ui/SpeechVerbosity.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QSignalSpy>
 #include <QDir>
 #include <QFile>
@@ -34,6 +35,8 @@ private slots:
         QTest::addRow("Brief, a chosen memory") << "Brief" << "5" << "Memory 5" << QStringList {"5, CQ contest"};
         QTest::addRow("Brief, a function") << "Brief" << "T" << "Transmit" << QStringList {"Transmit"};
         QTest::addRow("Off, a function") << "Off" << "T" << "Transmit" << QStringList {};
+        QTest::addRow("Full, a repeat's transmission") << "Full" << "repeat T" << "Transmit" << QStringList {"Transmit"};
+        QTest::addRow("Brief, a repeat's transmission") << "Brief" << "repeat T" << "Transmit" << QStringList {};
         QTest::addRow("Brief, a status change") << "Brief" << "status" << "MIC record" << QStringList {"MIC record"};
         QTest::addRow("Off, a status change") << "Off" << "status" << "MIC record" << QStringList {};
         // A repeat of 10, one transmission every 10 s: its start, then its progress
@@ -69,8 +72,9 @@ private slots:
                 hear(speech.repeatProgressed(left, (9 - left) * 10000));
             hear(speech.repeatEnded(QStringLiteral("Repeat finished.")));
         } else {
-            const char command = event.front().toLatin1();
-            hear(speech.command(told, command, CommandTable::isMemory(command) ? QStringLiteral("CQ contest") : QString()));
+            const char command = event.back().toLatin1();
+            hear(speech.command(told, command, CommandTable::isMemory(command) ? QStringLiteral("CQ contest") : QString(),
+                                event.startsWith(QLatin1String("repeat "))));
         }
         QCOMPARE(said, heard);
     }
@@ -105,7 +109,9 @@ private slots:
         auto *hearing = form.findChild<HearingInWindow *>();
         QCOMPARE(hearing->readSetKey()->shortcut(), QKeySequence(Qt::Key_F12));
         QSignalSpy described(hearing, &HearingInWindow::setDescribed);
-        hearing->readSetKey()->trigger();
+        form.show();
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_F12);
         QCOMPARE(described.value(0).value(0).toString(), form.model().describeSet());
     }
 

@@ -348,7 +348,10 @@ private:
         const PanelCommand *sent = CommandTable::find(command);
         const QString name = m_form.model().messages().name(CommandTable::isMemory(command) ? command - '0' : -1);
         // "Memory 5, CQ contest", or at Brief "5, CQ contest"
-        const auto words = m_verbosity.command(sent ? QString::fromLatin1(sent->spoken) : QString(), command, name);
+        // A key or another door stops a repeat before its command goes: while one runs,
+        // what goes out is the repeat's own.
+        const auto words = m_verbosity.command(sent ? QString::fromLatin1(sent->spoken) : QString(), command, name,
+                                               m_form.model().repeat().repeating());
         sayIf(words);
         m_confirmed = words.value_or(QString());
     }

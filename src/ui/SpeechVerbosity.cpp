@@ -5,11 +5,13 @@
 #include <QRegularExpression>
 
 std::optional<QString> SpeechVerbosity::command(const QString &fullWords, char command,
-                                                const QString &memoryName) const
+                                                const QString &memoryName, bool ofARepeat) const
 {
     switch (m_speech) {
     case Speech::Off: return std::nullopt;
     case Speech::Brief:
+        if (ofARepeat)
+            return std::nullopt;
         if (CommandTable::isMemory(command))
             return memoryName.isEmpty() ? QString(QLatin1Char(command))
                                         : QStringLiteral("%1, %2").arg(QLatin1Char(command)).arg(memoryName);

@@ -26,8 +26,10 @@ public:
     Speech speech() const { return m_speech; }
     void setSpeech(Speech speech) { m_speech = speech; }
 
-    // A command went out: its full confirmation, and the memory's name when it has one.
-    std::optional<QString> command(const QString &fullWords, char command, const QString &memoryName) const;
+    // A command went out: its full confirmation, and the memory's name when it has one;
+    // `ofARepeat` when a running repeat sent it, which Brief tells by the repeat's count.
+    std::optional<QString> command(const QString &fullWords, char command, const QString &memoryName,
+                                   bool ofARepeat = false) const;
     // The status line or the line to the unit told something.
     std::optional<QString> status(const QString &words) const;
     std::optional<QString> line(const QString &words) const;
