@@ -353,7 +353,8 @@ private:
         const auto words = m_verbosity.command(sent ? QString::fromLatin1(sent->spoken) : QString(), command, name,
                                                m_form.model().repeat().repeating());
         sayIf(words);
-        m_confirmed = words.value_or(QString());
+        // Unsaid, the command's status line stays unsaid too: a repeat's Transmit.
+        m_confirmed = words.value_or(sent && sent->status ? QString::fromLatin1(sent->status) : QString());
     }
 
     // A repeat tells its start before its first transmission, and why it ended.
