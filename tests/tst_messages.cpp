@@ -5,6 +5,7 @@
 #include "support/PtyUnit.h"
 #include "panel/MessagesFile.h"
 #include "ui/MessageNamesDialog.h"
+#include "ui/HearingInWindow.h"
 #include "ui/MessagesInWindow.h"
 #include "ui/RepeatDialog.h"
 
@@ -139,7 +140,9 @@ private slots:
         QAction *item = f.form->findChild<QAction *>(QStringLiteral("menuMessageNames"));
         QVERIFY(item);
         const QList<QAction *> options = f.form->findChild<QMenu *>(QStringLiteral("menuOptions"))->actions();
-        QCOMPARE(options.last(), item);
+        // Options ends with Message Names, then the hearing choices, Sounds and Speech.
+        QCOMPARE(options.mid(options.size() - 3, 1), QList<QAction *> {item});
+        QCOMPARE(options.last()->text(), HearingInWindow::kSpeechCaption);
         QCOMPARE(item->text(), MessagesInWindow::kItemCaption);
 
         onDialog([](MessageNamesDialog &dialog) {

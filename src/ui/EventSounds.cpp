@@ -7,6 +7,8 @@
 #include <QProcess>
 #include <QTimer>
 
+#include <algorithm>
+
 #include <canberra.h>
 
 EventSounds::EventSounds(PanelModel &model, QObject *parent)
@@ -90,13 +92,18 @@ void EventSounds::playNow(const char *name, const char *description)
     emit played(QString::fromLatin1(name));
 }
 
-// GNOME's switch for event sounds and its sound theme, asked once for the whole run;
-// where no GSettings answers (another desktop, no dconf), the sounds play from the
-// freedesktop theme.
+// GNOME's switch for event sounds and its sound theme, asked once for the whole run on
+// the desktops that keep them (GNOME and those built on it); elsewhere, or where no
+// GSettings answers, the sounds play from the freedesktop theme.
 const EventSounds::DesktopSetting &EventSounds::desktopSetting()
 {
     static DesktopSetting setting;
     static const bool asked = [] {
+        static const QStringList gnomeLike {QStringLiteral("GNOME"), QStringLiteral("Unity"), QStringLiteral("MATE"),
+                                            QStringLiteral("Cinnamon"), QStringLiteral("Budgie")};
+        const QStringList desktops = qEnvironmentVariable("XDG_CURRENT_DESKTOP").split(QLatin1Char(':'));
+        if (std::ranges::none_of(desktops, [](const QString &name) { return gnomeLike.contains(name); }))
+            return false;
         auto ask = [](const QString &key, auto use) {
             auto *gsettings = new QProcess(QCoreApplication::instance());
             QObject::connect(gsettings, &QProcess::finished, gsettings,
