@@ -90,6 +90,7 @@ bench: deps-bench $(BENCH_BUILD)/build.ninja
 	./$(BENCH_BUILD)/bench/qx50-send-bench
 	./$(BENCH_BUILD)/bench/qx50-rigctld-bench
 	./$(BENCH_BUILD)/bench/qx50-reopen-bench
+	./$(BENCH_BUILD)/bench/qx50-sound-bench
 	./$(BENCH_BUILD)/bench/qx50-web-bench
 
 clean:

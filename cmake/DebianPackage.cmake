@@ -75,7 +75,9 @@ set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-symbola") # the received-data panel's control-character symbols
 # Help -> Guide hands guide.htm to xdg-open, which needs a program that shows HTML.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
+# The event sounds need libcanberra's backend for the desktop's sound server (the
+# library itself is found by dpkg-shlibdeps) and the theme the sounds come from.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils, libcanberra-pulse, sound-theme-freedesktop")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "firefox-esr | chromium | www-browser")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 include(CPack)

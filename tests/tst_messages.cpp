@@ -7,6 +7,7 @@
 #include "panel/MessagesFile.h"
 #include "ui/Accessibility.h"
 #include "ui/MessageNamesDialog.h"
+#include "ui/HearingInWindow.h"
 #include "ui/MessagesInWindow.h"
 #include "ui/RepeatDialog.h"
 
@@ -379,7 +380,9 @@ private slots:
         QAction *item = f.form->findChild<QAction *>(QStringLiteral("menuMessageNames"));
         QVERIFY(item);
         const QList<QAction *> options = f.form->findChild<QMenu *>(QStringLiteral("menuOptions"))->actions();
-        QCOMPARE(options.last(), item);
+        // Options ends with Message Names, then the hearing choices, Sounds and Speech.
+        QCOMPARE(options.mid(options.size() - 3, 1), QList<QAction *> {item});
+        QCOMPARE(options.last()->text(), HearingInWindow::kSpeechCaption);
         QCOMPARE(item->text(), MessagesInWindow::kItemCaption);
 
         onDialog([](MessageNamesDialog &dialog) {

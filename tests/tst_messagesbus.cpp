@@ -5,7 +5,10 @@
 #include "support/BusPanel.h"
 #include "panel/RepeatTransmit.h"
 #include "panel/Transmission.h"
+#include "ui/HearingInWindow.h"
 
+#include <QAction>
+#include <QDBusVariant>
 #include <QDBusMessage>
 #include <QDBusMetaType>
 #include <QElapsedTimer>
@@ -124,6 +127,19 @@ private slots:
                      && listed.out.contains(QLatin1String("7\t1.25\tQRZ\n"))
                      && listed.out.contains(QStringLiteral("%1\t-\t%2\n").arg(memory).arg(name)),
                  qPrintable(listed.out));
+        // --describe says what the window's read-set key says, through DescribeSet.
+        const Run described = runSender({"--describe"});
+        QCOMPARE(described.exitCode, 0);
+        QCOMPARE(described.out, p.f.form->model().describeSet() + QLatin1Char('\n'));
+        QVERIFY2(described.out.startsWith(QLatin1String("Default set. 7, QRZ, 1.")), qPrintable(described.out));
+        // Sounds written on the bus is the window's Options -> Sounds, and every door hears it.
+        QCOMPARE(busclient::property("Sounds").toBool(), false);
+        QCOMPARE(busclient::call(busclient::kProperties, QStringLiteral("Set"),
+                                 {busclient::kInterface, QStringLiteral("Sounds"), QVariant::fromValue(QDBusVariant(true))})
+                     .type(),
+                 QDBusMessage::ReplyMessage);
+        QVERIFY(changeHeard(QStringLiteral("Sounds"), true));
+        QVERIFY(p.f.form->findChild<HearingInWindow *>()->soundsItem()->isChecked());
         QCOMPARE(runSender({"--set", "Contest"}).exitCode, 1); // no such set yet
         QCOMPARE(p.f.form->model().messages().addSet(QStringLiteral("Contest")), QString());
         QCOMPARE(runSender({"--set", "Default"}).exitCode, 0);

@@ -66,6 +66,8 @@ private slots:
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<QString>("taken"); // what the options ask for; empty: refused
         QTest::addRow("list") << QStringList {"--messages"} << "list";
+        QTest::addRow("describe") << QStringList {"--describe"} << "describe";
+        QTest::addRow("describe and play") << QStringList {"--describe", "--play", "1"} << "";
         QTest::addRow("set") << QStringList {"--port", "2", "--set", "Contest"} << "set Contest";
         QTest::addRow("name") << QStringList {"--name", "5", "CQ contest"} << "name 5 CQ contest";
         QTest::addRow("play and wait") << QStringList {"--play", "5", "--wait"} << "wait 5";
@@ -95,6 +97,7 @@ private slots:
             return;
         const SendOptions &o = *parsed.options;
         const QString asked = o.listMessages ? QStringLiteral("list")
+            : o.describeSet                  ? QStringLiteral("describe")
             : o.setName                      ? QStringLiteral("set ") + *o.setName
             : o.newSet                       ? QStringLiteral("new ") + *o.newSet
             : o.memoryLength ? QStringLiteral("length %1 %2").arg(o.memoryLength->first).arg(o.memoryLength->second)

@@ -61,6 +61,8 @@ SendOptions::Parsed SendOptions::parse(const QStringList &arguments)
             options.wait = true;
         } else if (argument == QLatin1String("--messages")) {
             options.listMessages = true;
+        } else if (argument == QLatin1String("--describe")) {
+            options.describeSet = true;
         } else if (argument == QLatin1String("--set")) {
             options.setName = value();
             if (!options.setName)
@@ -104,11 +106,11 @@ SendOptions::Parsed SendOptions::parse(const QStringList &arguments)
     }
     if (options.help)
         return {options, {}};
-    const int messageCalls = int(options.listMessages) + int(bool(options.setName)) + int(bool(options.newSet))
+    const int messageCalls = int(options.listMessages) + int(options.describeSet) + int(bool(options.setName)) + int(bool(options.newSet))
         + int(bool(options.nameMemory)) + int(bool(options.memoryLength));
     if (messageCalls > 0) {
         if (messageCalls > 1 || play || haveCommand || options.hold || options.wait)
-            return refuse(QStringLiteral("--messages, --set, --new-set, --name and --length go alone"));
+            return refuse(QStringLiteral("--messages, --describe, --set, --new-set, --name and --length go alone"));
         return {options, {}};
     }
     if (options.wait && (!play || options.hold))

@@ -21,13 +21,14 @@ struct SendOptions {
     // set, --set NAME makes a set active, --new-set NAME makes one, --name N TEXT names
     // memory N, --length N SECONDS gives its length (seconds, 0: not known).
     bool listMessages = false;
+    bool describeSet = false; // --describe: the active set read out, as the panel's key says it
     std::optional<QString> setName;
     std::optional<QString> newSet;
     std::optional<std::pair<int, QString>> nameMemory;
     std::optional<std::pair<int, double>> memoryLength;
     bool messageCall() const
     {
-        return listMessages || setName || newSet || nameMemory || memoryLength;
+        return listMessages || describeSet || setName || newSet || nameMemory || memoryLength;
     }
     int port = 0; // 0: the panel owning the well-known name; 1 to 4: the one with COM n open
     bool help = false;

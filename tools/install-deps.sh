@@ -32,6 +32,12 @@ sets[build]+=" qt6-httpserver-dev qt6-websockets-dev libqrencode-dev"
 sets[test]+=" chromium nodejs openssl curl"
 sets[bench]+=" chromium nodejs"
 # Debian's Node.js has npm as a package of its own; a Node.js that carries npm needs none.
+# Event sounds: libcanberra, its sound-server backend and the freedesktop sound theme it
+# plays from; the tests and the sound figure play them into a private PulseAudio server
+# and record its null sink.
+sets[build]+=" libcanberra-dev libcanberra-pulse sound-theme-freedesktop"
+sets[test]+=" pulseaudio pulseaudio-utils"
+sets[bench]+=" pulseaudio pulseaudio-utils"
 command -v npm > /dev/null || sets[test]+=" npm"
 command -v npm > /dev/null || sets[bench]+=" npm"
 

@@ -30,7 +30,7 @@ int usage(std::FILE *to, int exitCode)
     std::fprintf(to,
                  "usage: qx50-send [--port N] COMMAND\n"
                  "       qx50-send [--port N] --play N [--hold SECONDS | --wait]\n"
-                 "       qx50-send [--port N] --messages | --set NAME | --new-set NAME\n"
+                 "       qx50-send [--port N] --messages | --describe | --set NAME | --new-set NAME\n"
                  "       qx50-send [--port N] --name N TEXT | --length N SECONDS\n%s"
                  "COMMAND is one of %s.\n"
                  "--play N sends memory N, then T; --hold SECONDS stays that long after it,\n"
@@ -38,6 +38,8 @@ int usage(std::FILE *to, int exitCode)
                  "another program's message went on the air since; --wait\n"
                  "stays, the same way, until the message ends (its known length and 0.2 s).\n"
                  "--messages lists the active set of message names (memory, length, name);\n"
+                 "--describe prints the active set read out: its name, then each named memory\n"
+                 "with its length, in keypad order, as the panel's read-set key says it.\n"
                  "--set NAME makes another set active; --new-set NAME makes a new, empty set\n"
                  "and makes it active; --name N TEXT names memory N in the active set;\n"
                  "--length N SECONDS gives memory N's length there (0: not known).\n"

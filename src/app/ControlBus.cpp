@@ -1,5 +1,6 @@
 #include "ControlBus.h"
 
+#include "panel/SetDescription.h"
 #include "client/PanelClient.h"
 #include "contract/CommandTable.h"
 #include "panel/PanelModel.h"
@@ -102,6 +103,8 @@ ControlBus::ControlBus(PanelModel &model, Desktop &desktop, QDBusConnection conn
                          QStringLiteral("org.freedesktop.DBus.Local"), QStringLiteral("Disconnected"), this,
                          SLOT(busDisconnected()));
     watchMessages();
+    connect(&m_model.hearing(), &HearingChoices::soundsChanged, this,
+            [this](bool on) { announce({{latin1(property::kSounds), on}}); });
 }
 
 ControlBus::~ControlBus()
@@ -137,6 +140,18 @@ bool ControlBus::repeating() const
 QString ControlBus::lineState() const
 {
     return Line::stateName(m_model.line().state());
+}
+bool ControlBus::sounds() const
+{
+    return m_model.hearing().sounds();
+}
+void ControlBus::setSounds(bool on)
+{
+    runTrapped(m_desktop, [&] { m_model.hearing().setSounds(on); });
+}
+QString ControlBus::DescribeSet()
+{
+    return describeActiveSet(m_model.messages());
 }
 uint ControlBus::repeatsLeft() const
 {

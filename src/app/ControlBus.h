@@ -42,6 +42,7 @@ class ControlBus : public QObject, protected QDBusContext {
     Q_PROPERTY(QString MessageSet READ messageSet WRITE setMessageSet)
     Q_PROPERTY(QString Playing READ playing)
     Q_PROPERTY(QString LineState READ lineState)
+    Q_PROPERTY(bool Sounds READ sounds WRITE setSounds)
 
 public:
     // This copy's own name, panel::processName of its process id.
@@ -76,6 +77,8 @@ public:
     void setMessageSet(const QString &name); // a name that is no set changes nothing
     QString playing() const; // "" or the memory digit
     QString lineState() const; // "open", "waiting" (a lost port waited for) or "closed"
+    bool sounds() const;
+    void setSounds(bool on); // remembered in options.conf, as the window's Options -> Sounds
 
 public slots:
     // One command character, in either case as the keyboard takes it. The Keyboard
@@ -110,6 +113,9 @@ public slots:
     // plays or transmits is the caller's, for that client or, with an empty tag, for
     // any of its own; otherwise no byte. A repeat it started ends either way.
     Q_SCRIPTABLE void StopOwn(const QString &client);
+
+    // The active set read out, the words the window's read-set key speaks.
+    Q_SCRIPTABLE QString DescribeSet();
 
 signals:
     // The message that played ended, at its length or early.

@@ -1,5 +1,6 @@
 #include "app/CommandLine.h"
 #include "app/ControlBus.h"
+#include "app/ScreenReaderCheck.h"
 #include "app/DisplayCheck.h"
 #include "client/EndingSignals.h"
 #include "app/FirstPaint.h"
@@ -32,6 +33,7 @@ int main(int argc, char *argv[])
 
     QtDesktop desktop;
     Form1 form(desktop, PortDevices::system(PortAssignments::defaultFile()));
+    followScreenReader(form.model().hearing());
 
     // A logout, kill or Ctrl+C ends the panel as closing its window does: the port is
     // closed and its locks given back; the settings file is left alone.

@@ -38,6 +38,8 @@ inline constexpr auto kStartRepeatWithGap = "StartRepeatWithGap";
 inline constexpr auto kSendFor = "SendFor";
 inline constexpr auto kStartRepeatFor = "StartRepeatFor";
 inline constexpr auto kStopOwn = "StopOwn"; // an empty tag: any of the caller's own
+// The active set read out: its name and each named memory with its length.
+inline constexpr auto kDescribeSet = "DescribeSet";
 } // namespace method
 
 namespace property {
@@ -52,6 +54,8 @@ inline constexpr auto kMessageLengths = "MessageLengths";
 inline constexpr auto kMessageSet = "MessageSet";
 inline constexpr auto kPlaying = "Playing";
 inline constexpr auto kLineState = "LineState";
+// Whether what happens on the air is heard as the desktop's event sounds.
+inline constexpr auto kSounds = "Sounds";
 } // namespace property
 
 namespace busSignal {
@@ -83,6 +87,7 @@ inline constexpr Member kMembers[] = {
     {Member::Kind::Method, method::kSendFor, "ss"}, // command, client
     {Member::Kind::Method, method::kStartRepeatFor, "sdus"}, // memory, seconds, count, client
     {Member::Kind::Method, method::kStopOwn, "s"}, // client
+    {Member::Kind::Method, method::kDescribeSet, "s"}, // returns the words
     {Member::Kind::Property, property::kStatus, "s"},
     {Member::Kind::Property, property::kPortOpen, "b"},
     {Member::Kind::Property, property::kComPort, "i"}, // 0 when no port is open
@@ -94,6 +99,7 @@ inline constexpr Member kMembers[] = {
     {Member::Kind::Property, property::kMessageSet, "s", true},
     {Member::Kind::Property, property::kPlaying, "s"}, // "" or the memory digit
     {Member::Kind::Property, property::kLineState, "s"}, // "open", "waiting" or "closed"
+    {Member::Kind::Property, property::kSounds, "b", true},
     {Member::Kind::Signal, busSignal::kMessageEnded, "u"},
 };
 

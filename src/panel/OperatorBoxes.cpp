@@ -9,8 +9,10 @@ OperatorBoxes::OperatorBoxes(Desktop &desktop, QObject *parent)
 void OperatorBoxes::tell(const char *prompt, const QString &detail, bool beep)
 {
     emit tellingOperator();
-    if (beep)
+    if (beep) {
+        emit refusedWithBeep();
         m_desktop.beep();
+    }
     // While the box waits, a caller outside the window hears what it says.
     const QString before = m_told;
     m_told

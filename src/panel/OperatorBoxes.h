@@ -34,6 +34,8 @@ public:
 signals:
     // A box is about to wait for the operator.
     void tellingOperator();
+    // The box is one that beeps: something the operator asked for was refused.
+    void refusedWithBeep();
 
 private:
     Desktop &m_desktop;

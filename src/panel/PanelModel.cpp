@@ -47,6 +47,7 @@ PanelModel::PanelModel(Desktop &desktop, PortDevices ports, QObject *parent)
     m_transmission = new Transmission(*m_messages, this);
     m_messageClock = new MessageClock(*m_messages, *m_transmission, this);
     m_eventLine = new EventLine(*m_messages, *m_messageClock, this);
+    m_hearing = new HearingChoices(PanelPreferences::besideAssignments(m_line.ports().assignmentsFile), this);
     // A closed or lost line ends what went on over it, before anyone hears it closed.
     connect(&m_line, &Line::portOpenChanged, this, [this](bool open) {
         if (open)

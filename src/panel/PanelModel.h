@@ -3,6 +3,7 @@
 #include "ContinueOnFailure.h"
 #include "Desktop.h"
 #include "EventLine.h"
+#include "HearingChoices.h"
 #include "Line.h"
 #include "MessageBook.h"
 #include "MessageClock.h"
@@ -53,6 +54,8 @@ public:
     EventLine &eventLine() { return *m_eventLine; }
     // What plays or transmits now, and who started it.
     Transmission &transmission() { return *m_transmission; }
+    // What the operator chose to hear without looking: event sounds and speech.
+    HearingChoices &hearing() { return *m_hearing; }
 
     // The status every door shows.
     QString statusCaption() const { return m_statusCaption; }
@@ -109,6 +112,7 @@ private:
     Transmission *m_transmission;
     MessageClock *m_messageClock;
     EventLine *m_eventLine;
+    HearingChoices *m_hearing;
 
     QString m_statusCaption;
     quint32 m_statusColour = 0;

@@ -2,8 +2,10 @@
 
 #include "ArrivingLines.h"
 #include "Form1.h"
+#include "HearingInWindow.h"
 #include "ReachableDisabledItems.h"
 #include "SpeechPacer.h"
+#include "SpeechVerbosity.h"
 #include "TailLabel.h"
 #include "contract/CommandTable.h"
 
@@ -303,6 +305,8 @@ public:
         , m_form(form)
         , m_statusShown(form.Status->text())
         , m_panelShown(form.TextBox->text())
+        , m_verbosity(form.model().hearing().speech())
+        , m_repeating(form.model().repeat().repeating())
     {
         m_clock.start();
         // The labels' texts as drawn, and what the panel model does.
@@ -310,9 +314,18 @@ public:
         connect(form.TextBox, &Label::captionChanged, this, &Announcer::panelChanged);
         PanelModel &model = form.model();
         connect(&model.line(), &Line::inputRead, this, &Announcer::inputRead);
-        connect(&model.repeat(), &RepeatTransmit::told, this, [this](const QString &words) { say(words); });
-        connect(&model.line(), &Line::told, this, [this](const QString &words) { say(words); });
-        connect(&model.eventLine(), &EventLine::told, this, [this](const QString &words) { say(words); });
+        connect(&model.hearing(), &HearingChoices::speechChanged, this,
+                [this](HearingChoices::Speech speech) { m_verbosity.setSpeech(speech); });
+        connect(&model.repeat(), &RepeatTransmit::told, this, &Announcer::repeatTold);
+        connect(&model.repeat(), &RepeatTransmit::changed, this, [this] {
+            if (m_form.model().repeat().repeating())
+                sayIf(m_verbosity.repeatProgressed(m_form.model().repeat().left(), m_clock.elapsed()));
+        });
+        connect(&model.line(), &Line::told, this, [this](const QString &words) { sayIf(m_verbosity.line(words)); });
+        // The set read out is asked for by the operator: heard at every level of speech.
+        if (auto *hearing = form.findChild<HearingInWindow *>())
+            connect(hearing, &HearingInWindow::setDescribed, this, [this](const QString &words) { say(words); });
+        connect(&model.eventLine(), &EventLine::told, this, [this](const QString &words) { sayIf(m_verbosity.line(words)); });
         connect(&model, &PanelModel::commandSent, this, &Announcer::commandSent);
         connect(form.menuSpeakReceivedData, &QAction::toggled, this, [this](bool on) {
             if (!on)
@@ -321,7 +334,7 @@ public:
         connect(&form, &Form1::receivedDataShown, this, [this](bool shown) {
             if (!shown)
                 m_pacer.dropHeldLines();
-            say(shown ? QStringLiteral("Received data shown") : QStringLiteral("Received data hidden"));
+            sayIf(m_verbosity.status(shown ? QStringLiteral("Received data shown") : QStringLiteral("Received data hidden")));
         });
     }
 
@@ -337,7 +350,7 @@ private:
         const bool confirmed = shown == m_confirmed; // the command's own words said it already
         m_confirmed.clear();
         if (!confirmed)
-            say(shown);
+            sayIf(m_verbosity.status(shown));
     }
 
     // Every command that goes out is confirmed, a repeated one too; the status line's
@@ -345,12 +358,25 @@ private:
     void commandSent(char command)
     {
         const PanelCommand *sent = CommandTable::find(command);
-        QString words = sent ? QString::fromLatin1(sent->spoken) : QString();
-        if (const QString name = m_form.model().messages().name(CommandTable::isMemory(command) ? command - '0' : -1);
-            !name.isEmpty())
-            words += QStringLiteral(", ") + name; // "Memory 5, CQ contest"
-        say(words);
-        m_confirmed = words;
+        const QString name = m_form.model().messages().name(CommandTable::isMemory(command) ? command - '0' : -1);
+        // "Memory 5, CQ contest", or at Brief "5, CQ contest"
+        // A key or another door stops a repeat before its command goes: while one runs,
+        // what goes out is the repeat's own.
+        const auto words = m_verbosity.command(sent ? QString::fromLatin1(sent->spoken) : QString(), command, name,
+                                               m_form.model().repeat().repeating());
+        sayIf(words);
+        // Unsaid, the command's status line stays unsaid too: a repeat's Transmit.
+        m_confirmed = words.value_or(sent && sent->status ? QString::fromLatin1(sent->status) : QString());
+    }
+
+    // A repeat tells its start before its first transmission, and why it ended.
+    void repeatTold(const QString &words)
+    {
+        const RepeatTransmit &repeat = m_form.model().repeat();
+        const bool started = repeat.repeating() && !m_repeating;
+        m_repeating = repeat.repeating();
+        sayIf(started ? m_verbosity.repeatStarted(words, repeat.left(), m_clock.elapsed())
+                      : m_verbosity.repeatEnded(words));
     }
 
     // The panel's text loses characters at its start and gains them at its end. The
@@ -389,7 +415,8 @@ private:
         const QStringList lines = m_arriving.take(characters);
         const qint64 now = m_clock.elapsed();
         // heard only while the panel is shown and the operator wants them spoken
-        if (!m_form.TextBox->isHidden() && m_form.menuSpeakReceivedData->isChecked())
+        if (!m_form.TextBox->isHidden() && m_form.menuSpeakReceivedData->isChecked()
+            && m_verbosity.receivedLines(m_form.model().transmission().active()))
             for (const QString &line : lines)
                 if (const auto words = m_pacer.lineArrived(line, now))
                     announce(*words);
@@ -406,6 +433,12 @@ private:
         announce(words);
     }
 
+    void sayIf(const std::optional<QString> &words)
+    {
+        if (words)
+            say(*words);
+    }
+
     void announce(const QString &words) { showNotice(m_form.Status, words); }
 
     Form1 &m_form;
@@ -414,6 +447,8 @@ private:
     QString m_confirmed; // a command's words, said before its status line changes
     ArrivingLines m_arriving;
     SpeechPacer m_pacer;
+    SpeechVerbosity m_verbosity;
+    bool m_repeating;
     QElapsedTimer m_clock;
 };
 

@@ -1,6 +1,7 @@
 #include "Form1.h"
 
 #include "Accessibility.h"
+#include "HearingInWindow.h"
 #include "KeyPreview.h"
 #include "OperatorInput.h"
 #include "OutsideText.h"
@@ -131,6 +132,7 @@ Form1::Form1(Desktop &desktop, PortDevices ports, QWidget *parent)
     connect(repeat, &RepeatTransmit::changed, input, [this, input] { input->setWatching(repeat->repeating()); });
     new RepeatIndicator(*this);
     new MessagesInWindow(*this); // after the repeat's indicator, whose line it shares
+    new HearingInWindow(*this); // Options' last items, after Message Names
     connectHandlers();
     followModel();
     // The model's boxes wait for the operator; so must every other door meanwhile.

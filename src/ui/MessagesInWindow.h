@@ -7,8 +7,8 @@ class QAction;
 
 // What the window shows of the memories' names and lengths, without changing any
 // caption or geometry of its own: each digit button's tooltip and accessible
-// description ("CQ contest, 2.8 s"), and the Options menu's "Message Names…", its last
-// item, with its dialog. The line under the status that names the chosen or playing
+// description ("CQ contest, 2.8 s"), and the Options menu's "Message Names…" (after it
+// come only the hearing choices), with its dialog. The line under the status that names the chosen or playing
 // message is RepeatIndicator's, which decides what that line shows.
 class MessagesInWindow : public QObject {
     Q_OBJECT

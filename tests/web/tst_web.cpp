@@ -321,6 +321,12 @@ private slots:
         QVERIFY(browser.shows(phone, "#status", "Transmit"));
         QCOMPARE(browser.eval(phone, "document.querySelector('#status').className"), QJsonValue("red"));
 
+        // The Sounds switch is the panel's Options -> Sounds, on every page at once.
+        QVERIFY(!p.f.form->model().hearing().sounds());
+        browser.ask({{"do", "tap"}, {"page", phone}, {"selector", "#sounds"}});
+        QTRY_VERIFY(p.f.form->model().hearing().sounds());
+        QTRY_COMPARE(browser.eval(desk, "document.querySelector('#sounds').checked"), QJsonValue(true));
+
         p.unit.send("QX50 READY");
         QVERIFY(browser.shows(phone, "#received", "QX50 READY"));
         QVERIFY(browser.shows(phone, "#spoken", "Transmit")); // the live region speaks the status

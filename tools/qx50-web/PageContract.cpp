@@ -36,6 +36,7 @@ QJsonObject pageContract()
         {"lineState", kLineState},     {"received", kReceived}, {"repeating", kRepeating},
         {"repeatsLeft", kRepeatsLeft}, {"playing", kPlaying},   {"messageNames", kMessageNames},
         {"messageLengths", kMessageLengths},
+        {"sounds", kSounds},
     };
     // The window's own words the page shows, "{port}" standing for the port's number.
     const QJsonObject texts {{"lostPortWaiting", PanelText::lostPortWaiting(QStringLiteral("{port}"))}};

@@ -175,6 +175,7 @@ void PageHub::heard(Page &page, const QString &message)
         m_panel.startRepeatFor(request->memory, request->seconds,
                                static_cast<uint>(std::min<qint64>(request->count, 0xffffffff)), page.tag, answer);
         break;
+    case PageRequest::Kind::Sounds: m_panel.setSounds(request->on, answer); break;
     }
 }
 

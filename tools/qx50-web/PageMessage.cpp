@@ -35,6 +35,12 @@ std::optional<PageRequest> readPageRequest(QByteArrayView message)
         if (!std::isfinite(count) || count != std::floor(count) || count < 0 || count > 1e9)
             return std::nullopt;
         request.count = static_cast<qint64>(count);
+    } else if (type == QLatin1String("sounds")) {
+        request.kind = PageRequest::Kind::Sounds;
+        const QJsonValue on = object.value(QLatin1String("on"));
+        if (!on.isBool())
+            return std::nullopt;
+        request.on = on.toBool();
     } else {
         return std::nullopt;
     }

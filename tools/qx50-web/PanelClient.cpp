@@ -202,6 +202,11 @@ void PanelClient::call(const QString &method, const QVariantList &arguments, Ans
         = QDBusMessage::createMethodCall(m_service, latin1(panel::kPath), latin1(panel::kInterface), method);
     message.setAutoStartService(false);
     message.setArguments(arguments);
+    hand(message, std::move(answer));
+}
+
+void PanelClient::hand(const QDBusMessage &message, Answer answer)
+{
     auto *pending = new QDBusPendingCallWatcher(m_bus.asyncCall(message, panel::kAnswerWithinMs), this);
     connect(pending, &QDBusPendingCallWatcher::finished, this,
             [answer = std::move(answer)](QDBusPendingCallWatcher *watcher) {
@@ -213,6 +218,15 @@ void PanelClient::call(const QString &method, const QVariantList &arguments, Ans
 void PanelClient::send(const QString &command, Answer answer)
 {
     call(latin1(panel::method::kSend), {command}, std::move(answer));
+}
+
+void PanelClient::setSounds(bool on, Answer answer)
+{
+    QDBusMessage message = QDBusMessage::createMethodCall(m_service, latin1(panel::kPath),
+                                                          latin1(kPropertiesInterface), QStringLiteral("Set"));
+    message.setAutoStartService(false);
+    message << latin1(panel::kInterface) << latin1(panel::property::kSounds) << QVariant::fromValue(QDBusVariant(on));
+    hand(message, std::move(answer));
 }
 
 void PanelClient::stopRepeat(Answer answer)

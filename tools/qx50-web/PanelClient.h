@@ -42,6 +42,8 @@ public:
 
     void send(const QString &command, Answer answer);
     void stopRepeat(Answer answer);
+    // The panel's Sounds property, as Options -> Sounds sets it.
+    void setSounds(bool on, Answer answer);
     // For one page, named by `client`: what it starts is that page's own.
     void sendFor(const QString &command, const QString &client, Answer answer);
     void startRepeatFor(const QString &memory, double seconds, uint count, const QString &client, Answer answer);
@@ -65,6 +67,8 @@ private:
     void lookAgain();
     void readAll();
     void call(const QString &method, const QVariantList &arguments, Answer answer);
+    // The message goes to the panel; its answer (a refusal's words, or none) to `answer`.
+    void hand(const QDBusMessage &message, Answer answer);
     void setPresent(bool present);
     static QVariant plain(const QString &name, const QVariant &value);
 

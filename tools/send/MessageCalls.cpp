@@ -121,6 +121,13 @@ int runMessageCall(QDBusConnection &bus, const QString &service, const SendOptio
     if (options.memoryLength)
         return exitCodeOf(call(bus, service, kInterface, QString::fromLatin1(panel::method::kSetMessageLength),
                                {static_cast<uint>(options.memoryLength->first), options.memoryLength->second}));
+    if (options.describeSet) {
+        const QDBusMessage reply
+            = call(bus, service, kInterface, QString::fromLatin1(panel::method::kDescribeSet), {});
+        if (reply.type() == QDBusMessage::ReplyMessage)
+            printLine(stdout, reply.arguments().value(0).toString());
+        return exitCodeOf(reply);
+    }
     return exitCodeOf(call(bus, service, kInterface, QString::fromLatin1(panel::method::kSetMessageName),
                            {static_cast<uint>(options.nameMemory->first), options.nameMemory->second}));
 }

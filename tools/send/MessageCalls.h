@@ -11,8 +11,9 @@ struct SendOptions;
 
 // qx50-send's calls on the memories' names and lengths: --messages lists the panel's
 // active set, one memory a line ("5<TAB>2.8<TAB>CQ contest", "-" for a length not
-// known); --set NAME makes another set active; --new-set NAME makes a new, empty set
-// and makes it active; --name N TEXT names memory N; --length N SECONDS gives its
+// known); --describe prints the active set read out, the words the panel's read-set
+// key speaks; --set NAME makes another set active; --new-set NAME makes a new, empty
+// set and makes it active; --name N TEXT names memory N; --length N SECONDS gives its
 // length (0: not known). The panel judges names, sets and lengths by its own rule.
 
 // Runs the one the options ask for; the exit status: 0 done, 1 refused with the
