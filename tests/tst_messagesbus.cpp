@@ -4,6 +4,7 @@
 #include "support/BusClient.h"
 #include "support/BusPanel.h"
 #include "panel/RepeatTransmit.h"
+#include "panel/SetDescription.h"
 #include "panel/Transmission.h"
 #include "ui/HearingInWindow.h"
 
@@ -130,7 +131,7 @@ private slots:
         // --describe says what the window's read-set key says, through DescribeSet.
         const Run described = runSender({"--describe"});
         QCOMPARE(described.exitCode, 0);
-        QCOMPARE(described.out, p.f.form->model().describeSet() + QLatin1Char('\n'));
+        QCOMPARE(described.out, describeActiveSet(p.f.form->model().messages()) + QLatin1Char('\n'));
         QVERIFY2(described.out.startsWith(QLatin1String("Default set. 7, QRZ, 1.")), qPrintable(described.out));
         // Sounds written on the bus is the window's Options -> Sounds, and every door hears it.
         QCOMPARE(busclient::property("Sounds").toBool(), false);
