@@ -17,8 +17,10 @@ EventSounds::EventSounds(PanelModel &model, QObject *parent)
     , m_lineState(model.line().state())
     , m_repeating(model.repeat().repeating())
 {
-    // The connection to the sound server is made now, at start, so that no command
-    // ever waits for it.
+    // The context costs nothing; the connection to the sound server (and the desktop's
+    // setting, asked of another program) is made only once sounds are on: at start when
+    // they are, else when the operator turns them on. Either way before any command,
+    // which never waits for it.
     if (const int failed = ca_context_create(&m_context); failed != CA_SUCCESS) {
         qCWarning(failureLog).noquote() << "No event sounds:" << ca_strerror(failed);
         m_context = nullptr;
@@ -29,13 +31,13 @@ EventSounds::EventSounds(PanelModel &model, QObject *parent)
         // applies the desktop's event volume, and libcanberra's fallback to bare ALSA
         // crashes in its own thread when its context goes.
         ca_context_set_driver(m_context, "pulse");
-        if (const int failed = ca_context_open(m_context); failed != CA_SUCCESS) {
-            qCWarning(failureLog).noquote() << "No event sounds:" << ca_strerror(failed);
-            ca_context_destroy(m_context);
-            m_context = nullptr;
-        }
     }
-    desktopSetting(); // asked now, answered long before the first sound
+    if (model.hearing().sounds())
+        connectToServer();
+    connect(&model.hearing(), &HearingChoices::soundsChanged, this, [this](bool on) {
+        if (on)
+            connectToServer();
+    });
 
     // T on its own or as the end of a memory played to air; the byte is out already.
     connect(&model, &PanelModel::commandSent, this, [this](char command) {
@@ -64,6 +66,20 @@ EventSounds::EventSounds(PanelModel &model, QObject *parent)
     connect(&model.boxes(), &OperatorBoxes::refusedWithBeep, this, [this] { play(kRefused, "Refused"); });
 }
 
+void EventSounds::connectToServer()
+{
+    if (!m_context || m_connected)
+        return;
+    if (const int failed = ca_context_open(m_context); failed != CA_SUCCESS) {
+        qCWarning(failureLog).noquote() << "No event sounds:" << ca_strerror(failed);
+        ca_context_destroy(m_context);
+        m_context = nullptr;
+        return;
+    }
+    m_connected = true;
+    desktopSetting(); // asked now, answered long before the first sound
+}
+
 EventSounds::~EventSounds()
 {
     if (m_context)
@@ -74,7 +90,7 @@ EventSounds::~EventSounds()
 // sample stays cached there, so the next play of it starts at once.
 void EventSounds::play(const char *name, const char *description)
 {
-    if (!m_context || !desktopSetting().allows || !m_model.hearing().sounds())
+    if (!m_connected || !desktopSetting().allows || !m_model.hearing().sounds())
         return;
     QTimer::singleShot(kAfterTheByteMs, this, [this, name, description] { playNow(name, description); });
 }

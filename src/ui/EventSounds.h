@@ -36,8 +36,8 @@ public:
     explicit EventSounds(PanelModel &model, QObject *parent = nullptr);
     ~EventSounds() override;
 
-    // Whether the desktop's sound server took the sounds at start; without one the
-    // panel runs silent.
+    // Whether event sounds can be made here; a sound server that refuses the
+    // connection, once sounds are on, turns them off and the panel runs silent.
     bool available() const { return m_context != nullptr; }
 
 signals:
@@ -50,12 +50,14 @@ private:
         QByteArray theme; // empty: the freedesktop theme
     };
     static const DesktopSetting &desktopSetting();
+    void connectToServer();
     // Theme names and descriptions are literals, which outlive any wait.
     void play(const char *name, const char *description);
     void playNow(const char *name, const char *description);
 
     PanelModel &m_model;
     ca_context *m_context = nullptr;
+    bool m_connected = false; // to the sound server, once sounds were on
     Line::State m_lineState;
     bool m_repeating = false;
 };
