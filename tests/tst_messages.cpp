@@ -83,6 +83,14 @@ QByteArray fileBytes(const QString &path)
 
 Q_DECLARE_METATYPE(DialogStep)
 
+// "Within a second" as the operator sees it; the sanitizers' build runs about three
+// times slower, and the bound grows with it.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr qint64 kWithinASecondMs = 3000;
+#else
+constexpr qint64 kWithinASecondMs = 1000;
+#endif
+
 class MessagesTest : public QObject {
     Q_OBJECT
 
@@ -360,12 +368,12 @@ private slots:
         });
         clock.start();
         f.form->findChild<QAction *>(QStringLiteral("menuMessageNames"))->trigger();
-        QVERIFY2(shownAfter >= 0 && shownAfter < 1000, qPrintable(QString::number(shownAfter)));
+        QVERIFY2(shownAfter >= 0 && shownAfter < kWithinASecondMs, qPrintable(QString::number(shownAfter)));
         // A change reads and edits the whole file while the bus waits, and is refused
         // when the file would grow too large to be read at the next start.
         clock.restart();
         const QString refused = f.form->model().messages().setName(1, QStringLiteral("CQ"));
-        QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
+        QVERIFY2(clock.elapsed() < kWithinASecondMs, qPrintable(QString::number(clock.elapsed())));
         QVERIFY2(refused.contains(QLatin1String("larger than 256 KiB")), qPrintable(refused));
         QCOMPARE(fileBytes(f.cwd.path() + QStringLiteral("/messages.conf")), hostile);
     }

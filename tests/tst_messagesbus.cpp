@@ -47,6 +47,14 @@ QMap<uint, QString> busNames()
 
 } // namespace
 
+// "Within a second" as the operator sees it; the sanitizers' build runs about three
+// times slower, and the bound grows with it.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr qint64 kWithinASecondMs = 3000;
+#else
+constexpr qint64 kWithinASecondMs = 1000;
+#endif
+
 class MessagesBusTest : public QObject {
     Q_OBJECT
 
@@ -207,7 +215,7 @@ private slots:
         QElapsedTimer clock;
         clock.start();
         const QDBusMessage busy = call(kInterface, QStringLiteral("SetMessageName"), {5u, QStringLiteral("CQ")});
-        QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
+        QVERIFY2(clock.elapsed() < kWithinASecondMs, qPrintable(QString::number(clock.elapsed())));
         QCOMPARE(busy.errorName(), QStringLiteral("org.orma.Qx50VoiceMemory.Error.Busy"));
         QVERIFY(busy.errorMessage().contains(QLatin1String("locked")));
         other.unlock();
