@@ -315,6 +315,36 @@ def inner(exe):
                 time.sleep(0.01)
         check(received == b"PTS54TM", "the unit received %r" % received)
 
+        # --- Options -> Speech: Off says nothing of its own, Brief drops the path ----------
+        # What Off leaves unsaid is told by what comes after it: announcements keep their
+        # order, so a "Transmit" still due would arrive before Brief's memory words.
+        def choose_speech(level):
+            press(level)
+            pump_until(lambda: "checked" in states(named("menu item", level)[0]), 15, "Speech %s" % level)
+
+        def unit_heard():
+            try:
+                return os.read(master, 10)
+            except BlockingIOError:
+                return b""
+
+        choose_speech("Off")
+        before, shown = len(notices), inserted.count(("status bar", "Transmit"))
+        press("Transmit")
+        pump_until(lambda: inserted.count(("status bar", "Transmit")) > shown, 15, "the transmit shown")
+        pump_until(lambda: unit_heard() == b"T", 15, "the transmit sent")
+        choose_speech("Brief")
+        press("5")
+        expect_notice("5, CQ contest", "status bar")
+        check([n for n, _ in notices[before:]] == ["5, CQ contest"],
+              "with Speech Off then Brief: %s" % notices[before:])
+        before = len(notices)
+        os.close(master)   # the adapter pulled
+        pump_until(lambda: any(n.startswith("COM1 lost") for n, _ in notices[before:]), 15, "the lost port told")
+        lost = [n for n, _ in notices[before:] if n.startswith("COM1")]
+        check(lost == ["COM1 lost"], "Brief tells the lost port as %s" % lost)
+        choose_speech("Full")
+
         # --- Message Names: each action said, Delete asks, a refusal beside its field ----
         # Opened from the keyboard, as an operator does: an action called over the bus
         # would run the modal dialog before it answered.
