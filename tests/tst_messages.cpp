@@ -343,6 +343,12 @@ private slots:
             QCOMPARE(field->accessibleDescription(), beside);
             QVERIFY(field->hasFocus() || refusedField == 7); // the first refused field takes the focus
             QCOMPARE(QApplication::focusWidget()->property("selectedText").toString().isEmpty(), false);
+            // shown whole: as tall as its wrapped words need at the width it was given
+            const QList<QLabel *> labels = dialog.findChildren<QLabel *>();
+            const auto shown = std::find_if(labels.cbegin(), labels.cend(),
+                                            [&](const QLabel *l) { return l->isVisible() && l->text() == beside; });
+            QVERIFY(shown != labels.cend());
+            QTRY_VERIFY((*shown)->height() >= (*shown)->heightForWidth((*shown)->width()));
         }
     }
 

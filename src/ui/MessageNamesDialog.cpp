@@ -226,6 +226,11 @@ void MessageNamesDialog::showRefusal(QLineEdit *field, const QString &why)
 {
     QLabel *beside = refusalLabelOf(field);
     beside->setText(why);
+    // A wrapped label is laid out as narrow as its longest word, and a grid gives it no
+    // more height than its row had: it is held to a few short lines, all of them shown.
+    const QFontMetrics metrics = beside->fontMetrics();
+    const int width = std::min(metrics.horizontalAdvance(why), metrics.averageCharWidth() * MessageRule::kMaxNameLength);
+    beside->setMinimumSize(width, beside->heightForWidth(width));
     beside->setVisible(!why.isEmpty());
     field->setAccessibleDescription(why);
 }
