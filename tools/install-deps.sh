@@ -13,6 +13,8 @@ declare -A sets
 sets[build]="cmake ninja-build g++ make qt6-base-dev qt6-serialport-dev libtelnet-dev fonts-symbola"
 sets[test]="clang xvfb xauth xdotool imagemagick desktop-file-utils dpkg-dev appstream mandoc
             ser2net dbus at-spi2-core python3-pyatspi"
+# The screen reader the Message Names dialog is heard through.
+sets[test]+=" orca"
 # Loggers through qx50-send and qx50-rigctld: Hamlib's rigctld and rigctl, TLF in tmux.
 sets[test]+=" libhamlib-utils tlf tmux"
 sets[bench]="ser2net dbus"

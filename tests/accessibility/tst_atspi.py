@@ -42,7 +42,8 @@ def reachable(display, seconds=10):
     return False
 
 
-def outer(exe):
+def outer(exe, script=__file__, seconds=240):
+    """Runs `script --inner exe` on a private Xvfb display, in a private D-Bus session."""
     for tool in ("Xvfb", "dbus-run-session", "xdotool"):
         if not shutil.which(tool):
             skip("%s is missing (apt-get install xvfb dbus xdotool)" % tool)
@@ -72,14 +73,14 @@ def outer(exe):
             skip("Xvfb did not start")
         env = dict(os.environ, DISPLAY=":" + display)
         env.pop("NO_AT_BRIDGE", None)
-        session = subprocess.Popen(["dbus-run-session", "--", PYTHON, os.path.abspath(__file__), INNER, exe],
+        session = subprocess.Popen(["dbus-run-session", "--", PYTHON, os.path.abspath(script), INNER, exe],
                                    env=env)
         try:
-            return session.wait(timeout=240)
+            return session.wait(timeout=seconds)
         except subprocess.TimeoutExpired:
             session.kill()
             session.wait()
-            print("FAIL: the test did not finish in 240 s")
+            print("FAIL: the test did not finish in %d s" % seconds)
             return 1
     finally:
         xvfb.terminate()
