@@ -74,6 +74,7 @@ private slots:
         QTest::addRow("new set") << QStringList {"--new-set", "Contest"} << "new Contest";
         QTest::addRow("length") << QStringList {"--length", "3", "4.1"} << "length 3 4.1";
         QTest::addRow("length not known") << QStringList {"--length", "3", "0"} << "length 3 0";
+        QTest::addRow("length not known, as listed") << QStringList {"--length", "3", "-"} << "length 3 0";
         QTest::addRow("length negative") << QStringList {"--length", "3", "-1"} << "";
         QTest::addRow("length exponent") << QStringList {"--length", "3", "1e2"} << "";
         QTest::addRow("length without seconds") << QStringList {"--length", "3"} << "";

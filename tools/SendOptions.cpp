@@ -76,9 +76,10 @@ SendOptions::Parsed SendOptions::parse(const QStringList &arguments)
             const auto digit = value();
             const auto memory = digit ? CommandTable::memoryOf(*digit) : std::nullopt;
             const auto text = memory ? value() : std::nullopt;
-            const auto seconds = text ? plainSeconds(*text) : std::nullopt;
+            // "-" is how --messages and the messages file write a length not known; 0 says it too.
+            const auto seconds = !text ? std::nullopt : *text == QLatin1String("-") ? std::optional(0.0) : plainSeconds(*text);
             if (!seconds)
-                return refuse(QStringLiteral("--length takes a memory digit 0 to 9 and seconds (e.g. 4.1; 0: not known)"));
+                return refuse(QStringLiteral("--length takes a memory digit 0 to 9 and seconds (e.g. 4.1; - for not known)"));
             options.memoryLength = std::pair {*memory, *seconds};
         } else if (argument == QLatin1String("--name")) {
             const auto digit = value();

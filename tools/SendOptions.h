@@ -19,7 +19,7 @@ struct SendOptions {
     std::optional<int> playMemory; // --play N
     // The messages calls (send/MessageCalls.h), each alone: --messages lists the active
     // set, --set NAME makes a set active, --new-set NAME makes one, --name N TEXT names
-    // memory N, --length N SECONDS gives its length (seconds, 0: not known).
+    // memory N, --length N SECONDS gives its length (seconds, or - for not known).
     bool listMessages = false;
     bool describeSet = false; // --describe: the active set read out, as the panel's key says it
     std::optional<QString> setName;

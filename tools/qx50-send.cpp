@@ -42,7 +42,7 @@ int usage(std::FILE *to, int exitCode)
                  "with its length, in keypad order, as the panel's read-set key says it.\n"
                  "--set NAME makes another set active; --new-set NAME makes a new, empty set\n"
                  "and makes it active; --name N TEXT names memory N in the active set;\n"
-                 "--length N SECONDS gives memory N's length there (0: not known).\n"
+                 "--length N SECONDS gives memory N's length there (- for not known).\n"
                  "--port N asks the panel whose open port is COM N (1 to 4).\n"
                  "Exit status: 0 sent; 1 refused, with the reason (the panel's, or a bad\n"
                  "argument, refused before any panel is asked); 2 no panel to ask (none\n"
