@@ -82,9 +82,9 @@ ControlBus::ControlBus(PanelModel &model, Desktop &desktop, QDBusConnection conn
         announce({{latin1(property::kReceived), onTheBus(text)}});
     });
     connect(&m_model.line(), &Line::portOpenChanged, this, [this](bool open) {
-        announce({{latin1(property::kPortOpen), open},
-                  {latin1(property::kComPort), m_model.line().openPort()},
-                  {latin1(property::kLineState), lineState()}});
+        announce(withWaitingFor({{latin1(property::kPortOpen), open},
+                                 {latin1(property::kComPort), m_model.line().openPort()},
+                                 {latin1(property::kLineState), lineState()}}));
     });
 
     // The caller of StartRepeat is watched while its repeat runs; when its connection
@@ -97,7 +97,7 @@ ControlBus::ControlBus(PanelModel &model, Desktop &desktop, QDBusConnection conn
         if (state == Line::State::Waiting
             || (state == Line::State::Closed && !m_model.line().portOpen()
                 && m_lineStateAnnounced == QLatin1String("waiting")))
-            announce({{latin1(property::kLineState), Line::stateName(state)}});
+            announce(withWaitingFor({{latin1(property::kLineState), Line::stateName(state)}}));
     });
     m_connection.connect(QString(), QStringLiteral("/org/freedesktop/DBus/Local"),
                          QStringLiteral("org.freedesktop.DBus.Local"), QStringLiteral("Disconnected"), this,
@@ -140,6 +140,17 @@ bool ControlBus::repeating() const
 QString ControlBus::lineState() const
 {
     return Line::stateName(m_model.line().state());
+}
+int ControlBus::waitingFor() const
+{
+    return m_model.line().waitedPort();
+}
+// The line's changes, with the port waited for when that changed too.
+QVariantMap ControlBus::withWaitingFor(QVariantMap changes)
+{
+    if (const int port = waitingFor(); port != m_waitingForAnnounced)
+        changes.insert(latin1(property::kWaitingFor), m_waitingForAnnounced = port);
+    return changes;
 }
 bool ControlBus::sounds() const
 {

@@ -42,6 +42,7 @@ class ControlBus : public QObject, protected QDBusContext {
     Q_PROPERTY(QString MessageSet READ messageSet WRITE setMessageSet)
     Q_PROPERTY(QString Playing READ playing)
     Q_PROPERTY(QString LineState READ lineState)
+    Q_PROPERTY(int WaitingFor READ waitingFor)
     Q_PROPERTY(bool Sounds READ sounds WRITE setSounds)
 
 public:
@@ -77,6 +78,7 @@ public:
     void setMessageSet(const QString &name); // a name that is no set changes nothing
     QString playing() const; // "" or the memory digit
     QString lineState() const; // "open", "waiting" (a lost port waited for) or "closed"
+    int waitingFor() const; // the port waited for, 0 when none is
     bool sounds() const;
     void setSounds(bool on); // remembered in options.conf, as the window's Options -> Sounds
 
@@ -129,6 +131,7 @@ private slots:
 private:
     void refuse(const char *error, const QString &text);
     void announce(const QVariantMap &changed);
+    QVariantMap withWaitingFor(QVariantMap changes);
     void repeatChanged();
     void watchMessages();
     void startRepeat(const std::function<RepeatTransmit::Started(const Owner &)> &start, const QString &client = {});
@@ -147,6 +150,7 @@ private:
     QString m_statusAnnounced; // the status as callers last heard it
     QString m_playingAnnounced; // Playing, as callers last heard it
     QString m_lineStateAnnounced;
+    int m_waitingForAnnounced = 0;
 
     PanelModel &m_model;
     Desktop &m_desktop;

@@ -54,6 +54,8 @@ inline constexpr auto kMessageLengths = "MessageLengths";
 inline constexpr auto kMessageSet = "MessageSet";
 inline constexpr auto kPlaying = "Playing";
 inline constexpr auto kLineState = "LineState";
+// The lost port waited for, which ComPort no longer names (it names an open port).
+inline constexpr auto kWaitingFor = "WaitingFor";
 // Whether what happens on the air is heard as the desktop's event sounds.
 inline constexpr auto kSounds = "Sounds";
 } // namespace property
@@ -99,6 +101,7 @@ inline constexpr Member kMembers[] = {
     {Member::Kind::Property, property::kMessageSet, "s", true},
     {Member::Kind::Property, property::kPlaying, "s"}, // "" or the memory digit
     {Member::Kind::Property, property::kLineState, "s"}, // "open", "waiting" or "closed"
+    {Member::Kind::Property, property::kWaitingFor, "i"}, // 0 unless LineState is "waiting"
     {Member::Kind::Property, property::kSounds, "b", true},
     {Member::Kind::Signal, busSignal::kMessageEnded, "u"},
 };

@@ -251,6 +251,11 @@ Line::State Line::state() const
     return m_wait ? State::Waiting : State::Closed;
 }
 
+int Line::waitedPort() const
+{
+    return m_wait ? m_wait->port() : 0;
+}
+
 QString Line::stateName(State state)
 {
     switch (state) {

@@ -76,6 +76,7 @@ public:
     void watchComItems();
 
     State state() const;
+    int waitedPort() const; // the lost port waited for, 0 when none is
     // The small line under the status: a lost port waited for, or one back. Its forms
     // go from the fullest to the shortest, for a window to show the fullest that fits;
     // the detail (the device's path, why the last try failed) is for a tooltip and a

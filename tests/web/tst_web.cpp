@@ -496,6 +496,8 @@ private slots:
         QVERIFY(browser.shows(phone, "#port", QStringLiteral("COM2 lost \u2013 waiting for it to come back")));
         browser.ask({{"do", "tap"}, {"page", phone}, {"selector", "[data-c=\"T\"]"}});
         QVERIFY(browser.shows(phone, "#notice", "COM2 lost, waiting for it to come back"));
+        const int late = browser.open(web.base() + "#t=" + web.token); // never saw the port open
+        QVERIFY(browser.shows(late, "#port", QStringLiteral("COM2 lost \u2013 waiting for it to come back")));
 
         unit = std::make_unique<PtyUnit>();
         QVERIFY(QFile::link(unit->devicePath(), link));

@@ -36,7 +36,7 @@ QJsonObject pageContract()
         {"lineState", kLineState},     {"received", kReceived}, {"repeating", kRepeating},
         {"repeatsLeft", kRepeatsLeft}, {"playing", kPlaying},   {"messageNames", kMessageNames},
         {"messageLengths", kMessageLengths},
-        {"sounds", kSounds},
+        {"sounds", kSounds},           {"waitingFor", kWaitingFor},
     };
     // The window's own words the page shows, "{port}" standing for the port's number.
     const QJsonObject texts {{"lostPortWaiting", PanelText::lostPortWaiting(QStringLiteral("{port}"))}};
