@@ -96,6 +96,20 @@ def check(condition, what):
         raise Failure(what)
 
 
+def start_panel(exe, work, unit_end, messages, output):
+    """EXE in the folder `work` with COM1 on the pseudo-terminal `unit_end` and no other port,
+    and a configuration folder of its own whose messages file holds `messages`."""
+    with open(os.path.join(work, os.path.basename(exe) + ".ini"), "wb") as f:
+        f.write(b"COM1:9600,N,8,1")
+    os.makedirs(os.path.join(work, "orma-qx50-voice-mem"))
+    with open(os.path.join(work, "orma-qx50-voice-mem", "messages.conf"), "wb") as f:
+        f.write(messages)
+    env = dict(os.environ, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_QPA_PLATFORM="xcb", XDG_CONFIG_HOME=work,
+               QX50_COM1=os.ttyname(unit_end), QX50_COM2="/nonexistent/2", QX50_COM3="/nonexistent/3",
+               QX50_COM4="/nonexistent/4")
+    return subprocess.Popen([exe], cwd=work, env=env, stdout=output, stderr=subprocess.STDOUT)
+
+
 def inner(exe):
     import gi
     gi.require_version("Atspi", "2.0")
@@ -122,17 +136,8 @@ def inner(exe):
         raise Failure("no %s within %d s" % (what, seconds))
 
     try:
-        with open(os.path.join(work, os.path.basename(exe) + ".ini"), "wb") as f:
-            f.write(b"COM1:9600,N,8,1")
-        # A configuration folder of its own, with memory 5 named.
-        os.makedirs(os.path.join(work, "orma-qx50-voice-mem"))
-        with open(os.path.join(work, "orma-qx50-voice-mem", "messages.conf"), "wb") as f:
-            f.write(b"[Contest]\n5 2.8 CQ contest\n")
-        env = dict(os.environ, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_QPA_PLATFORM="xcb", XDG_CONFIG_HOME=work,
-                   QX50_COM1=os.ttyname(slave), QX50_COM2="/nonexistent/2", QX50_COM3="/nonexistent/3",
-                   QX50_COM4="/nonexistent/4")
         log = open(os.path.join(work, "program.log"), "w+")
-        program = subprocess.Popen([exe], cwd=work, env=env, stdout=log, stderr=subprocess.STDOUT)
+        program = start_panel(exe, work, slave, b"[Contest]\n5 2.8 CQ contest\n", log)   # memory 5 named
 
         app = [None]
 

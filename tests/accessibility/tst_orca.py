@@ -18,7 +18,7 @@ import time
 import tty
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from tst_atspi import INNER, LAUNCHER, PYTHON, Failure, check, outer, skip  # noqa: E402
+from tst_atspi import INNER, LAUNCHER, PYTHON, Failure, check, outer, skip, start_panel  # noqa: E402
 
 # Orca as its own launcher starts it, less two things a test must not do: look for the
 # user's other Orca processes (to kill them) and keep its words where only a debugger
@@ -91,15 +91,8 @@ def inner(exe):
             hear("Screen reader on", 60)
         except Failure:
             skip("Orca did not start:\n" + open(os.path.join(work, "orca.out")).read()[-2000:])
-        with open(os.path.join(work, os.path.basename(exe) + ".ini"), "wb") as f:
-            f.write(b"COM1:9600,N,8,1")
-        os.makedirs(os.path.join(work, "orma-qx50-voice-mem"))
-        with open(os.path.join(work, "orma-qx50-voice-mem", "messages.conf"), "wb") as f:
-            f.write(b"[Default]\n1 4.1 QRZ\n[Contest]\n5 2.8 CQ contest\n")
-        env = dict(os.environ, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_QPA_PLATFORM="xcb", XDG_CONFIG_HOME=work,
-                   QX50_COM1=os.ttyname(slave), QX50_COM2="/nonexistent/2", QX50_COM3="/nonexistent/3",
-                   QX50_COM4="/nonexistent/4")
-        program = subprocess.Popen([exe], cwd=work, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        program = start_panel(exe, work, slave, b"[Default]\n1 4.1 QRZ\n[Contest]\n5 2.8 CQ contest\n",
+                              subprocess.DEVNULL)
         window = subprocess.run(["xdotool", "search", "--sync", "--pid", str(program.pid), "--name",
                                  "^ORMA QX50 Voice Memory$"], capture_output=True, text=True, timeout=30).stdout.split()
         check(window, "the window is found on the display")
