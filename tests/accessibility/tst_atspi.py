@@ -96,6 +96,18 @@ def check(condition, what):
         raise Failure(what)
 
 
+def stop(process):
+    """Ends a process the test started, if it runs: asked first, killed after 10 s."""
+    if process is None or process.poll() is not None:
+        return
+    process.terminate()
+    try:
+        process.wait(timeout=10)
+    except subprocess.TimeoutExpired:
+        process.kill()
+        process.wait()
+
+
 def start_panel(exe, work, unit_end, messages, output):
     """EXE in the folder `work` with COM1 on the pseudo-terminal `unit_end` and no other port,
     and a configuration folder of its own whose messages file holds `messages`."""
@@ -434,13 +446,7 @@ def inner(exe):
         print("0 passed, 1 failed")
         return 1
     finally:
-        if program is not None:
-            program.terminate()
-            try:
-                program.wait(timeout=10)
-            except subprocess.TimeoutExpired:
-                program.kill()
-                program.wait()
+        stop(program)
         os.killpg(launcher.pid, signal.SIGTERM)
         launcher.wait()
         shutil.rmtree(work, ignore_errors=True)

@@ -18,7 +18,7 @@ import time
 import tty
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from tst_atspi import INNER, LAUNCHER, PYTHON, Failure, check, outer, skip, start_panel  # noqa: E402
+from tst_atspi import INNER, LAUNCHER, PYTHON, Failure, check, outer, skip, start_panel, stop  # noqa: E402
 
 # Orca as its own launcher starts it, less two things a test must not do: look for the
 # user's other Orca processes (to kill them) and keep its words where only a debugger
@@ -123,14 +123,8 @@ def inner(exe):
         print("0 passed, 1 failed")
         return 1
     finally:
-        for process in (program, orca):
-            if process is not None and process.poll() is None:
-                process.terminate()
-                try:
-                    process.wait(timeout=10)
-                except subprocess.TimeoutExpired:
-                    process.kill()
-                    process.wait()
+        stop(program)
+        stop(orca)
         os.killpg(launcher.pid, signal.SIGTERM)
         launcher.wait()
         os.close(master)
