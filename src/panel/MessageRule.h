@@ -61,4 +61,18 @@ inline QString setNameRefusal(const QString &name)
     return nameRefusal(name);
 }
 
+// Why a set is refused for the sets there are: every door words it the same.
+inline QString noSuchSet(const QString &name)
+{
+    return QStringLiteral("there is no set %1").arg(name.left(kMaxNameLength));
+}
+inline QString setNameTaken(const QString &name)
+{
+    return QStringLiteral("there is a set %1 already").arg(name);
+}
+inline QString setsFull()
+{
+    return QStringLiteral("there are %1 sets already").arg(kMaxSets);
+}
+
 } // namespace MessageRule

@@ -89,15 +89,12 @@ QString MessagesText::apply(const MessageEdit &edit)
 
 QString MessagesText::applyWithin(const MessageEdit &edit)
 {
-    const auto noSet = [](const QString &name) {
-        return QStringLiteral("there is no set %1").arg(name.left(MessageRule::kMaxNameLength));
-    };
     switch (edit.kind) {
     case MessageEdit::Slot: return changeSlot(edit);
     case MessageEdit::Select: {
         const int index = setIndex(edit.set);
         if (index < 0)
-            return noSet(edit.set);
+            return MessageRule::noSuchSet(edit.set);
         if (index != m_read.sets.active) {
             setActiveLine(edit.set);
             reread();
@@ -122,7 +119,7 @@ QString MessagesText::changeSlot(const MessageEdit &edit)
         return QStringLiteral("the length must be 0 to %1 seconds").arg(MessageRule::kMaxLengthMs / 1000);
     const int set = edit.set.isEmpty() ? m_read.sets.active : setIndex(edit.set);
     if (set < 0)
-        return QStringLiteral("there is no set %1").arg(edit.set.left(MessageRule::kMaxNameLength));
+        return MessageRule::noSuchSet(edit.set);
     const MessageSlot &held = m_read.sets.sets[set].memories[static_cast<size_t>(edit.memory)];
     const MessageSlot slot {edit.name.value_or(held.name), edit.lengthMs.value_or(held.lengthMs)};
     if (slot == held)
@@ -143,9 +140,9 @@ QString MessagesText::addSet(const QString &name)
     if (QString why = MessageRule::setNameRefusal(name); !why.isEmpty())
         return why;
     if (setIndex(name) >= 0)
-        return QStringLiteral("there is a set %1 already").arg(name);
+        return MessageRule::setNameTaken(name);
     if (m_read.sets.sets.size() >= MessageRule::kMaxSets)
-        return QStringLiteral("there are %1 sets already").arg(MessageRule::kMaxSets);
+        return MessageRule::setsFull();
     appendLines({QByteArray(), '[' + name.toUtf8() + ']'});
     reread();
     return {};
@@ -155,13 +152,13 @@ QString MessagesText::renameSet(const QString &from, const QString &to)
 {
     const int index = setIndex(from);
     if (index < 0)
-        return QStringLiteral("there is no set %1").arg(from.left(MessageRule::kMaxNameLength));
+        return MessageRule::noSuchSet(from);
     if (QString why = MessageRule::setNameRefusal(to); !why.isEmpty())
         return why;
     if (from == to)
         return {};
     if (setIndex(to) >= 0)
-        return QStringLiteral("there is a set %1 already").arg(to);
+        return MessageRule::setNameTaken(to);
     m_lines[lineOf(LineRole::Set, index)] = '[' + to.toUtf8() + ']';
     if (index == m_read.sets.active && lineOf(LineRole::Active, -1) >= 0)
         setActiveLine(to);
@@ -173,7 +170,7 @@ QString MessagesText::deleteSet(const QString &name)
 {
     const int index = setIndex(name);
     if (index < 0)
-        return QStringLiteral("there is no set %1").arg(name.left(MessageRule::kMaxNameLength));
+        return MessageRule::noSuchSet(name);
     if (m_read.sets.sets.size() == 1)
         return QStringLiteral("the last set stays");
     const bool wasActive = index == m_read.sets.active;

@@ -298,10 +298,10 @@ void MessageNamesDialog::newSet()
     const QString name = m_setName->text().trimmed();
     QString why = MessageRule::setNameRefusal(name);
     if (why.isEmpty() && m_sets.sets.size() >= MessageRule::kMaxSets)
-        why = QStringLiteral("there are %1 sets already").arg(MessageRule::kMaxSets);
+        why = MessageRule::setsFull();
     for (const MessageSet &set : m_sets.sets)
         if (why.isEmpty() && set.name == name)
-            why = QStringLiteral("there is a set %1 already").arg(name);
+            why = MessageRule::setNameTaken(name);
     if (!why.isEmpty()) {
         refuseSetName(why);
         return;
@@ -324,7 +324,7 @@ void MessageNamesDialog::renameSet()
     QString why = MessageRule::setNameRefusal(name);
     for (int i = 0; i < m_sets.sets.size(); ++i)
         if (why.isEmpty() && i != m_sets.active && m_sets.sets[i].name == name)
-            why = QStringLiteral("there is a set %1 already").arg(name);
+            why = MessageRule::setNameTaken(name);
     if (!why.isEmpty()) {
         refuseSetName(why);
         return;
