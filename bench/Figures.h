@@ -31,6 +31,14 @@ inline double percentile(std::vector<double> values, int p)
     return values.empty() ? 0 : values[std::min(values.size() - 1, values.size() * static_cast<size_t>(p) / 100)];
 }
 
+// "median 12.3 ms, p90 15.0 ms", with this many decimals.
+inline QString medianAndP90(const std::vector<double> &values, int decimals)
+{
+    return QStringLiteral("median %1 ms, p90 %2 ms")
+        .arg(percentile(values, 50), 0, 'f', decimals)
+        .arg(percentile(values, 90), 0, 'f', decimals);
+}
+
 inline void report(const QString &measure, const QString &figure, const QString &target)
 {
     std::printf("  %-46s %-22s %s\n", qPrintable(measure), qPrintable(figure), qPrintable(target));

@@ -88,9 +88,7 @@ int main(int argc, char *argv[])
         }
     }
     report(kMeasure,
-           QStringLiteral("median %1 ms, p90 %2 ms")
-               .arg(percentile(toByte, 50), 0, 'f', 2)
-               .arg(percentile(toByte, 90), 0, 'f', 2),
+           medianAndP90(toByte, 2),
            QStringLiteral("target median < 10 ms"));
     report(QStringLiteral("qx50-rigctld send_voice_mem to RPRT 0"),
            QStringLiteral("median %1 ms").arg(percentile(toAnswer, 50), 0, 'f', 2), QStringLiteral("(no target)"));

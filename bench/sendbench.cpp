@@ -83,9 +83,7 @@ int main(int argc, char *argv[])
     report(QStringLiteral("the panel takes the bus name at start"), QStringLiteral("%1 ms").arg(serveMs, 0, 'f', 2),
            QStringLiteral("(no target)"));
     report(QStringLiteral("qx50-send T: exec to byte at the unit (%1)").arg(kRuns),
-           QStringLiteral("median %1 ms, p90 %2 ms")
-               .arg(percentile(toByte, 50), 0, 'f', 1)
-               .arg(percentile(toByte, 90), 0, 'f', 1),
+           medianAndP90(toByte, 1),
            QStringLiteral("target median < 20 ms"));
     report(QStringLiteral("qx50-send T: exec to its exit"),
            QStringLiteral("median %1 ms").arg(percentile(toExit, 50), 0, 'f', 1), QStringLiteral("(no target)"));

@@ -90,7 +90,7 @@ int main(int argc, char *argv[])
     // Heard as the recorder hands the sink's monitor over: an upper bound, which also
     // holds the recording's own latency (10 ms blocks).
     report(QStringLiteral("command to sound start, at the recorder (%1)").arg(kRuns),
-           QStringLiteral("median %1 ms, p90 %2 ms").arg(percentile(toSound, 50), 0, 'f', 0).arg(percentile(toSound, 90), 0, 'f', 0),
+           medianAndP90(toSound, 0),
            QStringLiteral("target median <= 100 ms"));
     report(QStringLiteral("command to byte, Sounds on / off (%1 each)").arg(kRuns),
            QStringLiteral("median %1 / %2 ms")
